@@ -1,0 +1,121 @@
+#include "app/Config.h"
+
+#include <QSettings>
+#include <QVariant>
+#include <cmath>
+
+namespace Config {
+
+const char DefaultServerAddress[] = "192.168.11.5";
+const char DefaultServerPort[] = "6058";
+const char DefaultClientName[] = "Brenlow";
+const char DefaultKeyFile[] = "Brenlow";
+const char DefaultConfigFile[] = "Brenlow.ini";
+
+QString readText(const QSettings &settings, const QString &key, const QString &defaultValue)
+{
+    if (!settings.contains(key))
+        return defaultValue;
+    const QVariant value = settings.value(key);
+    if (value.type() == QVariant::StringList)
+        return value.toStringList().join(QLatin1Char(','));
+    return value.toString();
+}
+
+QStringList readList(const QSettings &settings, const QString &key)
+{
+    QStringList items;
+    if (!settings.contains(key))
+        return items;
+    const QVariant value = settings.value(key);
+    if (value.type() == QVariant::StringList) {
+        items = value.toStringList();
+    } else {
+        const QString text = value.toString();
+        if (text.trimmed().isEmpty())
+            return items;
+        items.append(text);
+    }
+    for (QString &item : items)
+        item = item.trimmed();
+    return items;
+}
+
+bool readFlag(const QSettings &settings, const QString &key, bool defaultValue)
+{
+    if (!settings.contains(key))
+        return defaultValue;
+    const QString text = readText(settings, key).trimmed();
+    return !(text.isEmpty() || text.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0 ||
+             text == QLatin1String("0"));
+}
+
+int toInt(const QString &text)
+{
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok, 10);
+    return ok ? value : 0;
+}
+
+double toDouble(const QString &text)
+{
+    bool ok = false;
+    const double value = text.trimmed().toDouble(&ok);
+    return ok ? value : 0.0;
+}
+
+Placement modulePlacement(const QStringList &numbers, int index)
+{
+    Placement p;
+    if (numbers.size() < 2) {
+        p.row = index;
+        return p;
+    }
+    p.col = toInt(numbers.at(0));
+    p.row = toInt(numbers.at(1));
+    if (numbers.size() >= 4) {
+        p.colSpan = toInt(numbers.at(2));
+        p.rowSpan = toInt(numbers.at(3));
+    }
+    return p;
+}
+
+Placement chamberPlacement(const QStringList &numbers, int index)
+{
+    Placement p;
+    if (numbers.size() < 2) {
+        p.row = index;
+        return p;
+    }
+    p.col = toInt(numbers.at(0));
+    p.row = toInt(numbers.at(1));
+    return p;
+}
+
+Placement namePlacement(const QStringList &numbers)
+{
+    return chamberPlacement(numbers, 0);
+}
+
+QString colourStyleSheet(const QStringList &numbers)
+{
+    if (numbers.size() < 3)
+        return QString();
+    return QStringLiteral("background-color: rgb(%1, %2, %3);")
+        .arg(toInt(numbers.at(0)))
+        .arg(toInt(numbers.at(1)))
+        .arg(toInt(numbers.at(2)));
+}
+
+double tolerance(const QString &text)
+{
+    const double value = toDouble(text);
+    return std::isfinite(value) ? std::fabs(value) : 0.0;
+}
+
+int findTable(const QStringList &names, const QString &name)
+{
+    return names.indexOf(name);
+}
+
+} // namespace Config

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QSettings;
+
+// The reading rules of the station's INI configuration, in one place.
+//
+// The main window reads every key through these functions while it builds
+// itself: lists, numbers inside lists, placements, colours, flags, the
+// tolerance and the table lookup, each with the default that an absent or
+// unreadable value takes. Nothing here writes the file or reports a missing
+// key.
+namespace Config {
+
+// Defaults of the top-level keys.
+extern const char DefaultServerAddress[]; // the station's own server, a private address
+extern const char DefaultServerPort[];
+extern const char DefaultClientName[];
+extern const char DefaultKeyFile[];
+extern const char DefaultConfigFile[];
+
+// A single text value; a value that the settings class split at its commas is
+// joined again, so that an unquoted comma does not empty the text.
+QString readText(const QSettings &settings, const QString &key,
+                 const QString &defaultValue = QString());
+
+// A list value: items split at commas with surrounding blanks dropped. An
+// absent key, and an empty value, give the empty list.
+QStringList readList(const QSettings &settings, const QString &key);
+
+// A flag: "false", "0" (any letter case) and the empty text are false, every
+// other text is true; an absent key gives defaultValue.
+bool readFlag(const QSettings &settings, const QString &key, bool defaultValue);
+
+// A base-10 integer; text that is not one counts as 0.
+int toInt(const QString &text);
+// A decimal number; text that is not one counts as 0.
+double toDouble(const QString &text);
+
+// A cell of a grid layout with its spans.
+struct Placement
+{
+    int col = 0;
+    int row = 0;
+    int colSpan = 1;
+    int rowSpan = 1;
+};
+
+// "Position in Window" of an HV or amplifier module, the module being number
+// index of its list.
+Placement modulePlacement(const QStringList &numbers, int index);
+// "Position in Window" of an ion chamber group (always one cell).
+Placement chamberPlacement(const QStringList &numbers, int index);
+// "Position of Name" of a chamber's name label.
+Placement namePlacement(const QStringList &numbers);
+
+// The style sheet for a "Color" list, or the empty text when it holds fewer
+// than three numbers.
+QString colourStyleSheet(const QStringList &numbers);
+
+// The tolerance in volts: the absolute value of the text as a number.
+double tolerance(const QString &text);
+
+// The index of the first name that equals name exactly, or -1.
+int findTable(const QStringList &names, const QString &name);
+
+} // namespace Config

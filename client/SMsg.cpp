@@ -1,0 +1,102 @@
+#include "client/SMsg.h"
+
+#include "client/MessageNames.h"
+
+#include <QRegularExpression>
+
+namespace {
+
+// Splits a name at its last dot into node and sub parts.
+void splitName(const QString &name, QString &node, QString &sub)
+{
+    const int dot = name.lastIndexOf(QLatin1Char('.'));
+    if (dot < 0) {
+        node = name;
+        sub.clear();
+    } else {
+        node = name.left(dot);
+        sub = name.mid(dot + 1);
+    }
+}
+
+const QRegularExpression &whiteSpaceRun()
+{
+    static const QRegularExpression re(QStringLiteral("\\s+"));
+    return re;
+}
+
+} // namespace
+
+QString SMsg::normalise(const QString &text)
+{
+    // Only the six ASCII white-space characters of the protocol count; other
+    // Unicode spaces are part of the text.
+    const auto isBlank = [](QChar c) {
+        const ushort u = c.unicode();
+        return u == ' ' || u == '\t' || u == '\n' || u == '\r' || u == '\v' || u == '\f';
+    };
+    QString out;
+    out.reserve(text.size());
+    bool pendingBlank = false;
+    for (const QChar c : text) {
+        if (isBlank(c)) {
+            pendingBlank = !out.isEmpty();
+            continue;
+        }
+        if (pendingBlank)
+            out.append(QLatin1Char(' '));
+        pendingBlank = false;
+        out.append(c);
+    }
+    return out;
+}
+
+int SMsg::Parse(const QString &text)
+{
+    *this = SMsg();
+    line = normalise(text);
+
+    const int gt = line.indexOf(QLatin1Char('>'));
+    if (gt < 0) {
+        kind = Malformed;
+        params = line;
+        return kind;
+    }
+    from = line.left(gt);
+    splitName(from, fromNode, fromSub);
+
+    const int blank = line.indexOf(QLatin1Char(' '), gt);
+    if (blank < 0) {
+        kind = Malformed;
+        params = line.mid(gt + 1);
+        return kind;
+    }
+    to = line.mid(gt + 1, blank - gt - 1);
+    splitName(to, toNode, toSub);
+
+    const int wordStart = blank + 1;
+    kind = line.midRef(wordStart).startsWith(QLatin1Char('_')) ? Event : Request;
+
+    const int nextBlank = line.indexOf(QLatin1Char(' '), wordStart);
+    if (nextBlank < 0) {
+        message = line.mid(wordStart);
+        LookUpId();
+        return kind;
+    }
+    message = line.mid(wordStart, nextBlank - wordStart);
+    LookUpId();
+    params = line.mid(nextBlank + 1);
+    if (!params.isEmpty())
+        paramList = params.split(whiteSpaceRun());
+    return kind;
+}
+
+void SMsg::LookUpId()
+{
+    msgId = MessageNames::lookUp(message);
+}
+
+bool SMsg::IsOk() const
+{
+    return params.startsWith(QLatin1String("Ok:")) || params.startsWith(QLatin1String("OK"));
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QMetaType>
+#include <QString>
+#include <QStringList>
+
+// One parsed message line of the Tesra protocol.
+//
+// The receiver normalises every incoming line and parses it into this plain
+// value record: sender and receiver with their node and sub parts, the message
+// word, the parameters as text and as a word list, the kind of message and its
+// dispatch id. The client hands a full copy to every reply or event signal, so
+// a listener may keep it.
+class SMsg
+{
+public:
+    enum Kind { Request = 0, Event = 1, Malformed = 2 };
+
+    QString from;
+    QString fromNode;
+    QString fromSub;
+    QString to;
+    QString toNode;
+    QString toSub;
+    QString message;
+    QString params;
+    QStringList paramList;
+    qint32 kind = Request;
+    qint32 msgId = 24;
+    QString line;
+
+    // Fills every field from one received line and returns the kind.
+    int Parse(const QString &text);
+    // Sets msgId from message through the message-name table.
+    void LookUpId();
+    // True when params begins with "Ok:" or "OK".
+    bool IsOk() const;
+
+    // Leading and trailing white space removed, inner runs reduced to one blank.
+    static QString normalise(const QString &text);
+};
+
+Q_DECLARE_METATYPE(SMsg)

@@ -1,0 +1,324 @@
+#include "client/Tesra.h"
+
+#include "client/MessageNames.h"
+
+#include <QDebug>
+#include <QFile>
+#include <QPointer>
+#include <QTcpSocket>
+#include <QTextStream>
+#include <cstdlib>
+
+namespace {
+
+// Fallbacks only: the main window always sets both from its configuration.
+const char *const FallbackAddress = "localhost";
+constexpr quint16 FallbackPort = 6057;
+
+// A line break inside an argument would end the line early and let the rest
+// pass as a line of its own; it is written as a blank instead.
+QString oneLine(QString text)
+{
+    for (QChar &c : text) {
+        if (c == QLatin1Char('\r') || c == QLatin1Char('\n'))
+            c = QLatin1Char(' ');
+    }
+    return text;
+}
+
+using MsgSignal = void (Tesra::*)(SMsg);
+
+MsgSignal signalFor(int id)
+{
+    static const MsgSignal table[] = {
+        &Tesra::AnsIsBusy,
+        &Tesra::AnsGetStatus,
+        &Tesra::AnsGetRange,
+        &Tesra::AnsGetCurrentSurpressionValue,
+        &Tesra::AnsGetVoltageBiasRange,
+        &Tesra::AnsGetMaxV,
+        &Tesra::AnsGetVLimit,
+        &Tesra::AnsGetV,
+        &Tesra::AnsGetSetV,
+        &Tesra::AnsGetRamp,
+        &Tesra::AnsGetStat1,
+        &Tesra::AnsIsControllable,
+        &Tesra::EvIsBusy,
+        &Tesra::EvCurrentSurpressionValueChanged,
+        &Tesra::EvStatusChanged,
+        &Tesra::EvErrorStatusChanged,
+        &Tesra::EvVoltageBiasRangeChanged,
+        &Tesra::EvTotalGainChanged,
+        &Tesra::EvRangeChanged,
+        &Tesra::EvChangedOnOff,
+        &Tesra::EvChangedStat,
+        &Tesra::EvChangedValue,
+        &Tesra::EvChangedSetValue,
+        &Tesra::EvChangedRampRate,
+        nullptr, // the end row: no signal
+        &Tesra::AnsGetErrorStatus,
+        &Tesra::AnsGetSRQ,
+        &Tesra::EvSRQChanged,
+    };
+    if (id < 0 || id >= int(sizeof(table) / sizeof(table[0])))
+        return nullptr;
+    return table[id];
+}
+
+} // namespace
+
+Tesra::Tesra() : svAddress(QString::fromLatin1(FallbackAddress)), svPort(FallbackPort)
+{
+    qRegisterMetaType<SMsg>("SMsg");
+}
+
+Tesra::~Tesra()
+{
+    delete socket;
+}
+
+void Tesra::SetKeyFile(const QString &keyFile, const QString &name)
+{
+    qDebug().noquote() << "key file names" << keyFile << name;
+    clientName = name;
+
+    QFile file;
+    bool opened = false;
+    if (!keyFile.isEmpty()) {
+        file.setFileName(keyFile + QStringLiteral(".key"));
+        opened = file.open(QIODevice::ReadOnly | QIODevice::Text);
+        if (!opened)
+            qDebug().noquote() << tr("Cannot open [%1.key]").arg(keyFile);
+    }
+    if (!opened) {
+        file.setFileName(QLatin1Char(':') + name + QStringLiteral(".key"));
+        opened = file.open(QIODevice::ReadOnly | QIODevice::Text);
+    }
+    if (!opened) {
+        qDebug().noquote() << tr("Cannot open both [%1.key] and [:%2.key]").arg(keyFile, name);
+        std::exit(EXIT_FAILURE);
+    }
+
+    QTextStream in(&file);
+    while (!in.atEnd()) {
+        QString word;
+        in >> word;
+        if (!word.isEmpty())
+            keys.append(word);
+    }
+    keyCount = keys.size();
+    file.close();
+}
+
+void Tesra::SetNewSVAddress(const QString &item)
+{
+    svAddress = item;
+    qDebug().noquote() << "Tesra Server" << svAddress;
+    if (socket)
+        restart();
+}
+
+void Tesra::SetNewSVPort(const QString &item)
+{
+    // Only a real port number is taken: a text such as 70000 must not quietly
+    // connect to its low 16 bits.
+    bool ok = false;
+    const int port = item.trimmed().toInt(&ok, 10);
+    if (ok && port >= 1 && port <= 65535) {
+        svPort = quint16(port);
+    } else {
+        svPort = 0;
+        qWarning().noquote() << QStringLiteral("Tesra Port [%1] is not a port number from 1 to "
+                                               "65535: no connection will be made")
+                                    .arg(item);
+    }
+    qDebug().noquote() << "Tesra Port" << svPort;
+    if (socket)
+        restart();
+}
+
+void Tesra::MakeConnection()
+{
+    if (socket && socket->state() == QAbstractSocket::ConnectedState)
+        return;
+    if (!needConnect)
+        return;
+    if (svPort == 0) {
+        qDebug().noquote() << "Tesra: no valid port, not connecting to" << svAddress;
+        return;
+    }
+    needConnect = false;
+    if (!socket)
+        socket = new QTcpSocket;
+    stage = AwaitChallenge;
+    discardingLongLine = false;
+    connect(socket, &QTcpSocket::readyRead, this, &Tesra::ReceiveMessageFromTesra,
+            Qt::UniqueConnection);
+    connect(socket, &QTcpSocket::disconnected, this, &Tesra::Disconnected, Qt::UniqueConnection);
+    socket->connectToHost(svAddress, svPort, QIODevice::ReadWrite, QAbstractSocket::AnyIPProtocol);
+}
+
+void Tesra::ReConnect()
+{
+    if (socket)
+        restart();
+    emit ReConnected();
+}
+
+void Tesra::restart()
+{
+    socket->disconnectFromHost();
+    delete socket;
+    socket = nullptr;
+    needConnect = true;
+    MakeConnection();
+}
+
+QString Tesra::PickKey(qint32 number) const
+{
+    if (keyCount <= 0 || number < 0 || keys.size() < keyCount)
+        return QString();
+    return keys.at(number % keyCount);
+}
+
+bool Tesra::takeLine(QByteArray &out)
+{
+    while (socket->canReadLine()) {
+        const QByteArray piece = socket->readLine(LineLimit);
+        const bool complete = piece.endsWith('\n');
+        if (discardingLongLine) {
+            if (complete)
+                discardingLongLine = false;
+            continue;
+        }
+        if (!complete) {
+            discardingLongLine = true;
+            qDebug().noquote() << "Tesra: dropped a line longer than" << LineLimit << "bytes";
+            continue;
+        }
+        out = piece;
+        return true;
+    }
+    // No line feed in what has arrived. Once that is more than a line may
+    // hold, the line is too long whatever follows: drop what is there now so
+    // the buffer stays bounded.
+    if (discardingLongLine || socket->bytesAvailable() >= LineLimit - 1) {
+        if (!discardingLongLine && socket->bytesAvailable() > 0) {
+            discardingLongLine = true;
+            qDebug().noquote() << "Tesra: dropped a line longer than" << LineLimit << "bytes";
+        }
+        socket->readAll();
+    }
+    return false;
+}
+
+void Tesra::ReceiveMessageFromTesra()
+{
+    if (!socket)
+        return;
+    QByteArray bytes;
+    switch (stage) {
+    case AwaitChallenge:
+        // The key is chosen from the whole challenge number, so wait for its
+        // line feed: a number split across arrivals must not be read in part.
+        if (takeLine(bytes))
+            answerChallenge(bytes);
+        return;
+    case AwaitVerdict:
+        while (takeLine(bytes)) {
+        }
+        stage = Ready;
+        emit ConnectionIsReady(this);
+        return;
+    default: {
+        // A listener may restart the connection while lines are routed; the
+        // old socket is then gone and its remaining lines with it.
+        const QPointer<QTcpSocket> current(socket);
+        while (current && current == socket && takeLine(bytes))
+            route(bytes);
+        return;
+    }
+    }
+}
+
+void Tesra::answerChallenge(const QByteArray &challenge)
+{
+    QByteArray bytes = challenge;
+    const int nul = bytes.indexOf('\0');
+    if (nul >= 0)
+        bytes.truncate(nul);
+    const QString text = SMsg::normalise(QString::fromUtf8(bytes));
+    bool ok = false;
+    qint32 number = text.toInt(&ok, 10);
+    if (!ok)
+        number = 0;
+
+    const QString key = PickKey(number);
+    if (key.isEmpty()) {
+        qDebug().noquote() << QStringLiteral("Tesra: no key word for challenge %1 with %2 key "
+                                             "words; closing the connection")
+                                  .arg(number)
+                                  .arg(keyCount);
+        socket->abort();
+        return;
+    }
+    stage = AwaitVerdict;
+    writeLine(tr("%1 %2\n").arg(oneLine(clientName), key));
+}
+
+void Tesra::route(const QByteArray &received)
+{
+    QByteArray bytes = received;
+    const int nul = bytes.indexOf('\0');
+    if (nul >= 0)
+        bytes.truncate(nul);
+    const int kind = working.Parse(QString::fromUtf8(bytes));
+    const int id = working.msgId;
+    const bool routed = (kind == SMsg::Request && MessageNames::isReplyId(id)) ||
+                        (kind == SMsg::Event && MessageNames::isEventId(id));
+    if (!routed)
+        return;
+    if (const MsgSignal sig = signalFor(id))
+        (this->*sig)(working);
+}
+
+bool Tesra::writeLine(const QString &text)
+{
+    if (!socket)
+        return false;
+    socket->write(text.toLatin1());
+    return true;
+}
+
+bool Tesra::SendMsg(const QString &fromSub, const QString &to, const QString &message,
+                    const QString &params)
+{
+    if (!socket)
+        return false;
+    QString text = oneLine(clientName) + QLatin1Char('.') + oneLine(fromSub) + QLatin1Char('>') +
+                   oneLine(to) + QLatin1Char(' ') + oneLine(message);
+    if (!params.isEmpty())
+        text += QLatin1Char(' ') + oneLine(params);
+    return writeLine(text + QLatin1Char('\n'));
+}
+
+void Tesra::SendReply(const SMsg &msg, const QString &text)
+{
+    writeLine(oneLine(msg.to) + QLatin1Char('>') + oneLine(msg.from) + QLatin1Char(' ') +
+              oneLine(text) + QLatin1Char('\n'));
+}
+
+void Tesra::SendToSystem(const QString &sender, const QString &text)
+{
+    writeLine(oneLine(sender) + QStringLiteral(">System ") + oneLine(text) + QLatin1Char('\n'));
+}
+
+bool Tesra::SendLine(const QString &head, const QString &message, const QString &params)
+{
+    if (!socket)
+        return false;
+    QString text = oneLine(head) + QLatin1Char(' ') + oneLine(message);
+    if (!params.isEmpty())
+        text += QLatin1Char(' ') + oneLine(params);
+    return writeLine(text + QLatin1Char('\n'));
+}

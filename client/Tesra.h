@@ -1,0 +1,116 @@
+#pragma once
+
+#include "client/SMsg.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+class QTcpSocket;
+
+// The one client of the Tesra message server.
+//
+// The main window creates it once, gives it its name and key file and the
+// server's address and port, and starts the connection. The server speaks
+// first with a challenge number; the client answers with its name and the key
+// word that the number selects from the key file, and counts as authenticated
+// on the server's next line. From then on every complete line is parsed into
+// an SMsg and, when its word is a known reply or event, emitted as the typed
+// signal of that word. Panels send through SendMsg and pick their own
+// messages out of the signals.
+class Tesra : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum Stage { AwaitChallenge = 0, AwaitVerdict = 1, Ready = 2 };
+
+    // The longest line the client reads in one piece, line feed included.
+    static constexpr qint64 LineLimit = 4000;
+
+    Tesra();
+    ~Tesra() override;
+
+    void SetKeyFile(const QString &keyFile, const QString &name);
+    void MakeConnection();
+    // The key word for a challenge number, or the empty text when the number
+    // selects none (no keys, or a negative number).
+    QString PickKey(qint32 number) const;
+
+    bool SendMsg(const QString &fromSub, const QString &to, const QString &message,
+                 const QString &params);
+    void SendReply(const SMsg &msg, const QString &text);
+    void SendToSystem(const QString &sender, const QString &text);
+    bool SendLine(const QString &head, const QString &message, const QString &params);
+
+    QString name() const { return clientName; }
+    QString serverAddress() const { return svAddress; }
+    quint16 serverPort() const { return svPort; }
+    QStringList keyWords() const { return keys; }
+    int keyWordCount() const { return keyCount; }
+    int handshakeStage() const { return stage; }
+    bool hasSocket() const { return socket != nullptr; }
+
+signals:
+    void ConnectionIsReady(Tesra *s);
+    void ReConnected();
+    void Disconnected();
+
+    void AnsIsBusy(SMsg msg);
+    void AnsGetStatus(SMsg msg);
+    void AnsGetRange(SMsg msg);
+    void AnsGetCurrentSurpressionValue(SMsg msg);
+    void AnsGetVoltageBiasRange(SMsg msg);
+    void AnsGetMaxV(SMsg msg);
+    void AnsGetVLimit(SMsg msg);
+    void AnsGetV(SMsg msg);
+    void AnsGetSetV(SMsg msg);
+    void AnsGetRamp(SMsg msg);
+    void AnsGetStat1(SMsg msg);
+    void AnsIsControllable(SMsg msg);
+
+    void EvIsBusy(SMsg msg);
+    void EvCurrentSurpressionValueChanged(SMsg msg);
+    void EvStatusChanged(SMsg msg);
+    void EvErrorStatusChanged(SMsg msg);
+    void EvVoltageBiasRangeChanged(SMsg msg);
+    void EvTotalGainChanged(SMsg msg);
+    void EvRangeChanged(SMsg msg);
+    void EvChangedOnOff(SMsg msg);
+    void EvChangedStat(SMsg msg);
+    void EvChangedValue(SMsg msg);
+    void EvChangedSetValue(SMsg msg);
+    void EvChangedRampRate(SMsg msg);
+
+    // The amplifier's error status and overload alerts.
+    void AnsGetErrorStatus(SMsg msg);
+    void AnsGetSRQ(SMsg msg);
+    void EvSRQChanged(SMsg msg);
+
+public slots:
+    void SetNewSVAddress(const QString &item);
+    void SetNewSVPort(const QString &item);
+    void ReceiveMessageFromTesra();
+    void ReConnect();
+
+private:
+    void restart();
+    bool writeLine(const QString &text);
+    // Takes the next complete line of at most LineLimit bytes. Pieces of
+    // longer lines are read and thrown away, so that buffered input stays
+    // bounded; such a line is never returned.
+    bool takeLine(QByteArray &out);
+    void answerChallenge(const QByteArray &challenge);
+    void route(const QByteArray &bytes);
+
+    QString clientName;
+    QString svAddress;
+    quint16 svPort;
+    QStringList keys;
+    qint32 keyCount = 0;
+    QTcpSocket *socket = nullptr;
+    bool needConnect = true;
+    int stage = AwaitChallenge;
+    bool discardingLongLine = false;
+    SMsg working;
+};

@@ -1,0 +1,5 @@
+// Placeholder entry until the simulator lands.
+int main()
+{
+    return 0;
+}

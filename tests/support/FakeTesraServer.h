@@ -1,0 +1,80 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+#include <QTcpServer>
+
+class QTcpSocket;
+
+// A stand-in for the Tesra message server, shared by all tests.
+//
+// It listens on 127.0.0.1 at a port the system picks, plays the server side of
+// the handshake (challenge line, then one verdict line after the key line),
+// records every line it receives from its clients and sends whatever the test
+// asks. Tests wait on its signals or on QTRY_* over its recorded lines; it
+// never sleeps.
+class FakeTesraServer : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit FakeTesraServer(QObject *parent = nullptr);
+    ~FakeTesraServer() override;
+
+    // Starts listening on 127.0.0.1 at a free port; false when that fails.
+    bool listen();
+    quint16 port() const;
+
+    // What the server sends first on every new connection (default "7\n"),
+    // and after the key line (default "Ok: welcome\n"). With autoHandshake off
+    // it sends neither and the test drives the handshake with send().
+    void setChallenge(const QByteArray &raw) { challenge = raw; }
+    void setVerdict(const QByteArray &raw) { verdict = raw; }
+    void setAutoHandshake(bool on) { autoHandshake = on; }
+
+    // Every complete line received, without its line feed, in arrival order;
+    // the first line of a connection is its key line.
+    QStringList lines() const { return received; }
+    // The lines received after the key line of the latest connection.
+    QStringList messageLines() const;
+    // The key line of the latest connection, or the empty text.
+    QString keyLine() const { return latestKeyLine; }
+    void clearLines();
+
+    // Writes raw bytes, or one line with a line feed added, to the latest client.
+    void send(const QByteArray &raw);
+    void sendLine(const QString &line);
+
+    int connectionCount() const { return connections; }
+    bool hasClient() const;
+    // Closes the latest client's connection from the server side.
+    void dropClient();
+
+    // Waits (on signals, never sleeping) until at least count message lines
+    // have arrived; false on time-out.
+    bool waitForMessageLines(int count, int timeoutMs = 5000);
+    // Waits until the latest client has sent its key line.
+    bool waitForKeyLine(int timeoutMs = 5000);
+
+signals:
+    void clientConnected();
+    void keyLineReceived(const QString &line);
+    void lineReceived(const QString &line);
+
+private:
+    void acceptClient();
+    void readClient(QTcpSocket *socket);
+
+    QTcpServer server;
+    QPointer<QTcpSocket> latest;
+    QByteArray challenge = "7\n";
+    QByteArray verdict = "Ok: welcome\n";
+    bool autoHandshake = true;
+    QStringList received;
+    int messageStart = -1; // index in received of the first message line
+    QString latestKeyLine;
+    int connections = 0;
+};

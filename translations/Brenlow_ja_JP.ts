@@ -1,0 +1,236 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="ja_JP">
+<context>
+    <name>Body</name>
+    <message>
+        <source>Brenlow</source>
+        <translation>ブレンロー</translation>
+    </message>
+    <message>
+        <source>Menu</source>
+        <translation>メニュー</translation>
+    </message>
+    <message>
+        <source>Quit</source>
+        <translation>終了</translation>
+    </message>
+</context>
+<context>
+    <name>Tesra</name>
+    <message>
+        <source>%1 %2
+</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cannot open [%1.key]</source>
+        <translation>Tesra の key ファイル [%1.key] が開けません。</translation>
+    </message>
+    <message>
+        <source>Cannot open both [%1.key] and [:%2.key]</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>aCA</name>
+    <message>
+        <source>BL. High</source>
+        <translation>明</translation>
+    </message>
+    <message>
+        <source>BL. Low</source>
+        <translation>暗</translation>
+    </message>
+    <message>
+        <source>BL. Off</source>
+        <translation>消灯</translation>
+    </message>
+    <message>
+        <source>BV. Off</source>
+        <translation>オフ</translation>
+    </message>
+    <message>
+        <source>BV. On</source>
+        <translation>オン</translation>
+    </message>
+    <message>
+        <source>Back Light</source>
+        <translation>パネル・バックライト</translation>
+    </message>
+    <message>
+        <source>Current Spr.</source>
+        <translation>電流補正</translation>
+    </message>
+    <message>
+        <source>Er: AutoCSpr while ZeroCHK</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Er: CMD</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Er: CMD Arg</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Er: CSpr Over</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Er: CSpr Set</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Er: Mem Err</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Er: Over!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Er: Self CHK</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>F. Auto</source>
+        <translation>自動</translation>
+    </message>
+    <message>
+        <source>F. Manual</source>
+        <translation>手動</translation>
+    </message>
+    <message>
+        <source>Filter</source>
+        <translation>フィルタ</translation>
+    </message>
+    <message>
+        <source>Front</source>
+        <translation>前面</translation>
+    </message>
+    <message>
+        <source>Input</source>
+        <translation>入力端子</translation>
+    </message>
+    <message>
+        <source>Load Def Setting</source>
+        <translation>設定ロード</translation>
+    </message>
+    <message>
+        <source>New</source>
+        <translation>設定値</translation>
+    </message>
+    <message>
+        <source>Now</source>
+        <translation>現在値</translation>
+    </message>
+    <message>
+        <source>Range</source>
+        <translation>レンジ設定</translation>
+    </message>
+    <message>
+        <source>Rear</source>
+        <translation>背面</translation>
+    </message>
+    <message>
+        <source>Reset</source>
+        <translation>リセット</translation>
+    </message>
+    <message>
+        <source>Save Setting</source>
+        <translation>設定保存</translation>
+    </message>
+    <message>
+        <source>Set Manually</source>
+        <translation>手動設定</translation>
+    </message>
+    <message>
+        <source>Set Table</source>
+        <translation>テーブルに書込</translation>
+    </message>
+    <message>
+        <source>Set from TBL</source>
+        <translation>テーブルの値を使用</translation>
+    </message>
+    <message>
+        <source>Show Details</source>
+        <translation>詳細表示</translation>
+    </message>
+    <message>
+        <source>Show Stat</source>
+        <translation>状態表示</translation>
+    </message>
+    <message>
+        <source>Use CSpr</source>
+        <translation>電流補正する</translation>
+    </message>
+    <message>
+        <source>Use F.</source>
+        <translation>使用する</translation>
+    </message>
+    <message>
+        <source>V. Bias</source>
+        <translation>バイアス電圧</translation>
+    </message>
+    <message>
+        <source>Zero Check</source>
+        <translation>ゼロ・チェック</translation>
+    </message>
+    <message>
+        <source>a CA</source>
+        <translation>電流アンプ</translation>
+    </message>
+</context>
+<context>
+    <name>aHV</name>
+    <message>
+        <source>15</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Current V</source>
+        <translation>現在の電圧</translation>
+    </message>
+    <message>
+        <source>Max V</source>
+        <translation>最大電圧</translation>
+    </message>
+    <message>
+        <source>ON</source>
+        <translation>ON</translation>
+    </message>
+    <message>
+        <source>Ramp [V/s]</source>
+        <translation>変化速度</translation>
+    </message>
+    <message>
+        <source>Set V</source>
+        <translation>電圧設定</translation>
+    </message>
+    <message>
+        <source>Show Details</source>
+        <translation>詳細表示</translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation>状態</translation>
+    </message>
+    <message>
+        <source>a HV</source>
+        <translation>高圧電源</translation>
+    </message>
+    <message>
+        <source>a HV module</source>
+        <translation>高圧電源モジュール</translation>
+    </message>
+</context>
+<context>
+    <name>aIC</name>
+    <message>
+        <source>Frame</source>
+        <translation>イオンチャンバ</translation>
+    </message>
+</context>
+</TS>
