@@ -1,13 +1,155 @@
-#include <QtTest>
+// Parsing of received lines into SMsg, without any socket.
 
 #include "client/SMsg.h"
+
+#include <QtTest>
 
 class tst_SMsg : public QObject
 {
     Q_OBJECT
+
 private slots:
-    void placeholder() { QVERIFY(true); }
+    void parse_data();
+    void parse();
+    void parseResetsEveryField();
+    void lookUp_data();
+    void lookUp();
+    void isOk_data();
+    void isOk();
 };
+
+void tst_SMsg::parse_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QStringList>("fields"); // from fromNode fromSub to toNode toSub message params
+    QTest::addColumn<QStringList>("paramList");
+
+    QTest::newRow("reply to a panel")
+        << "dev1>Brenlow.amp1 @GetV 12.5" << 0
+        << QStringList{"dev1", "dev1", "", "Brenlow.amp1", "Brenlow", "amp1", "@GetV", "12.5"}
+        << QStringList{"12.5"};
+    QTest::newRow("event split at the last dot")
+        << "a.b.c>x _RangeChanged 3" << 1
+        << QStringList{"a.b.c", "a.b", "c", "x", "x", "", "_RangeChanged", "3"} << QStringList{"3"};
+    QTest::newRow("no blank after the receiver")
+        << "a>b" << 2 << QStringList{"a", "a", "", "", "", "", "", "b"} << QStringList{};
+    QTest::newRow("blank right after >")
+        << "a> b c" << 0 << QStringList{"a", "a", "", "", "", "", "b", "c"} << QStringList{"c"};
+    QTest::newRow("no >") << "hello world" << 2
+                          << QStringList{"", "", "", "", "", "", "", "hello world"}
+                          << QStringList{};
+    QTest::newRow("empty line") << "" << 2 << QStringList{"", "", "", "", "", "", "", ""}
+                                << QStringList{};
+    QTest::newRow("white space only")
+        << " \t\r\n"
+        << 2 << QStringList{"", "", "", "", "", "", "", ""} << QStringList{};
+    QTest::newRow("reply without params")
+        << "x>y @IsBusy" << 0 << QStringList{"x", "x", "", "y", "y", "", "@IsBusy", ""}
+        << QStringList{};
+    QTest::newRow("carriage return, tabs and doubled blanks")
+        << "  dev1>Brenlow.hv1\t@GetStat1   ON  now \r\n"
+        << 0
+        << QStringList{"dev1", "dev1", "", "Brenlow.hv1", "Brenlow", "hv1", "@GetStat1", "ON now"}
+        << QStringList{"ON", "now"};
+    QTest::newRow("blank before > stays in the sender")
+        << "a b>c @GetV 1" << 0 << QStringList{"a b", "a b", "", "c", "c", "", "@GetV", "1"}
+        << QStringList{"1"};
+    QTest::newRow("trailing dot gives an empty sub")
+        << "Brenlow.>dev GetStatus" << 0
+        << QStringList{"Brenlow.", "Brenlow", "", "dev", "dev", "", "GetStatus", ""}
+        << QStringList{};
+    QTest::newRow("non-ASCII blank is text, not white space")
+        << QString::fromUtf8("a>b @GetV 1\u00a02") << 0
+        << QStringList{"a", "a", "", "b", "b", "", "@GetV", QString::fromUtf8("1\u00a02")}
+        << QStringList{QString::fromUtf8("1\u00a02")};
+}
+
+void tst_SMsg::parse()
+{
+    QFETCH(QString, text);
+    QFETCH(int, kind);
+    QFETCH(QStringList, fields);
+    QFETCH(QStringList, paramList);
+
+    SMsg msg;
+    QCOMPARE(msg.Parse(text), kind);
+    QCOMPARE(msg.kind, kind);
+    const QStringList got{msg.from,   msg.fromNode, msg.fromSub, msg.to,
+                          msg.toNode, msg.toSub,    msg.message, msg.params};
+    QCOMPARE(got, fields);
+    QCOMPARE(msg.paramList, paramList);
+}
+
+void tst_SMsg::parseResetsEveryField()
+{
+    SMsg msg;
+    msg.Parse(QStringLiteral("dev1.2>Brenlow.amp1 @GetStatus CA5350 A1"));
+    QCOMPARE(msg.paramList.size(), 2);
+    msg.Parse(QStringLiteral("x>y @IsBusy"));
+    QVERIFY(msg.params.isEmpty());
+    QVERIFY(msg.paramList.isEmpty());
+    QVERIFY(msg.fromSub.isEmpty());
+    QVERIFY(msg.toSub.isEmpty());
+    QCOMPARE(msg.line, QStringLiteral("x>y @IsBusy"));
+    msg.Parse(QStringLiteral("garbage"));
+    QVERIFY(msg.message.isEmpty());
+    QCOMPARE(msg.msgId, 24);
+}
+
+void tst_SMsg::lookUp_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<int>("msgId");
+
+    QTest::newRow("first reply") << "a>b @IsBusy" << 0 << 0;
+    QTest::newRow("last reply") << "a>b @IsControllable 1" << 0 << 11;
+    QTest::newRow("first event") << "a>b _ChangedIsBusy 1" << 1 << 12;
+    QTest::newRow("last event") << "a>b _ChangedRampRate 5" << 1 << 23;
+    QTest::newRow("misspelling kept") << "a>b @GetCurrentSurpressionValue 1" << 0 << 3;
+    QTest::newRow("correct spelling unknown") << "a>b @GetCurrentSuppressionValue 1" << 0 << 24;
+    QTest::newRow("unknown reply") << "a>b @Hello 1" << 0 << 24;
+    QTest::newRow("unknown event") << "a>b _Hello 1" << 1 << 24;
+    QTest::newRow("case matters") << "a>b @getstatus" << 0 << 24;
+    QTest::newRow("request word") << "a>b GetStatus" << 0 << 24;
+    QTest::newRow("error status reply") << "a>b @GetErrorStatus CA5350" << 0 << 25;
+    QTest::newRow("overload reply") << "a>b @GetSRQ 1" << 0 << 26;
+    QTest::newRow("overload event") << "a>b _SRQChanged 1" << 1 << 27;
+}
+
+void tst_SMsg::lookUp()
+{
+    QFETCH(QString, line);
+    QFETCH(int, kind);
+    QFETCH(int, msgId);
+    SMsg msg;
+    QCOMPARE(msg.Parse(line), kind);
+    QCOMPARE(msg.msgId, msgId);
+}
+
+void tst_SMsg::isOk_data()
+{
+    QTest::addColumn<QString>("params");
+    QTest::addColumn<bool>("ok");
+    QTest::newRow("Ok: and text") << "Ok: done" << true;
+    QTest::newRow("Ok: alone") << "Ok:" << true;
+    QTest::newRow("OK") << "OK" << true;
+    QTest::newRow("OKAY") << "OKAY" << true;
+    QTest::newRow("Ok without colon") << "Ok done" << false;
+    QTest::newRow("lower case") << "ok: done" << false;
+    QTest::newRow("empty") << "" << false;
+    QTest::newRow("later in the text") << "not OK" << false;
+}
+
+void tst_SMsg::isOk()
+{
+    QFETCH(QString, params);
+    QFETCH(bool, ok);
+    SMsg msg;
+    msg.params = params;
+    QCOMPARE(msg.IsOk(), ok);
+}
 
 QTEST_GUILESS_MAIN(tst_SMsg)
 #include "tst_smsg.moc"

@@ -1,0 +1,289 @@
+// The program's start: the language switches, the command line and the key
+// file check, run on the real executable as a subprocess against the fake
+// server on loopback. A configuration that would reach the default (private)
+// server address only runs inside an isolated network namespace.
+
+#include "FakeTesraServer.h"
+#include "TestSupport.h"
+#include "app/StartUp.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTranslator>
+#include <QtTest>
+#include <memory>
+
+using namespace TestSupport;
+
+class tst_StartUp : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void languageSwitches_data();
+    void languageSwitches();
+    void catalogue_data();
+    void catalogue();
+
+    void commandLine_data();
+    void commandLine();
+    void commandLineErrors_data();
+    void commandLineErrors();
+    void missingKeyFile_data();
+    void missingKeyFile();
+    void defaultsWithoutConfigFile();
+
+private:
+    // A station configuration on loopback naming this test's server.
+    QByteArray loopbackConfig(const QString &clientName = QStringLiteral("Brenlow")) const;
+    // Starts brenlow; returns once it has logged in to the fake server.
+    bool startAndLogIn(QProcess &process, const QStringList &args, const QString &workDir);
+
+    std::unique_ptr<QTemporaryDir> dir;
+    std::unique_ptr<FakeTesraServer> server;
+};
+
+void tst_StartUp::init()
+{
+    dir = std::make_unique<QTemporaryDir>();
+    server = std::make_unique<FakeTesraServer>();
+    QVERIFY(server->listen());
+    writeKeyFile(*dir, {"w0", "w1", "w2", "w3", "w4", "w5", "w6", "w7"});
+}
+
+void tst_StartUp::cleanup()
+{
+    server.reset();
+    dir.reset();
+}
+
+QByteArray tst_StartUp::loopbackConfig(const QString &clientName) const
+{
+    return QStringLiteral("Tesra IP=127.0.0.1\nTesra Port=%1\nName on Tesra=%2\nKey File=%3\n")
+        .arg(server->port())
+        .arg(clientName, dir->filePath(QStringLiteral("Brenlow")))
+        .toUtf8();
+}
+
+bool tst_StartUp::startAndLogIn(QProcess &process, const QStringList &args, const QString &workDir)
+{
+    process.setWorkingDirectory(workDir);
+    process.setProcessChannelMode(QProcess::SeparateChannels);
+    process.start(QStringLiteral(BRENLOW_BIN), args);
+    if (!process.waitForStarted(10000))
+        return false;
+    return server->waitForKeyLine(20000);
+}
+
+void tst_StartUp::languageSwitches_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<bool>("japanese");
+    QTest::newRow("none") << QStringList{"brenlow"} << true;
+    QTest::newRow("-e") << QStringList{"brenlow", "-e"} << false;
+    QTest::newRow("-j") << QStringList{"brenlow", "-j"} << true;
+    QTest::newRow("-e then -j") << QStringList{"brenlow", "-e", "-j"} << true;
+    QTest::newRow("-j then -e") << QStringList{"brenlow", "-j", "-e"} << false;
+    QTest::newRow("-e after the config option")
+        << QStringList{"brenlow", "-c", "x.ini", "-e"} << false;
+    QTest::newRow("program name is not a switch") << QStringList{"-e"} << true;
+    QTest::newRow("whole argument only") << QStringList{"brenlow", "-E", "-ej", "--e"} << true;
+    QTest::newRow("config value that looks like a switch")
+        << QStringList{"brenlow", "-e", "-c", "-j"} << true;
+}
+
+void tst_StartUp::languageSwitches()
+{
+    QFETCH(QStringList, args);
+    QFETCH(bool, japanese);
+    QCOMPARE(StartUp::japaneseRequested(args), japanese);
+}
+
+void tst_StartUp::catalogue_data()
+{
+    QTest::addColumn<QString>("context");
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QString>("japanese");
+    QTest::newRow("menu") << "Body"
+                          << "Menu" << QString::fromUtf8("メニュー");
+    QTest::newRow("quit") << "Body"
+                          << "Quit" << QString::fromUtf8("終了");
+    QTest::newRow("key file") << "Tesra"
+                              << "Cannot open [%1.key]"
+                              << QString::fromUtf8("Tesra の key ファイル [%1.key] が開けません。");
+    QTest::newRow("untranslated error text") << "aCA"
+                                             << "Er: CMD"
+                                             << "Er: CMD";
+    QTest::newRow("amplifier title") << "aCA"
+                                     << "a CA" << QString::fromUtf8("電流アンプ");
+    QTest::newRow("ramp default") << "aHV"
+                                  << "15"
+                                  << "15";
+    QTest::newRow("ON stays ON") << "aHV"
+                                 << "ON"
+                                 << "ON";
+    QTest::newRow("group") << "aIC"
+                           << "Frame" << QString::fromUtf8("イオンチャンバ");
+}
+
+void tst_StartUp::catalogue()
+{
+    QFETCH(QString, context);
+    QFETCH(QString, source);
+    QFETCH(QString, japanese);
+    QTranslator translator;
+    QVERIFY(StartUp::installLanguage(*QCoreApplication::instance(), translator, true));
+    const QByteArray ctx = context.toUtf8();
+    const QByteArray src = source.toUtf8();
+    QCOMPARE(QCoreApplication::translate(ctx.constData(), src.constData()), japanese);
+    QCoreApplication::removeTranslator(&translator);
+
+    QTranslator unused;
+    QVERIFY(!StartUp::installLanguage(*QCoreApplication::instance(), unused, false));
+    QCOMPARE(QCoreApplication::translate(ctx.constData(), src.constData()), source);
+}
+
+void tst_StartUp::commandLine_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<QString>("clientName"); // tells which configuration was read
+
+    // "Brenlow.ini" in the working directory names the client Default;
+    // conf/station.ini names it Station.
+    QTest::newRow("no arguments") << QStringList{} << "Japanese"
+                                  << "Default";
+    QTest::newRow("-e") << QStringList{"-e"} << "English"
+                        << "Default";
+    QTest::newRow("-e -j") << QStringList{"-e", "-j"} << "Japanese"
+                           << "Default";
+    QTest::newRow("-j -e") << QStringList{"-j", "-e"} << "English"
+                           << "Default";
+    QTest::newRow("-c with directories, then -e")
+        << QStringList{"-c", "conf/station.ini", "-e"} << "English"
+        << "Station";
+    QTest::newRow("-c attached") << QStringList{"-cconf/station.ini"} << "Japanese"
+                                 << "Station";
+    QTest::newRow("--config=") << QStringList{"--config=conf/station.ini"} << "Japanese"
+                               << "Station";
+    QTest::newRow("last -c wins") << QStringList{"-c", "Brenlow.ini", "-c", "conf/station.ini"}
+                                  << "Japanese"
+                                  << "Station";
+    QTest::newRow("positional argument ignored") << QStringList{"extra", "-e"} << "English"
+                                                 << "Default";
+}
+
+void tst_StartUp::commandLine()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, language);
+    QFETCH(QString, clientName);
+    const QString work = dir->filePath(QStringLiteral("work"));
+    writeFile(work + "/Brenlow.ini", loopbackConfig(QStringLiteral("Default")));
+    writeFile(work + "/conf/station.ini", loopbackConfig(QStringLiteral("Station")));
+
+    QProcess process;
+    QVERIFY(startAndLogIn(process, args, work));
+    QVERIFY(server->keyLine().startsWith(clientName + QLatin1Char(' ')));
+    QByteArray err;
+    QTRY_VERIFY2((err += process.readAllStandardError())
+                     .contains("interface language: " + language.toUtf8()),
+                 err.constData());
+    process.kill();
+    process.waitForFinished();
+}
+
+void tst_StartUp::commandLineErrors_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QByteArray>("message");
+    QTest::newRow("unknown option") << QStringList{"-x"} << QByteArray("Unknown option 'x'");
+    QTest::newRow("no help option") << QStringList{"--help"} << QByteArray("Unknown option");
+    QTest::newRow("config without value") << QStringList{"-e", "-c"} << QByteArray("Missing value");
+}
+
+void tst_StartUp::commandLineErrors()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QByteArray, message);
+    writeFile(dir->filePath(QStringLiteral("Brenlow.ini")), loopbackConfig());
+    QProcess process;
+    process.setWorkingDirectory(dir->path());
+    process.start(QStringLiteral(BRENLOW_BIN), args);
+    QVERIFY(process.waitForFinished(20000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 1);
+    QVERIFY2(process.readAllStandardError().contains(message), message.constData());
+    // It ended before any window or connection was made.
+    QCOMPARE(server->connectionCount(), 0);
+}
+
+void tst_StartUp::missingKeyFile_data()
+{
+    QTest::addColumn<QString>("keyFile");
+    QTest::addColumn<QStringList>("messages");
+    QTest::addColumn<QStringList>("absent");
+    QTest::newRow("named file missing")
+        << "nokey"
+        << QStringList{"Cannot open [nokey.key]", "Cannot open both [nokey.key] and "
+                                                  "[:Brenlow.key]"}
+        << QStringList{};
+    QTest::newRow("empty name tries only the resources")
+        << "" << QStringList{"Cannot open both [.key] and [:Brenlow.key]"}
+        << QStringList{"Cannot open [.key]"};
+}
+
+void tst_StartUp::missingKeyFile()
+{
+    QFETCH(QString, keyFile);
+    QFETCH(QStringList, messages);
+    QFETCH(QStringList, absent);
+    writeFile(dir->filePath(QStringLiteral("k.ini")),
+              QStringLiteral("Tesra IP=127.0.0.1\nTesra Port=%1\nKey File=%2\n")
+                  .arg(server->port())
+                  .arg(keyFile)
+                  .toUtf8());
+    QProcess process;
+    process.setWorkingDirectory(dir->path());
+    process.start(QStringLiteral(BRENLOW_BIN),
+                  {QStringLiteral("-e"), QStringLiteral("-c"), QStringLiteral("k.ini")});
+    QVERIFY(process.waitForFinished(20000));
+    QCOMPARE(process.exitCode(), 1);
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    for (const QString &m : messages)
+        QVERIFY2(err.contains(m), qPrintable(err));
+    for (const QString &m : absent)
+        QVERIFY2(!err.contains(m), qPrintable(err));
+    QCOMPARE(server->connectionCount(), 0);
+}
+
+void tst_StartUp::defaultsWithoutConfigFile()
+{
+    // Without a configuration the client aims at the station's own server.
+    // That address must never be reached from a test, so the program runs in
+    // a network namespace of its own, where no packet can leave.
+    QProcess probe;
+    probe.start(QStringLiteral("unshare"), {QStringLiteral("-n"), QStringLiteral("true")});
+    if (!probe.waitForFinished(10000) || probe.exitStatus() != QProcess::NormalExit ||
+        probe.exitCode() != 0)
+        QSKIP("unshare -n is not available here");
+
+    QProcess process;
+    process.setWorkingDirectory(dir->path()); // holds Brenlow.key, no Brenlow.ini
+    process.start(QStringLiteral("unshare"),
+                  {QStringLiteral("-n"), QStringLiteral(BRENLOW_BIN), QStringLiteral("-e")});
+    QVERIFY(process.waitForStarted(10000));
+    QByteArray err;
+    QTRY_VERIFY_WITH_TIMEOUT((err += process.readAllStandardError()).contains("Tesra Port 6058"),
+                             20000);
+    QVERIFY2(err.contains("key file names Brenlow Brenlow"), err.constData());
+    QVERIFY2(err.contains("Tesra Server 192.168."), err.constData());
+    process.kill();
+    process.waitForFinished();
+}
+
+QTEST_MAIN(tst_StartUp)
+#include "tst_startup.moc"
