@@ -1,0 +1,59 @@
+#include "hv/HVRules.h"
+
+#include <QtMath>
+
+namespace HVRules {
+
+const QString GreenStyle = QStringLiteral("background-color: rgb(180, 255, 180);");
+const QString GreyStyle = QStringLiteral("background-color: rgb(200, 200, 200);");
+const QString YellowStyle = QStringLiteral("background-color: rgb(250, 250, 190);");
+const QString BlueStyle = QStringLiteral("background-color: rgb(180, 180, 255);");
+const QString RedStyle = QStringLiteral("background-color: rgb(255, 190, 190);");
+
+double toVoltage(const QString &text)
+{
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    return ok && qIsFinite(value) ? value : 0.0;
+}
+
+double toModuleValue(const QString &text)
+{
+    QString cleaned = text;
+    cleaned.replace(QLatin1Char('V'), QLatin1Char(' '));
+    return toVoltage(cleaned.trimmed());
+}
+
+QString formatVoltage(double value)
+{
+    return QString::number(value, 'g', 6);
+}
+
+bool acceptsSetVoltage(const QString &status)
+{
+    return status == QLatin1String("ON") || status == QLatin1String("H2L") ||
+           status == QLatin1String("L2H");
+}
+
+bool isSwitchedOn(const QString &value)
+{
+    bool ok = false;
+    const int number = value.toInt(&ok, 10);
+    return ok && number == 1;
+}
+
+const QString &statusStyle(const QString &status, const QString &nowV, double tolerance)
+{
+    const QString word = status.simplified();
+    if (word == QLatin1String("ON"))
+        return qAbs(toVoltage(nowV)) > tolerance ? GreenStyle : GreyStyle;
+    if (word == QLatin1String("OFF"))
+        return GreyStyle;
+    if (word == QLatin1String("L2H"))
+        return YellowStyle;
+    if (word == QLatin1String("H2L"))
+        return BlueStyle;
+    return RedStyle;
+}
+
+} // namespace HVRules

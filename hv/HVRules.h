@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+
+// The value rules of the HV panel, kept apart from its widgets.
+//
+// The panel hands the texts it reads from its fields and from the module's
+// replies to these functions: they turn voltages into numbers and back into
+// the text sent to the module, and they pick the status colour of the Start
+// button. Nothing here holds state; the style sheets are built once at
+// program start and shared by every panel.
+namespace HVRules {
+
+// Style sheets of the Start button, one per status colour.
+extern const QString GreenStyle;  // on and carrying voltage
+extern const QString GreyStyle;   // off, or on at no voltage
+extern const QString YellowStyle; // ramping up ("L2H")
+extern const QString BlueStyle;   // ramping down ("H2L")
+extern const QString RedStyle;    // any other status
+
+// A voltage text read with C conventions (a dot as decimal point, blanks
+// around it ignored). Text that is not a number, and the non-finite values
+// "nan", "inf" and "-inf", give 0: no such value may ever reach the module.
+double toVoltage(const QString &text);
+
+// A maximum-voltage or limit reply: every capital V is dropped before the
+// text is read as by toVoltage, so "3000V" reads as 3000.
+double toModuleValue(const QString &text);
+
+// The shortest of fixed and exponent notation with at most six significant
+// digits and no trailing zeros: 1500, 0.25, 1.23457e+06.
+QString formatVoltage(double value);
+
+// True for the statuses in which the module accepts a set voltage.
+bool acceptsSetVoltage(const QString &status);
+
+// True when an on/off or controllable value reads as the integer 1.
+bool isSwitchedOn(const QString &value);
+
+// The style sheet for a status text and the voltage shown next to it.
+const QString &statusStyle(const QString &status, const QString &nowV, double tolerance);
+
+} // namespace HVRules

@@ -1,0 +1,229 @@
+#include "hv/aHV.h"
+
+#include "client/Tesra.h"
+#include "hv/HVRules.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QtMath>
+
+aHV::aHV(QWidget *parent) : QWidget(parent)
+{
+    ui.setupUi(this);
+
+    connect(ui.RampRate, &QLineEdit::editingFinished, this, &aHV::newRampRate);
+    watchSetVEdit();
+    connect(ui.Start, &QPushButton::clicked, this, &aHV::hvOnOff);
+
+    ui.HideBox->setVisible(ui.ShowDetailsB->isChecked());
+    connect(ui.ShowDetailsB, &QCheckBox::toggled, ui.HideBox, &QWidget::setVisible);
+
+    // Until the module says it may be driven from here, Start does nothing.
+    ui.Start->setEnabled(false);
+}
+
+void aHV::setClient(Tesra *tesra)
+{
+    if (!tesra)
+        return;
+    client = tesra;
+    connect(client, &Tesra::ConnectionIsReady, this, &aHV::tesraIsReady, Qt::UniqueConnection);
+    connect(client, &Tesra::AnsGetMaxV, this, &aHV::AnsGetMaxV);
+    connect(client, &Tesra::AnsGetVLimit, this, &aHV::AnsGetVLimit);
+    connect(client, &Tesra::AnsGetV, this, &aHV::AnsGetV);
+    connect(client, &Tesra::AnsGetRamp, this, &aHV::AnsGetRamp);
+    connect(client, &Tesra::AnsGetStat1, this, &aHV::AnsGetStat1);
+    connect(client, &Tesra::AnsIsControllable, this, &aHV::AnsIsControllable);
+    connect(client, &Tesra::EvChangedOnOff, this, &aHV::ChangedOnOff);
+    connect(client, &Tesra::EvChangedStat, this, &aHV::ChangedStat);
+    connect(client, &Tesra::EvChangedValue, this, &aHV::ChangedValue);
+    // Ramp-rate changes made elsewhere show up here just like a GetRamp reply.
+    connect(client, &Tesra::EvChangedRampRate, this, &aHV::ChangedRampRate);
+}
+
+void aHV::setVoltageList(const QStringList &voltages)
+{
+    if (voltages.isEmpty()) {
+        ui.SetV->addItem(QStringLiteral("0"));
+        return;
+    }
+    for (const QString &voltage : voltages)
+        ui.SetV->addItem(voltage);
+}
+
+void aHV::selectVoltage(const QString &voltage)
+{
+    const int index = ui.SetV->findText(voltage, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    ui.SetV->setCurrentIndex(index < 0 ? 0 : index);
+}
+
+void aHV::setVoltageEditable(bool editable)
+{
+    ui.SetV->setEditable(editable);
+    // Making the box editable gives it a new line edit, which has to be
+    // watched like the one of the form.
+    watchSetVEdit();
+}
+
+void aHV::tesraIsReady(Tesra *)
+{
+    if (!client)
+        return;
+    const QString node = devCh();
+    client->SendMsg(id, QStringLiteral("System"), QStringLiteral("flgon"), node);
+    sendToModule(QStringLiteral("GetMaxV"));
+    sendToModule(QStringLiteral("GetVLimit"));
+    sendToModule(QStringLiteral("GetV"));
+    sendToModule(QStringLiteral("GetRamp"));
+    sendToModule(QStringLiteral("GetStat1"));
+    sendToModule(QStringLiteral("IsControllable"));
+}
+
+QString aHV::devCh()
+{
+    if (ch.isEmpty())
+        return driver;
+    return driver + QLatin1Char('.') + ch;
+}
+
+bool aHV::checkMine(SMsg msg)
+{
+    return msg.toSub == id;
+}
+
+void aHV::newSetV()
+{
+    if (!client)
+        return;
+    if (vApplied)
+        applySetV();
+}
+
+void aHV::newRampRate()
+{
+    if (!client)
+        return;
+    sendRamp();
+}
+
+void aHV::hvOnOff()
+{
+    if (!client)
+        return;
+    if (vApplied) {
+        // Ramping down does not depend on what the module reports.
+        sendRamp();
+        sendToModule(QStringLiteral("SetV"), QStringLiteral("0"));
+        vApplied = false;
+        return;
+    }
+    applySetV();
+}
+
+void aHV::AnsGetMaxV(SMsg msg)
+{
+    if (!checkMine(msg))
+        return;
+    maxV = HVRules::toModuleValue(msg.params);
+    showMaxV();
+}
+
+void aHV::AnsGetVLimit(SMsg msg)
+{
+    if (!checkMine(msg))
+        return;
+    vLimit = HVRules::toModuleValue(msg.params) / 100.0;
+    showMaxV();
+}
+
+void aHV::AnsGetV(SMsg msg)
+{
+    if (!checkMine(msg))
+        return;
+    ui.NowV->setText(msg.params);
+}
+
+void aHV::AnsGetStat1(SMsg msg)
+{
+    if (!checkMine(msg))
+        return;
+    ui.Stat->setText(msg.params.simplified());
+    setStatColor(msg.params);
+}
+
+void aHV::AnsGetRamp(SMsg msg)
+{
+    if (!checkMine(msg))
+        return;
+    ui.RampRate->setText(msg.params);
+}
+
+void aHV::AnsIsControllable(SMsg msg)
+{
+    if (!checkMine(msg))
+        return;
+    ui.Start->setEnabled(HVRules::isSwitchedOn(msg.params));
+}
+
+void aHV::ChangedOnOff(SMsg msg)
+{
+    AnsIsControllable(msg);
+}
+
+void aHV::ChangedStat(SMsg msg)
+{
+    if (!checkMine(msg))
+        return;
+    ui.Stat->setText(msg.params);
+    setStatColor(msg.params);
+}
+
+void aHV::ChangedValue(SMsg msg)
+{
+    if (!checkMine(msg))
+        return;
+    ui.NowV->setText(msg.params);
+    setStatColor(ui.Stat->text());
+}
+
+void aHV::ChangedRampRate(SMsg msg)
+{
+    AnsGetRamp(msg);
+}
+
+void aHV::applySetV()
+{
+    if (!HVRules::acceptsSetVoltage(ui.Stat->text()))
+        return;
+    sendRamp();
+    const double voltage = HVRules::toVoltage(ui.SetV->currentText());
+    sendToModule(QStringLiteral("SetV"), HVRules::formatVoltage(qAbs(voltage)));
+    vApplied = voltage != 0.0;
+}
+
+void aHV::setStatColor(const QString &status)
+{
+    ui.Start->setStyleSheet(HVRules::statusStyle(status, ui.NowV->text(), voltageTolerance));
+}
+
+void aHV::showMaxV()
+{
+    ui.MaxV->setText(HVRules::formatVoltage(maxV * vLimit));
+}
+
+void aHV::sendToModule(const QString &message, const QString &params)
+{
+    if (client)
+        client->SendMsg(id, devCh(), message, params);
+}
+
+void aHV::sendRamp()
+{
+    sendToModule(QStringLiteral("SetRamp"), ui.RampRate->text());
+}
+
+void aHV::watchSetVEdit()
+{
+    if (QLineEdit *edit = ui.SetV->lineEdit())
+        connect(edit, &QLineEdit::editingFinished, this, &aHV::newSetV, Qt::UniqueConnection);
+}

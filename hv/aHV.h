@@ -1,0 +1,79 @@
+#pragma once
+
+#include "client/SMsg.h"
+#include "ui_aHV.h"
+
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+
+class Tesra;
+
+// The panel of one high-voltage supply module.
+//
+// The main window creates it, hands it the shared client and writes its
+// addressing and placement fields. On every ready connection the panel
+// subscribes to its module node and asks for the module's values. Replies and
+// events come in through the client's signals; the panel keeps those
+// addressed to its own id and shows them in its fields and in the colour of
+// the Start button. The operator's set voltage, ramp rate and Start presses go
+// out as "SetRamp" and "SetV" lines to the module node. The only state beyond
+// the widgets is vApplied: whether a non-zero set voltage is taken to be on.
+class aHV : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit aHV(QWidget *parent = nullptr);
+
+    void setClient(Tesra *tesra);
+    void setVoltageList(const QStringList &voltages);
+    void selectVoltage(const QString &voltage);
+    void setVoltageEditable(bool editable);
+
+    Ui_aHV ui;
+
+private:
+    Tesra *client = nullptr;
+
+public:
+    QString id;
+    QString driver;
+    QString ch;
+    qint32 col = 0;
+    qint32 row = 0;
+    qint32 colSpan = 1;
+    qint32 rowSpan = 1;
+    double maxV = 0;
+    double vLimit = 0;
+    bool vApplied = false;
+    double voltageTolerance = 0;
+
+private slots:
+    void tesraIsReady(Tesra *s);
+    QString devCh();
+    bool checkMine(SMsg msg);
+    void newSetV();
+    void newRampRate();
+    void hvOnOff();
+
+public slots:
+    void AnsGetMaxV(SMsg msg);
+    void AnsGetVLimit(SMsg msg);
+    void AnsGetV(SMsg msg);
+    void AnsGetStat1(SMsg msg);
+    void AnsGetRamp(SMsg msg);
+    void AnsIsControllable(SMsg msg);
+    void ChangedOnOff(SMsg msg);
+    void ChangedStat(SMsg msg);
+    void ChangedValue(SMsg msg);
+    void ChangedRampRate(SMsg msg);
+
+private:
+    void applySetV();
+    void setStatColor(const QString &status);
+    void showMaxV();
+    void sendToModule(const QString &message, const QString &params = QString());
+    void sendRamp();
+    void watchSetVEdit();
+};
