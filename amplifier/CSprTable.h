@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QString>
+#include <QVector>
+
+class QDateTime;
+
+// One entry of a current-suppression table: the suppression value to use at
+// one amplifier range.
+struct CSprEntry
+{
+    double range = 0.0;
+    double value = 0.0;
+};
+
+// The current-suppression table of one amplifier, kept apart from any widget.
+//
+// The table lives in a plain text file that only ever grows: each line holds a
+// range and a value (further words only document when the value was taken),
+// and a later line for the same range replaces the earlier value. Loading
+// merges the lines into one entry per range and orders the entries largest
+// range first; the panel shows them through itemText and appends new lines
+// built by entryLine.
+class CSprTable
+{
+public:
+    void clear() { entries.clear(); }
+    int size() const { return entries.size(); }
+    bool isEmpty() const { return entries.isEmpty(); }
+    const CSprEntry &at(int i) const { return entries.at(i); }
+    bool isIndex(int i) const { return i >= 0 && i < entries.size(); }
+
+    // Merges one line of the file format; blank and "#" lines are skipped.
+    void mergeLine(const QString &line);
+    // Orders the entries by range, largest first.
+    void sortByRange();
+    // Empties the table, then reads, merges and sorts the file. False when the
+    // file cannot be opened; the table is then empty.
+    bool load(const QString &fileName);
+    // The first entry whose range equals range exactly, or -1.
+    int indexOfRange(double range) const;
+
+    // "1e-06 : 2.5e-10": the range in exponent form, the value in general form.
+    static QString itemText(const CSprEntry &entry);
+    // A value in general form with six significant digits.
+    static QString valueText(double value);
+    // The line the panel appends: range, value, " : " and the time stamp.
+    static QString entryLine(const QString &rangeText, const QString &valueText,
+                             const QDateTime &when);
+    // Appends text to the file, creating it when needed. When the file's last
+    // line lacks its line feed, one is written first so that the new line does
+    // not run into it. False when the file cannot be opened for appending.
+    static bool append(const QString &fileName, const QString &text);
+
+private:
+    QVector<CSprEntry> entries;
+};

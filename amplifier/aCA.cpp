@@ -1,0 +1,658 @@
+#include "amplifier/aCA.h"
+
+#include "client/Tesra.h"
+
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDebug>
+#include <QRegularExpression>
+#include <QResizeEvent>
+#include <QTimer>
+#include <array>
+#include <cmath>
+
+namespace {
+
+// The letters of the amplifier's status text, in the order they are kept.
+enum StatusLetter { A, B, C, H, I, J, K, M, N, P, R, S, T, W, Y, Z, LetterCount };
+
+const char StatusLetters[] = "ABCHIJKMNPRSTWYZ";
+
+const QString ModelPrefix = QStringLiteral("CA5350");
+
+// Compiled once for the life of the program; every status reply runs all of them.
+const std::array<QRegularExpression, LetterCount> &statusPatterns()
+{
+    static const std::array<QRegularExpression, LetterCount> patterns = [] {
+        std::array<QRegularExpression, LetterCount> all;
+        for (int k = 0; k < LetterCount; ++k) {
+            const QString body = k == T ? QStringLiteral("([\\./\\d])") : QStringLiteral("(\\d+)");
+            all[k] = QRegularExpression(QLatin1Char(StatusLetters[k]) + body);
+            all[k].optimize();
+        }
+        return all;
+    }();
+    return patterns;
+}
+
+// Integers that do not convert count as 0.
+int toInt(const QString &text)
+{
+    return text.toInt(nullptr, 10);
+}
+
+QString flag(bool on)
+{
+    return on ? QStringLiteral("1") : QStringLiteral("0");
+}
+
+// The error-status positions the panel reads and their texts; a later
+// position with a 1 overrides an earlier one.
+struct ErrorBit
+{
+    int position;
+    const char *text;
+};
+
+const ErrorBit ErrorBits[] = {
+    {0, QT_TRANSLATE_NOOP("aCA", "Er: CMD")},
+    {1, QT_TRANSLATE_NOOP("aCA", "Er: CMD Arg")},
+    {3, QT_TRANSLATE_NOOP("aCA", "Er: Self CHK")},
+    {4, QT_TRANSLATE_NOOP("aCA", "Er: CSpr Set")},
+    {5, QT_TRANSLATE_NOOP("aCA", "Er: CSpr Over")},
+    {6, QT_TRANSLATE_NOOP("aCA", "Er: AutoCSpr while ZeroCHK")},
+    {8, QT_TRANSLATE_NOOP("aCA", "Er: Mem Err")},
+    {9, QT_TRANSLATE_NOOP("aCA", "Er: Over!")},
+};
+
+// A time-constant entry in seconds as the selector shows it: 300us, 10ms, 2s.
+QString timeConstantLabel(const QString &entry)
+{
+    const double x = entry.toDouble();
+    if (x >= 1.0)
+        return QStringLiteral("%1s").arg(x, 0, 'g', 6);
+    if (x >= 0.001)
+        return QStringLiteral("%1ms").arg(1000.0 * x, 0, 'g', 6);
+    return QStringLiteral("%1us").arg(1000000.0 * x, 0, 'g', 6);
+}
+
+} // namespace
+
+aCA::aCA() : QWidget(nullptr, Qt::WindowFlags())
+{
+    ui.setupUi(this);
+
+    ready = false;
+    col = 1;
+    row = 0;
+    colSpan = 1;
+    rowSpan = 1;
+    client = nullptr;
+
+    backLightGroup = new QButtonGroup(this);
+    backLightGroup->addButton(ui.BackLightHB);
+    backLightGroup->addButton(ui.BackLightLB);
+    backLightGroup->addButton(ui.BackLightOffB);
+
+    ui.CSprUseB->setChecked(true);
+    ui.CSprUseBox->setEnabled(true);
+
+    csprFile = QStringLiteral("CSprTable.txt");
+
+    ui.FilterUseB->setChecked(false);
+    ui.FilterUseBox->setEnabled(false);
+
+    pollTimer = new QTimer(this);
+    pollTimer->setObjectName(QStringLiteral("pollTimer"));
+    pollTimer->setInterval(500);
+    connect(pollTimer, &QTimer::timeout, this, &aCA::doPolling);
+
+    // The paired buttons need to know which of the two toggled, so they are
+    // wired through small forwarding lambdas.
+    connect(ui.ModuleName, &QLineEdit::editingFinished, this, &aCA::sendMyName);
+    connect(ui.ZeroCheckB, &QAbstractButton::toggled, this, &aCA::selectedZeroCheck);
+    connect(ui.ResetB, &QAbstractButton::clicked, this, &aCA::reset);
+    connect(ui.RangeSCB, qOverload<int>(&QComboBox::currentIndexChanged), this,
+            &aCA::selectedNewRange);
+    connect(ui.CSprUseB, &QAbstractButton::toggled, this, &aCA::selectedCSprUse);
+    connect(ui.NewCSprEdit, &QLineEdit::editingFinished, this, &aCA::newCSpr);
+    connect(ui.FilterUseB, &QAbstractButton::toggled, this, &aCA::selectedFilterUse);
+    connect(ui.FilterAutoB, &QAbstractButton::toggled, this,
+            [this](bool f) { changeFilterModeFrom(ui.FilterAutoB, f); });
+    connect(ui.FilterManualB, &QAbstractButton::toggled, this,
+            [this](bool f) { changeFilterModeFrom(ui.FilterManualB, f); });
+    connect(ui.SelectTCCB, qOverload<int>(&QComboBox::currentIndexChanged), this,
+            &aCA::selectedNewTC);
+    connect(ui.VBiasOnB, &QAbstractButton::toggled, this,
+            [this](bool f) { changedVBiasModeFrom(ui.VBiasOnB, f); });
+    connect(ui.VBiasOffB, &QAbstractButton::toggled, this,
+            [this](bool f) { changedVBiasModeFrom(ui.VBiasOffB, f); });
+    connect(ui.NewVBias, &QLineEdit::editingFinished, this, &aCA::newVBias);
+    connect(ui.SelInputRB, &QAbstractButton::toggled, this,
+            [this](bool f) { selectedInputFrom(ui.SelInputRB, f); });
+    connect(ui.SelInputFB, &QAbstractButton::toggled, this,
+            [this](bool f) { selectedInputFrom(ui.SelInputFB, f); });
+    connect(ui.BackLightHB, &QAbstractButton::toggled, this, &aCA::selectedBackLightMode);
+    connect(ui.BackLightLB, &QAbstractButton::toggled, this, &aCA::selectedBackLightMode);
+    connect(ui.BackLightOffB, &QAbstractButton::toggled, this, &aCA::selectedBackLightMode);
+    connect(ui.ShowStatB, &QAbstractButton::clicked, this, &aCA::askShowStat);
+    connect(ui.CSprFromTBLB, &QAbstractButton::toggled, this, &aCA::selectedCSprFromTable);
+    connect(ui.CSprTBLCB, qOverload<int>(&QComboBox::currentIndexChanged), this,
+            &aCA::changedCSprTableIndex);
+    connect(ui.SetCSprTableB, &QAbstractButton::clicked, this, &aCA::setAValToCSprTable);
+
+    ui.CSprLoadDefB->setEnabled(false);
+
+    showDetails(ui.ShowDetailsB->isChecked());
+    connect(ui.ShowDetailsB, &QAbstractButton::toggled, this, &aCA::showDetails);
+
+    normalStyle = QString();
+    alertStyle = QStringLiteral("background-color: rgb(255, 200, 200);");
+    setStyleSheet(normalStyle);
+}
+
+aCA::~aCA() = default;
+
+void aCA::setClient(Tesra *c)
+{
+    if (!c)
+        return;
+    client = c;
+    connect(client, &Tesra::ConnectionIsReady, this, &aCA::tesraIsReady, Qt::UniqueConnection);
+    connect(client, &Tesra::AnsGetStatus, this, &aCA::AnsGetStatus, Qt::UniqueConnection);
+    connect(client, &Tesra::AnsGetRange, this, &aCA::AnsGetRange, Qt::UniqueConnection);
+    connect(client, &Tesra::AnsGetCurrentSurpressionValue, this,
+            &aCA::AnsGetCurrentSurpressionValue, Qt::UniqueConnection);
+    connect(client, &Tesra::AnsGetVoltageBiasRange, this, &aCA::AnsGetVoltageBiasRange,
+            Qt::UniqueConnection);
+    connect(client, &Tesra::EvRangeChanged, this, &aCA::EvRangeChanged, Qt::UniqueConnection);
+    connect(client, &Tesra::AnsGetErrorStatus, this, &aCA::AnsGetErrorStatus, Qt::UniqueConnection);
+    connect(client, &Tesra::AnsGetSRQ, this, &aCA::AnsGetSRQ, Qt::UniqueConnection);
+    connect(client, &Tesra::EvSRQChanged, this, &aCA::EvSRQChanged, Qt::UniqueConnection);
+}
+
+void aCA::setModuleName(const QString &name)
+{
+    ui.ModuleName->setText(name);
+    if (ready)
+        sendMyName();
+}
+
+void aCA::setTCTable(const QStringList &list)
+{
+    tcTable = list;
+    ui.SelectTCCB->clear();
+    for (const QString &entry : list)
+        ui.SelectTCCB->addItem(timeConstantLabel(entry));
+}
+
+void aCA::setRangeTable(const QStringList &list)
+{
+    ui.RangeSCB->clear();
+    ui.RangeSCB->addItems(list);
+}
+
+void aCA::setCSprTableFile(const QString &fileName)
+{
+    csprFile = fileName;
+    loadCSprTable();
+}
+
+void aCA::setPollErrors(bool on)
+{
+    pollErrors = on;
+    if (!on)
+        pollTimer->stop();
+    else if (ready && !pollTimer->isActive())
+        pollTimer->start();
+}
+
+QString aCA::statusOf(QChar letter) const
+{
+    for (int k = 0; k < LetterCount; ++k) {
+        if (QLatin1Char(StatusLetters[k]) == letter)
+            return status[k];
+    }
+    return QString();
+}
+
+// ---- link -------------------------------------------------------------
+
+void aCA::tesraIsReady(Tesra *s)
+{
+    Q_UNUSED(s)
+    ready = true;
+    if (client)
+        client->SendMsg(id, QStringLiteral("System"), QStringLiteral("flgon"), devCh());
+    send(QStringLiteral("GetStatus"));
+    send(QStringLiteral("GetRange"));
+    send(QStringLiteral("GetCurrentSurpressionValue"));
+    send(QStringLiteral("GetVoltageBiasRange"));
+    send(QStringLiteral("SetSRQMask 01"));
+    if (pollErrors && !pollTimer->isActive())
+        pollTimer->start();
+}
+
+QString aCA::devCh()
+{
+    if (ch.isEmpty())
+        return driver;
+    return driver + QLatin1Char('.') + ch;
+}
+
+bool aCA::checkMine(SMsg msg)
+{
+    return msg.toSub == id;
+}
+
+void aCA::doPolling()
+{
+    send(QStringLiteral("GetErrorStatus"));
+}
+
+void aCA::askGetError()
+{
+    send(QStringLiteral("GetErrorStatus"));
+}
+
+void aCA::sendMyName()
+{
+    send(QStringLiteral("SetDisplayMsg ") + ui.ModuleName->text());
+}
+
+void aCA::showDetails(bool f)
+{
+    ui.ResetB->setVisible(f);
+    ui.CSprLoadDefB->setVisible(f);
+    ui.SaveCSprDefB->setVisible(f);
+    ui.Details->setVisible(f);
+}
+
+void aCA::resizeEvent(QResizeEvent *e)
+{
+    Q_UNUSED(e)
+    emit resized();
+}
+
+void aCA::send(const QString &command)
+{
+    if (client)
+        client->SendMsg(id, devCh(), command, QString());
+}
+
+// ---- commands ---------------------------------------------------------
+
+void aCA::selectedZeroCheck(bool f)
+{
+    send(QStringLiteral("SetZeroCheck ") + flag(f));
+    send(QStringLiteral("GetStatus"));
+}
+
+void aCA::reset()
+{
+    if (!ready)
+        return;
+    send(QStringLiteral("RestorConfig 2"));
+    send(QStringLiteral("GetStatus"));
+}
+
+void aCA::selectedNewRange(int i)
+{
+    if (!ready)
+        return;
+    // Only an emptied selector reports an index outside its items; there is
+    // no range to send then.
+    if (i < 0 || i >= ui.RangeSCB->count()) {
+        qDebug().noquote() << QStringLiteral("no range at index %1 of RangeSCB").arg(i);
+        return;
+    }
+    send(QStringLiteral("SetRange ") + ui.RangeSCB->itemText(i));
+    send(QStringLiteral("GetStatus"));
+    if (ui.CSprFromTBLB->isChecked())
+        applyCSprFromTable(i);
+}
+
+void aCA::selectedCSprUse(bool f)
+{
+    ui.CSprUseBox->setEnabled(f);
+    send(QStringLiteral("SetCurrentSurpression ") + flag(f));
+    send(QStringLiteral("GetStatus"));
+}
+
+void aCA::newCSpr()
+{
+    const QString text = ui.NewCSprEdit->text();
+    if (text.toDouble() == 0.0)
+        return;
+    send(QStringLiteral("SetCurrentSurpressionValue ") + text);
+    send(QStringLiteral("GetCurrentSurpressionValue"));
+}
+
+void aCA::selectedFilterUse(bool f)
+{
+    ui.FilterUseBox->setEnabled(f);
+    send(QStringLiteral("SetFilter ") + flag(f));
+    send(QStringLiteral("GetStatus"));
+}
+
+void aCA::selectedNewTC(int i)
+{
+    if (!ready)
+        return;
+    // The selector may point past the table (a status code beyond it leaves
+    // no current item); the table is never read there.
+    if (i < 0 || i >= tcTable.size()) {
+        qDebug().noquote() << QStringLiteral("no time constant at index %1 of the TC table").arg(i);
+        return;
+    }
+    send(QStringLiteral("SetFilterDuration ") + tcTable.at(i));
+    send(QStringLiteral("GetStatus"));
+}
+
+void aCA::pairToggled(QAbstractButton *origin, bool f, QAbstractButton *first,
+                      QAbstractButton *second)
+{
+    if (origin == first)
+        second->setChecked(!f);
+    else if (origin == second)
+        first->setChecked(!f);
+}
+
+void aCA::changeFilterMode(bool f)
+{
+    changeFilterModeFrom(nullptr, f);
+}
+
+void aCA::changeFilterModeFrom(QAbstractButton *origin, bool f)
+{
+    pairToggled(origin, f, ui.FilterAutoB, ui.FilterManualB);
+    send(QStringLiteral("SetAutoFilter ") + flag(ui.FilterAutoB->isChecked()));
+    send(QStringLiteral("GetStatus"));
+}
+
+void aCA::changedVBiasMode(bool f)
+{
+    changedVBiasModeFrom(nullptr, f);
+}
+
+void aCA::changedVBiasModeFrom(QAbstractButton *origin, bool f)
+{
+    pairToggled(origin, f, ui.VBiasOnB, ui.VBiasOffB);
+    send(QStringLiteral("SetVoltageBias ") + flag(ui.VBiasOnB->isChecked()));
+    send(QStringLiteral("GetStatus"));
+}
+
+void aCA::newVBias()
+{
+    const QString text = ui.NewVBias->text();
+    if (text.simplified().isEmpty())
+        return;
+    send(QStringLiteral("SetVoltageBiasRange ") + text);
+    send(QStringLiteral("GetVoltageBiasRange"));
+}
+
+void aCA::selectedInput(bool f)
+{
+    selectedInputFrom(nullptr, f);
+}
+
+void aCA::selectedInputFrom(QAbstractButton *origin, bool f)
+{
+    pairToggled(origin, f, ui.SelInputRB, ui.SelInputFB);
+    send(QStringLiteral("SelectInput ") + flag(ui.SelInputRB->isChecked()));
+    send(QStringLiteral("GetStatus"));
+}
+
+void aCA::selectedBackLightMode(bool f)
+{
+    Q_UNUSED(f)
+    QString mode = QStringLiteral("0");
+    if (ui.BackLightOffB->isChecked())
+        mode = QStringLiteral("2");
+    else if (ui.BackLightLB->isChecked())
+        mode = QStringLiteral("1");
+    send(QStringLiteral("SetBacklight ") + mode);
+    send(QStringLiteral("GetStatus"));
+}
+
+void aCA::askShowStat()
+{
+    send(QStringLiteral("GetStatus"));
+}
+
+// ---- replies and events -----------------------------------------------
+
+void aCA::AnsGetStatus(SMsg msg)
+{
+    if (!checkMine(msg))
+        return;
+    ui.StatDisp->setText(decodeStatus(msg.params));
+}
+
+QString aCA::decodeStatus(const QString &text)
+{
+    if (!text.startsWith(ModelPrefix))
+        return QString();
+    const QString body = text.mid(ModelPrefix.size());
+
+    const auto &patterns = statusPatterns();
+    for (int k = 0; k < LetterCount; ++k)
+        status[k] = patterns[k].match(body).captured(1);
+
+    // Each change below runs the widget's own slot, which sends the command
+    // back to the device; widgets already in the reported state stay silent.
+    ui.ZeroCheckB->setChecked(toInt(status[C]) == 1);
+
+    const bool csprInUse = toInt(status[N]) == 1;
+    ui.CSprUseB->setChecked(csprInUse);
+    ui.CSprUseBox->setEnabled(csprInUse);
+
+    const bool filterInUse = toInt(status[P]) == 1;
+    ui.FilterUseB->setChecked(filterInUse);
+    ui.FilterUseBox->setEnabled(filterInUse);
+    const bool autoFilter = toInt(status[Z]) == 1;
+    ui.FilterAutoB->setChecked(autoFilter);
+    ui.FilterManualB->setChecked(!autoFilter);
+
+    int tcIndex;
+    if (status[T] == QLatin1String("."))
+        tcIndex = 0;
+    else if (status[T] == QLatin1String("/"))
+        tcIndex = 1;
+    else
+        tcIndex = toInt(status[T]) + 2;
+    ui.SelectTCCB->setCurrentIndex(tcIndex);
+
+    const bool biasOn = toInt(status[B]) == 1;
+    ui.VBiasOnB->setChecked(biasOn);
+    ui.VBiasOffB->setChecked(!biasOn);
+
+    const bool rearInput = toInt(status[I]) == 1;
+    ui.SelInputFB->setChecked(!rearInput);
+    ui.SelInputRB->setChecked(rearInput);
+
+    // The button to be checked goes first: the exclusive group refuses to
+    // uncheck its checked button directly.
+    switch (toInt(status[A])) {
+    case 0:
+        ui.BackLightHB->setChecked(true);
+        ui.BackLightLB->setChecked(false);
+        ui.BackLightOffB->setChecked(false);
+        break;
+    case 1:
+        ui.BackLightLB->setChecked(true);
+        ui.BackLightHB->setChecked(false);
+        ui.BackLightOffB->setChecked(false);
+        break;
+    case 2:
+        ui.BackLightOffB->setChecked(true);
+        ui.BackLightHB->setChecked(false);
+        ui.BackLightLB->setChecked(false);
+        break;
+    default:
+        break;
+    }
+
+    return body;
+}
+
+void aCA::AnsGetRange(SMsg msg)
+{
+    if (!checkMine(msg))
+        return;
+    const double range = msg.params.toDouble();
+    for (int i = 0; i < ui.RangeSCB->count(); ++i) {
+        if (ui.RangeSCB->itemText(i).toDouble() == range) {
+            ui.RangeSCB->setCurrentIndex(i);
+            return;
+        }
+    }
+    qDebug().noquote()
+        << QStringLiteral("can't find the range %1 in RangeSCB").arg(range, 0, 'g', 6);
+}
+
+void aCA::AnsGetCurrentSurpressionValue(SMsg msg)
+{
+    if (!checkMine(msg))
+        return;
+    ui.NowCSprDisp->setText(msg.params);
+}
+
+void aCA::AnsGetVoltageBiasRange(SMsg msg)
+{
+    if (!checkMine(msg))
+        return;
+    ui.NowVBias->setText(msg.params);
+}
+
+void aCA::EvRangeChanged(SMsg msg)
+{
+    if (msg.from != devCh())
+        return;
+    const double range = msg.params.toDouble();
+    double best = 1e300;
+    int chosen = 0;
+    for (int i = 0; i < ui.RangeSCB->count(); ++i) {
+        const double distance = std::fabs(ui.RangeSCB->itemText(i).toDouble() - range);
+        if (distance < best) {
+            best = distance;
+            chosen = i;
+        }
+    }
+    if (chosen != ui.RangeSCB->currentIndex())
+        ui.RangeSCB->setCurrentIndex(chosen);
+}
+
+void aCA::AnsGetSRQ(SMsg msg)
+{
+    if (!checkMine(msg))
+        return;
+    ReceiveSRQ(msg);
+}
+
+void aCA::EvSRQChanged(SMsg msg)
+{
+    if (msg.from != devCh())
+        return;
+    ReceiveSRQ(msg);
+}
+
+void aCA::ReceiveSRQ(SMsg msg)
+{
+    if (toInt(msg.params) == 1) {
+        setStyleSheet(alertStyle);
+        ui.DispErr->setText(QStringLiteral("OVER !!!"));
+    } else {
+        setStyleSheet(normalStyle);
+        ui.DispErr->setText(QString());
+    }
+}
+
+void aCA::AnsGetErrorStatus(SMsg msg)
+{
+    if (!checkMine(msg))
+        return;
+    if (!msg.params.startsWith(ModelPrefix))
+        return;
+    const QString body = msg.params.mid(ModelPrefix.size());
+
+    auto bitAt = [&body](int position) {
+        if (position >= body.size())
+            return 0;
+        const QChar c = body.at(position);
+        return c >= QLatin1Char('0') && c <= QLatin1Char('9') ? c.unicode() - '0' : 0;
+    };
+
+    qDebug().noquote() << "ErrStat" << body;
+
+    QString message;
+    for (const ErrorBit &bit : ErrorBits) {
+        if (bitAt(bit.position) == 1)
+            message = QCoreApplication::translate("aCA", bit.text);
+    }
+    setStyleSheet(message.isEmpty() ? normalStyle : alertStyle);
+    ui.DispErr->setText(message);
+}
+
+// ---- current-suppression table ----------------------------------------
+
+void aCA::loadCSprTable()
+{
+    if (!csprTable.load(csprFile)) {
+        qDebug().noquote() << QStringLiteral("Can't open CSpr Table file [%1]").arg(csprFile);
+        return;
+    }
+    // Refilling moves the current item, which puts the first (largest range)
+    // entry's value into NewCSprEdit.
+    ui.CSprTBLCB->clear();
+    for (int i = 0; i < csprTable.size(); ++i)
+        ui.CSprTBLCB->addItem(CSprTable::itemText(csprTable.at(i)));
+}
+
+void aCA::changedCSprTableIndex(int i)
+{
+    if (!csprTable.isIndex(i))
+        return;
+    ui.NewCSprEdit->setText(CSprTable::valueText(csprTable.at(i).value));
+}
+
+void aCA::selectedCSprFromTable(bool f)
+{
+    if (f)
+        applyCSprFromTable(ui.RangeSCB->currentIndex());
+}
+
+void aCA::applyCSprFromTable(int rangeIndex)
+{
+    // Without a current range there is nothing to look up; an empty item
+    // text would read as range 0.
+    if (rangeIndex < 0 || rangeIndex >= ui.RangeSCB->count())
+        return;
+    const int entry = csprTable.indexOfRange(ui.RangeSCB->itemText(rangeIndex).toDouble());
+    if (entry < 0)
+        return;
+    ui.CSprTBLCB->setCurrentIndex(entry);
+    ui.NewCSprEdit->setText(CSprTable::valueText(csprTable.at(entry).value));
+    newCSpr();
+}
+
+void aCA::setAValToCSprTable()
+{
+    // An entry without a reported value or without a range would read back
+    // as a wrong table value, so it is not recorded.
+    if (ui.NowCSprDisp->text().trimmed().isEmpty() || ui.RangeSCB->currentIndex() < 0) {
+        qDebug().noquote()
+            << QStringLiteral("CSpr Table: no current range or suppression value to record in [%1]")
+                   .arg(csprFile);
+        return;
+    }
+    const QString line = CSprTable::entryLine(ui.RangeSCB->currentText(), ui.NowCSprDisp->text(),
+                                              QDateTime::currentDateTime());
+    if (!CSprTable::append(csprFile, line)) {
+        qDebug().noquote() << QStringLiteral("Can't open CSpr Table file [%1]").arg(csprFile);
+        return;
+    }
+    loadCSprTable();
+}

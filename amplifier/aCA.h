@@ -1,0 +1,128 @@
+#pragma once
+
+#include "amplifier/CSprTable.h"
+#include "client/SMsg.h"
+#include "ui_aCA.h"
+
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+#include <array>
+
+class QAbstractButton;
+class QButtonGroup;
+class QResizeEvent;
+class QTimer;
+class Tesra;
+
+// The panel of one CA5350 current amplifier.
+//
+// Operator actions on the form's widgets become command lines sent through
+// the shared Tesra client to the amplifier's device node (driver, or
+// driver.ch), each followed by the query that brings the answer back. Replies
+// addressed to the panel's own sub-name (id) and events from its device node
+// come back through the client's signals and are decoded into the widgets.
+// The widgets keep their signals while a reply is decoded, so a widget that
+// the device's state changes re-sends its command, and the next reply, which
+// then agrees with the widgets, ends the exchange. A per-amplifier
+// current-suppression table (CSprTable) supplies values by range.
+class aCA : public QWidget
+{
+    Q_OBJECT
+
+public:
+    aCA();
+    ~aCA() override;
+
+    // Configuration calls made by the main window, in this order.
+    void setClient(Tesra *c);
+    void setModuleName(const QString &name);
+    void setTCTable(const QStringList &list);
+    void setRangeTable(const QStringList &list);
+    void setCSprTableFile(const QString &fileName);
+    // Whether the panel asks the amplifier for its error status every 500 ms
+    // once the connection is ready. Off by default.
+    void setPollErrors(bool on);
+
+    bool isReady() const { return ready; }
+    bool pollsErrors() const { return pollErrors; }
+    QString cSprFile() const { return csprFile; }
+    const CSprTable &cSprTable() const { return csprTable; }
+    // The last capture of a status letter (A, B, C, H, ... Z), or the empty
+    // text for a letter that the panel does not keep.
+    QString statusOf(QChar letter) const;
+
+    Ui_aCA ui;
+    Tesra *client = nullptr;
+    bool ready = false;
+    QString id;
+    QString driver;
+    QString ch;
+    QString normalStyle;
+    QString alertStyle;
+    int col = 1;
+    int row = 0;
+    int colSpan = 1;
+    int rowSpan = 1;
+
+signals:
+    void resized();
+
+private slots:
+    void tesraIsReady(Tesra *s);
+    QString devCh();
+    bool checkMine(SMsg msg);
+    void doPolling();
+    void selectedZeroCheck(bool f);
+    void reset();
+    void selectedNewRange(int i);
+    void selectedCSprUse(bool f);
+    void selectedCSprFromTable(bool f);
+    void changedCSprTableIndex(int i);
+    void setAValToCSprTable();
+    void selectedFilterUse(bool f);
+    void selectedNewTC(int i);
+    void changeFilterMode(bool f);
+    void newCSpr();
+    void changedVBiasMode(bool f);
+    void newVBias();
+    void selectedInput(bool f);
+    void selectedBackLightMode(bool f);
+    void askShowStat();
+    void askGetError();
+    void AnsGetStatus(SMsg msg);
+    void AnsGetRange(SMsg msg);
+    void AnsGetCurrentSurpressionValue(SMsg msg);
+    void AnsGetVoltageBiasRange(SMsg msg);
+    void AnsGetSRQ(SMsg msg);
+    void AnsGetErrorStatus(SMsg msg);
+    void EvSRQChanged(SMsg msg);
+    void EvRangeChanged(SMsg msg);
+    void ReceiveSRQ(SMsg msg);
+    void sendMyName();
+    void showDetails(bool f);
+    void resizeEvent(QResizeEvent *e) override;
+
+private:
+    // Keeps a pair of buttons opposite: the partner of the button that
+    // toggled takes the other state, which runs the same handler once more
+    // for the partner before this call sends.
+    void pairToggled(QAbstractButton *origin, bool f, QAbstractButton *first,
+                     QAbstractButton *second);
+    void changeFilterModeFrom(QAbstractButton *origin, bool f);
+    void changedVBiasModeFrom(QAbstractButton *origin, bool f);
+    void selectedInputFrom(QAbstractButton *origin, bool f);
+
+    void send(const QString &command);
+    QString decodeStatus(const QString &text);
+    void loadCSprTable();
+    void applyCSprFromTable(int rangeIndex);
+
+    QStringList tcTable;
+    CSprTable csprTable;
+    QTimer *pollTimer = nullptr;
+    std::array<QString, 16> status;
+    QString csprFile;
+    QButtonGroup *backLightGroup = nullptr;
+    bool pollErrors = false;
+};

@@ -1,0 +1,181 @@
+// The current-suppression table without widgets: the file format, merging,
+// ordering, the selector's item text and appending lines to the file.
+
+#include "TestSupport.h"
+#include "amplifier/CSprTable.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using Entries = QVector<QPair<double, double>>;
+
+namespace {
+
+Entries entriesOf(const CSprTable &table)
+{
+    Entries out;
+    for (int i = 0; i < table.size(); ++i)
+        out.append({table.at(i).range, table.at(i).value});
+    return out;
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+} // namespace
+
+class tst_CSprTable : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void load_data();
+    void load();
+    void loadMissingFile();
+    void itemText_data();
+    void itemText();
+    void entryLine();
+    void append_data();
+    void append();
+    void appendCannotOpen();
+};
+
+void tst_CSprTable::load_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<Entries>("expected");
+
+    QTest::newRow("comment, blank line and a later value for the same range")
+        << QByteArray("1e-6 2e-10\n# a comment 1e-7 9\n\n1e-6 3e-10 : 24/01/02 10:00:00\n")
+        << Entries{{1e-6, 3e-10}};
+    QTest::newRow("largest range first whatever the file order")
+        << QByteArray("1e-8 1\n1e-5 2\n1e-7 3\n1e-3 4\n1e-6 5\n")
+        << Entries{{1e-3, 4}, {1e-5, 2}, {1e-6, 5}, {1e-7, 3}, {1e-8, 1}};
+    QTest::newRow("a range alone gives the value 0") << QByteArray("1e-6\n") << Entries{{1e-6, 0}};
+    QTest::newRow("words that are not numbers read as 0")
+        << QByteArray("abc 2e-10\n1e-6 xyz\n") << Entries{{1e-6, 0}, {0, 2e-10}};
+    QTest::newRow("nan and inf are not decimal numbers")
+        << QByteArray("nan 1\ninf 2\n") << Entries{{0, 2}};
+    QTest::newRow("tabs, blank runs and a carriage return")
+        << QByteArray("  \t1e-6 \t  2.5e-10 \r\n") << Entries{{1e-6, 2.5e-10}};
+    QTest::newRow("equal ranges written differently merge")
+        << QByteArray("1e-6 1\n0.000001 2\n1.0E-6 3\n") << Entries{{1e-6, 3}};
+    QTest::newRow("last line without line feed")
+        << QByteArray("1e-6 1\n1e-7 2") << Entries{{1e-6, 1}, {1e-7, 2}};
+    QTest::newRow("comment marker must start the first word")
+        << QByteArray("1e-6 #1\n  #1e-7 2\n") << Entries{{1e-6, 0}};
+    QTest::newRow("empty file") << QByteArray() << Entries{};
+}
+
+void tst_CSprTable::load()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(Entries, expected);
+    QTemporaryDir dir;
+    const QString path = TestSupport::writeFile(dir.filePath(QStringLiteral("t.txt")), content);
+
+    CSprTable table;
+    table.mergeLine(QStringLiteral("9 9")); // loading starts from an empty table
+    QVERIFY(table.load(path));
+    QCOMPARE(entriesOf(table), expected);
+}
+
+void tst_CSprTable::loadMissingFile()
+{
+    QTemporaryDir dir;
+    CSprTable table;
+    table.mergeLine(QStringLiteral("1e-6 1"));
+    QVERIFY(!table.load(dir.filePath(QStringLiteral("missing.txt"))));
+    QVERIFY(table.isEmpty());
+    QVERIFY(!table.load(QString()));
+}
+
+void tst_CSprTable::itemText_data()
+{
+    QTest::addColumn<double>("range");
+    QTest::addColumn<double>("value");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("typical") << 1e-6 << 2.5e-10 << QStringLiteral("1e-06 : 2.5e-10");
+    QTest::newRow("value 0") << 1e-10 << 0.0 << QStringLiteral("1e-10 : 0");
+    QTest::newRow("range rounded to no decimals")
+        << 1.5e-6 << 1.23456789e-9 << QStringLiteral("2e-06 : 1.23457e-09");
+    QTest::newRow("large range") << 10.0 << 3.0 << QStringLiteral("1e+01 : 3");
+    QTest::newRow("range 0") << 0.0 << 2e-10 << QStringLiteral("0e+00 : 2e-10");
+}
+
+void tst_CSprTable::itemText()
+{
+    QFETCH(double, range);
+    QFETCH(double, value);
+    QFETCH(QString, text);
+    QCOMPARE(CSprTable::itemText({range, value}), text);
+}
+
+void tst_CSprTable::entryLine()
+{
+    const QDateTime when(QDate(2024, 1, 2), QTime(10, 0, 0));
+    QCOMPARE(CSprTable::entryLine(QStringLiteral("1e-6"), QStringLiteral("3e-10"), when),
+             QStringLiteral("1e-6 3e-10 : 24/01/02 10:00:00\n"));
+    QCOMPARE(CSprTable::entryLine(QStringLiteral("1e-6"), QStringLiteral("3e-10"),
+                                  QDateTime(QDate(2031, 12, 30), QTime(23, 5, 9))),
+             QStringLiteral("1e-6 3e-10 : 31/12/30 23:05:09\n"));
+}
+
+void tst_CSprTable::append_data()
+{
+    QTest::addColumn<bool>("exists");
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QByteArray>("after");
+    QTest::addColumn<Entries>("entries");
+
+    QTest::newRow("new file") << false << QByteArray() << QByteArray("1e-6 5 : x\n")
+                              << Entries{{1e-6, 5}};
+    QTest::newRow("empty file") << true << QByteArray() << QByteArray("1e-6 5 : x\n")
+                                << Entries{{1e-6, 5}};
+    QTest::newRow("complete last line")
+        << true << QByteArray("1e-7 2\n") << QByteArray("1e-7 2\n1e-6 5 : x\n")
+        << Entries{{1e-6, 5}, {1e-7, 2}};
+    QTest::newRow("last line without line feed")
+        << true << QByteArray("1e-7 2") << QByteArray("1e-7 2\n1e-6 5 : x\n")
+        << Entries{{1e-6, 5}, {1e-7, 2}};
+    QTest::newRow("same range wins when appended")
+        << true << QByteArray("1e-6 2\n") << QByteArray("1e-6 2\n1e-6 5 : x\n")
+        << Entries{{1e-6, 5}};
+}
+
+void tst_CSprTable::append()
+{
+    QFETCH(bool, exists);
+    QFETCH(QByteArray, before);
+    QFETCH(QByteArray, after);
+    QFETCH(Entries, entries);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("t.txt"));
+    if (exists)
+        TestSupport::writeFile(path, before);
+
+    QVERIFY(CSprTable::append(path, QStringLiteral("1e-6 5 : x\n")));
+    QCOMPARE(readAll(path), after);
+    CSprTable table;
+    QVERIFY(table.load(path));
+    QCOMPARE(entriesOf(table), entries);
+}
+
+void tst_CSprTable::appendCannotOpen()
+{
+    QTemporaryDir dir;
+    QVERIFY(!CSprTable::append(dir.filePath(QStringLiteral("no/such/dir/t.txt")),
+                               QStringLiteral("1 2\n")));
+    QVERIFY(!CSprTable::append(QString(), QStringLiteral("1 2\n")));
+}
+
+QTEST_GUILESS_MAIN(tst_CSprTable)
+#include "tst_csprtable.moc"
