@@ -1,9 +1,25 @@
 #include "window/Body.h"
 
+#include "amplifier/aCA.h"
 #include "app/Config.h"
 #include "client/Tesra.h"
+#include "hv/aHV.h"
+#include "window/aIC.h"
 
+#include <QCoreApplication>
+#include <QDebug>
+#include <QLayout>
+#include <QTimer>
 #include <QSettings>
+
+namespace {
+
+QString key(const QString &name, const char *suffix)
+{
+    return name + QLatin1Char('/') + QLatin1String(suffix);
+}
+
+} // namespace
 
 Body::Body(const QString &configPath) : QMainWindow(nullptr)
 {
@@ -12,10 +28,25 @@ Body::Body(const QString &configPath) : QMainWindow(nullptr)
 
     settings = new QSettings(configPath, QSettings::IniFormat);
     setUpClient();
+
+    readTables();
+    setUpHVModules();
+    setUpAMPModules();
+    setUpICModules();
 }
 
 Body::~Body()
 {
+    // Placed panels go with their groups; a panel that no chamber names has
+    // no parent and is released here, before the client it points to.
+    for (aHV *panel : qAsConst(hvPanels)) {
+        if (!panel->parent())
+            delete panel;
+    }
+    for (aCA *panel : qAsConst(ampPanels)) {
+        if (!panel->parent())
+            delete panel;
+    }
     delete client;
     delete settings;
 }
@@ -38,7 +69,169 @@ void Body::setUpClient()
     client->MakeConnection();
 }
 
+void Body::readTables()
+{
+    readTableList(QStringLiteral("TCTables"), tcTableNames, tcTables);
+    readTableList(QStringLiteral("RangeTables"), rangeTableNames, rangeTables);
+}
+
+void Body::readTableList(const QString &listKey, QStringList &names, QList<QStringList> &tables)
+{
+    names = Config::readList(*settings, listKey);
+    for (const QString &name : qAsConst(names))
+        tables.append(Config::readList(*settings, key(name, "Table")));
+}
+
+void Body::setUpHVModules()
+{
+    moduleNames = Config::readList(*settings, QStringLiteral("HV Module Names"));
+    for (int i = 0; i < moduleNames.size(); ++i) {
+        const QString &name = moduleNames.at(i);
+        auto *panel = new aHV;
+        panel->setClient(client);
+        panel->ui.ModuleName->setText(name);
+        panel->id = Config::readText(*settings, key(name, "id"));
+        panel->driver = Config::readText(*settings, key(name, "driver"));
+        panel->ch = Config::readText(*settings, key(name, "ch"));
+
+        const Config::Placement place = Config::modulePlacement(
+            Config::readList(*settings, key(name, "Position in Window")), i);
+        panel->col = place.col;
+        panel->row = place.row;
+        panel->colSpan = place.colSpan;
+        panel->rowSpan = place.rowSpan;
+
+        const QString colour =
+            Config::colourStyleSheet(Config::readList(*settings, key(name, "Color")));
+        if (!colour.isEmpty())
+            panel->setStyleSheet(colour);
+
+        panel->setVoltageList(Config::readList(*settings, key(name, "Default Voltage")));
+        panel->selectVoltage(Config::readText(*settings, key(name, "Default Select")));
+        panel->setVoltageEditable(Config::readFlag(*settings, key(name, "Voltage Editable"), true));
+        panel->voltageTolerance = Config::tolerance(
+            Config::readText(*settings, key(name, "Voltage Tolerance"), QStringLiteral("0")));
+        hvPanels.append(panel);
+    }
+}
+
+void Body::setUpAMPModules()
+{
+    moduleNames = Config::readList(*settings, QStringLiteral("AMP Module Names"));
+    for (int i = 0; i < moduleNames.size(); ++i) {
+        const QString &name = moduleNames.at(i);
+        auto *panel = new aCA;
+        panel->setClient(client);
+        panel->setModuleName(name);
+        panel->id = Config::readText(*settings, key(name, "id"));
+        panel->driver = Config::readText(*settings, key(name, "driver"));
+        panel->ch = Config::readText(*settings, key(name, "ch"));
+
+        const Config::Placement place = Config::modulePlacement(
+            Config::readList(*settings, key(name, "Position in Window")), i);
+        panel->col = place.col;
+        panel->row = place.row;
+        panel->colSpan = place.colSpan;
+        panel->rowSpan = place.rowSpan;
+
+        const QString colour =
+            Config::colourStyleSheet(Config::readList(*settings, key(name, "Color")));
+        if (!colour.isEmpty())
+            panel->setStyleSheet(colour);
+
+        panel->setTCTable(tableFor(name, "TC Table",
+                                   Config::readText(*settings, key(name, "TC Table")), tcTableNames,
+                                   tcTables));
+        panel->setRangeTable(tableFor(name, "Range Table",
+                                      Config::readText(*settings, key(name, "Range Table")),
+                                      rangeTableNames, rangeTables));
+        panel->setCSprTableFile(
+            Config::readText(*settings, key(name, "Current Surpression Table")));
+        panel->setPollErrors(Config::readFlag(*settings, key(name, "Poll Errors"), false));
+        connect(panel, &aCA::resized, this, &Body::newSize);
+        ampPanels.append(panel);
+    }
+}
+
+QStringList Body::tableFor(const QString &module, const QString &kind, const QString &name,
+                           const QStringList &names, const QList<QStringList> &tables) const
+{
+    const int index = Config::findTable(names, name);
+    if (index >= 0)
+        return tables.at(index);
+    // A name that no table list holds gives an empty selector; an absent key
+    // is the quiet default.
+    if (!name.isEmpty())
+        qDebug().noquote() << QStringLiteral("amplifier [%1]: no %2 named [%3]; its selector "
+                                             "stays empty")
+                                  .arg(module, kind, name);
+    return QStringList();
+}
+
+void Body::setUpICModules()
+{
+    moduleNames = Config::readList(*settings, QStringLiteral("IC Module Names"));
+    for (int i = 0; i < moduleNames.size(); ++i) {
+        const QString &name = moduleNames.at(i);
+        auto *group = new aIC;
+        group->name = name;
+        const QString hvId = Config::readText(*settings, key(name, "HV Unit id"));
+        const QString ampId = Config::readText(*settings, key(name, "AMP Unit id"));
+        const Config::Placement namePlace =
+            Config::namePlacement(Config::readList(*settings, key(name, "Position of Name")));
+        group->nameColumn = namePlace.col;
+        group->nameRow = namePlace.row;
+
+        aHV *hv = findHV(hvId);
+        aCA *amp = findAMP(ampId);
+        // A chamber naming a module that does not exist is still shown, with
+        // its name and whichever panel was found.
+        if (!hv)
+            qDebug().noquote()
+                << QStringLiteral("ion chamber [%1]: no HV module with id [%2]").arg(name, hvId);
+        if (!amp)
+            qDebug().noquote()
+                << QStringLiteral("ion chamber [%1]: no amplifier with id [%2]").arg(name, ampId);
+        group->placeUnits(hv, amp);
+
+        const Config::Placement place = Config::chamberPlacement(
+            Config::readList(*settings, key(name, "Position in Window")), i);
+        Base->addWidget(group, place.row, place.col);
+        icGroups.append(group);
+    }
+}
+
+aHV *Body::findHV(const QString &id) const
+{
+    for (aHV *panel : hvPanels) {
+        if (panel->id == id)
+            return panel;
+    }
+    return nullptr;
+}
+
+aCA *Body::findAMP(const QString &id) const
+{
+    for (aCA *panel : ampPanels) {
+        if (panel->id == id)
+            return panel;
+    }
+    return nullptr;
+}
+
 void Body::newSize()
 {
-    resize(10, 10);
+    // The panel has shrunk, but the window's own minimum size is brought up
+    // to date only when its layout runs again, a few layout passes later;
+    // shrinking before that would be held at the stale minimum. So the
+    // shrink waits for the current event to finish and refreshes the
+    // window's layout first.
+    QTimer::singleShot(0, this, [this] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        if (layout()) {
+            layout()->invalidate();
+            layout()->activate();
+        }
+        resize(10, 10);
+    });
 }

@@ -9,6 +9,9 @@
 
 class QSettings;
 class Tesra;
+class aCA;
+class aHV;
+class aIC;
 
 // The program's only top-level window.
 //
@@ -26,15 +29,36 @@ public:
     ~Body() override;
 
     Tesra *tesra() const { return client; }
+    const QList<aHV *> &hvModules() const { return hvPanels; }
+    const QList<aCA *> &ampModules() const { return ampPanels; }
+    const QList<aIC *> &icModules() const { return icGroups; }
 
 private slots:
     void newSize();
 
 private:
     void setUpClient();
+    // The module assembly, in this order: every panel exists before the
+    // first group looks one up by id.
+    void readTables();
+    void readTableList(const QString &key, QStringList &names, QList<QStringList> &tables);
+    void setUpHVModules();
+    void setUpAMPModules();
+    void setUpICModules();
+    aHV *findHV(const QString &id) const;
+    aCA *findAMP(const QString &id) const;
+    QStringList tableFor(const QString &module, const QString &kind, const QString &name,
+                         const QStringList &names, const QList<QStringList> &tables) const;
 
     Tesra *client = nullptr;
     QString clientName;
     QSettings *settings = nullptr;
     QStringList moduleNames;
+    QList<aCA *> ampPanels;
+    QList<aHV *> hvPanels;
+    QList<aIC *> icGroups;
+    QStringList tcTableNames;
+    QList<QStringList> tcTables;
+    QStringList rangeTableNames;
+    QList<QStringList> rangeTables;
 };

@@ -1,0 +1,205 @@
+// The configuration reading rules, on INI files written by the test.
+
+#include "TestSupport.h"
+#include "app/Config.h"
+
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using Config::Placement;
+
+Q_DECLARE_METATYPE(Placement)
+
+namespace Config {
+static bool operator==(const Placement &a, const Placement &b)
+{
+    return a.col == b.col && a.row == b.row && a.colSpan == b.colSpan && a.rowSpan == b.rowSpan;
+}
+} // namespace Config
+
+namespace QTest {
+template <> char *toString(const Placement &p)
+{
+    return qstrdup(
+        QString::asprintf("col %d row %d spans %d x %d", p.col, p.row, p.colSpan, p.rowSpan)
+            .toUtf8()
+            .constData());
+}
+} // namespace QTest
+
+class tst_Config : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void values_data();
+    void values();
+    void flags_data();
+    void flags();
+    void modulePlacement_data();
+    void modulePlacement();
+    void chamberAndNamePlacement();
+    void colours_data();
+    void colours();
+    void tolerance_data();
+    void tolerance();
+    void tableLookUp();
+    void missingFileGivesDefaults();
+
+private:
+    QTemporaryDir dir;
+};
+
+void tst_Config::values_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QStringList>("list");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("list with blanks") << QByteArray("Names=HV A ,  HV B,HV C") << "Names"
+                                      << QStringList{"HV A", "HV B", "HV C"} << "HV A,HV B,HV C";
+    QTest::newRow("one item") << QByteArray("Names=single") << "Names" << QStringList{"single"}
+                              << "single";
+    QTest::newRow("absent") << QByteArray("Other=1") << "Names" << QStringList{} << "";
+    QTest::newRow("empty value") << QByteArray("Names=") << "Names" << QStringList{} << "";
+    QTest::newRow("key with blanks, top level") << QByteArray("Tesra IP=127.0.0.1") << "Tesra IP"
+                                                << QStringList{"127.0.0.1"} << "127.0.0.1";
+    QTest::newRow("quoted comma is one text") << QByteArray("[M]\nDefault Select=\"1,5\"")
+                                              << "M/Default Select" << QStringList{"1,5"} << "1,5";
+    QTest::newRow("section key") << QByteArray("[HV I0]\nid=hv0") << "HV I0/id"
+                                 << QStringList{"hv0"} << "hv0";
+}
+
+void tst_Config::values()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(QString, key);
+    QFETCH(QStringList, list);
+    QFETCH(QString, text);
+    const QString path = TestSupport::writeFile(dir.filePath(QTest::currentDataTag()), line + "\n");
+    const QSettings settings(path, QSettings::IniFormat);
+    QCOMPARE(Config::readList(settings, key), list);
+    QCOMPARE(Config::readText(settings, key, QString()), text);
+}
+
+void tst_Config::flags_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<bool>("value");
+    QTest::newRow("false") << QByteArray("F=false") << false;
+    QTest::newRow("FALSE") << QByteArray("F=FALSE") << false;
+    QTest::newRow("0") << QByteArray("F=0") << false;
+    QTest::newRow("empty") << QByteArray("F=") << false;
+    QTest::newRow("true") << QByteArray("F=true") << true;
+    QTest::newRow("no") << QByteArray("F=no") << true;
+    QTest::newRow("1") << QByteArray("F=1") << true;
+    QTest::newRow("absent takes the default") << QByteArray("G=0") << true;
+}
+
+void tst_Config::flags()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(bool, value);
+    const QString path = TestSupport::writeFile(
+        dir.filePath(QStringLiteral("flag-%1").arg(QTest::currentDataTag())), content + "\n");
+    const QSettings settings(path, QSettings::IniFormat);
+    QCOMPARE(Config::readFlag(settings, QStringLiteral("F"), true), value);
+}
+
+void tst_Config::modulePlacement_data()
+{
+    QTest::addColumn<QStringList>("numbers");
+    QTest::addColumn<int>("index");
+    QTest::addColumn<Placement>("place");
+    QTest::newRow("none: row from the index") << QStringList{} << 3 << Placement{0, 3, 1, 1};
+    QTest::newRow("one number: row from the index")
+        << QStringList{"5"} << 2 << Placement{0, 2, 1, 1};
+    QTest::newRow("column and row") << QStringList{"2", "1"} << 0 << Placement{2, 1, 1, 1};
+    QTest::newRow("three numbers") << QStringList{"2", "1", "4"} << 0 << Placement{2, 1, 1, 1};
+    QTest::newRow("with spans") << QStringList{"0", "0", "2", "1"} << 0 << Placement{0, 0, 2, 1};
+    QTest::newRow("further numbers ignored")
+        << QStringList{"1", "2", "3", "4", "5"} << 0 << Placement{1, 2, 3, 4};
+    QTest::newRow("not a number counts as 0")
+        << QStringList{"x", "1"} << 0 << Placement{0, 1, 1, 1};
+}
+
+void tst_Config::modulePlacement()
+{
+    QFETCH(QStringList, numbers);
+    QFETCH(int, index);
+    QFETCH(Placement, place);
+    QCOMPARE(Config::modulePlacement(numbers, index), place);
+}
+
+void tst_Config::chamberAndNamePlacement()
+{
+    QCOMPARE(Config::chamberPlacement({}, 1), (Placement{0, 1, 1, 1}));
+    QCOMPARE(Config::chamberPlacement({"1", "0", "3", "3"}, 4), (Placement{1, 0, 1, 1}));
+    QCOMPARE(Config::namePlacement({"2"}), (Placement{0, 0, 1, 1}));
+    QCOMPARE(Config::namePlacement({"2", "0"}), (Placement{2, 0, 1, 1}));
+}
+
+void tst_Config::colours_data()
+{
+    QTest::addColumn<QStringList>("numbers");
+    QTest::addColumn<QString>("style");
+    QTest::newRow("three") << QStringList{"255", "200", "200"}
+                           << "background-color: rgb(255, 200, 200);";
+    QTest::newRow("two change nothing") << QStringList{"255", "200"} << "";
+    QTest::newRow("further ignored, no clamping")
+        << QStringList{"300", "-1", "x", "7"} << "background-color: rgb(300, -1, 0);";
+}
+
+void tst_Config::colours()
+{
+    QFETCH(QStringList, numbers);
+    QFETCH(QString, style);
+    QCOMPARE(Config::colourStyleSheet(numbers), style);
+}
+
+void tst_Config::tolerance_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<double>("value");
+    QTest::newRow("negative") << "-5" << 5.0;
+    QTest::newRow("decimal") << "2.5" << 2.5;
+    QTest::newRow("not a number") << "five" << 0.0;
+    QTest::newRow("empty") << "" << 0.0;
+    QTest::newRow("infinite") << "inf" << 0.0;
+}
+
+void tst_Config::tolerance()
+{
+    QFETCH(QString, text);
+    QFETCH(double, value);
+    QCOMPARE(Config::tolerance(text), value);
+}
+
+void tst_Config::tableLookUp()
+{
+    const QStringList names{"TC", "tc", "TC"};
+    QCOMPARE(Config::findTable(names, QStringLiteral("TC")), 0);
+    QCOMPARE(Config::findTable(names, QStringLiteral("tc")), 1);
+    QCOMPARE(Config::findTable(names, QStringLiteral("Tc")), -1);
+    QCOMPARE(Config::findTable(names, QString()), -1);
+}
+
+void tst_Config::missingFileGivesDefaults()
+{
+    const QSettings settings(dir.filePath(QStringLiteral("absent.ini")), QSettings::IniFormat);
+    QCOMPARE(Config::readText(settings, QStringLiteral("Tesra Port"),
+                              QString::fromLatin1(Config::DefaultServerPort)),
+             QStringLiteral("6058"));
+    QCOMPARE(QString::fromLatin1(Config::DefaultClientName), QStringLiteral("Brenlow"));
+    QCOMPARE(QString::fromLatin1(Config::DefaultKeyFile), QStringLiteral("Brenlow"));
+    QVERIFY(Config::readList(settings, QStringLiteral("IC Module Names")).isEmpty());
+    // The default server is the station's own, on a private network.
+    const QString address = QString::fromLatin1(Config::DefaultServerAddress);
+    QVERIFY(address.startsWith(QLatin1String("192.168.")) ||
+            address.startsWith(QLatin1String("10.")));
+}
+
+QTEST_GUILESS_MAIN(tst_Config)
+#include "tst_config.moc"
