@@ -1,5 +1,138 @@
-// Placeholder entry until the simulator lands.
-int main()
+// tesra-sim: a stand-in for the station's message server and its devices, so
+// that Brenlow can be run and tested without a beamline. It listens on
+// loopback only.
+
+#include "sim/AmplifierModel.h"
+#include "sim/HvModel.h"
+#include "sim/RelayServer.h"
+#include "sim/SignalWatcher.h"
+#include "sim/SimOptions.h"
+#include "sim/StationConfig.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QHostAddress>
+#include <QTimer>
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+void say(FILE *stream, const QString &text)
 {
-    return 0;
+    std::fputs(qPrintable(text + QLatin1Char('\n')), stream);
+    std::fflush(stream);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("tesra-sim"));
+
+    SimOptions options;
+    QString error;
+    if (!options.parse(QCoreApplication::arguments(), error)) {
+        say(stderr, QStringLiteral("tesra-sim: ") + error);
+        return 2;
+    }
+    if (options.help) {
+        say(stdout, options.helpText);
+        return 0;
+    }
+
+    StationConfig station;
+    if (!options.stationFile.isEmpty() && !station.read(options.stationFile, error)) {
+        say(stderr, QStringLiteral("tesra-sim: ") + error);
+        return 1;
+    }
+    for (const QString &node : qAsConst(options.amplifierNodes)) {
+        if (!station.addDevice({StationDevice::Amplifier, node, {}, {}})) {
+            say(stderr, QStringLiteral("tesra-sim: cannot add amplifier node [%1]").arg(node));
+            return 2;
+        }
+    }
+    for (const QString &node : qAsConst(options.hvNodes)) {
+        if (!station.addDevice({StationDevice::Hv, node, {}, {}})) {
+            say(stderr, QStringLiteral("tesra-sim: cannot add HV node [%1]").arg(node));
+            return 2;
+        }
+    }
+
+    const QString keyPath =
+        options.keyFile.isEmpty() ? station.keyFile + QStringLiteral(".key") : options.keyFile;
+    QStringList keys;
+    if (!readKeyWords(keyPath, keys, error)) {
+        say(stderr, QStringLiteral("tesra-sim: ") + error);
+        return 1;
+    }
+
+    int port = options.port;
+    if (port < 0) {
+        bool ok = false;
+        port = station.port.trimmed().toInt(&ok, 10);
+        if (!ok || port < 1 || port > 65535) {
+            say(stderr, QStringLiteral("tesra-sim: the station's Tesra Port [%1] is not a port")
+                            .arg(station.port));
+            return 1;
+        }
+    }
+
+    std::unique_ptr<QFile> logFile;
+    if (!options.logPath.isEmpty()) {
+        logFile = std::make_unique<QFile>();
+        const bool opened = options.logPath == QLatin1String("-")
+                                ? logFile->open(stdout, QIODevice::WriteOnly)
+                                : (logFile->setFileName(options.logPath),
+                                   logFile->open(QIODevice::WriteOnly | QIODevice::Append));
+        if (!opened) {
+            say(stderr, QStringLiteral("tesra-sim: cannot write the log %1").arg(options.logPath));
+            return 1;
+        }
+    }
+
+    RelayServer server(keys);
+    server.setLog(logFile.get());
+    int index = 0;
+    for (const StationDevice &device : qAsConst(station.devices)) {
+        if (device.kind == StationDevice::Amplifier) {
+            // Each chamber gets its own current and drift phase, so the
+            // amplifiers do not move in step.
+            server.addDevice(std::make_unique<AmplifierModel>(
+                device.node, device.timeConstants, device.ranges, 2e-9 * (1 + index), 1.3 * index));
+            ++index;
+        } else {
+            server.addDevice(
+                std::make_unique<HvModel>(device.node, options.hvVoltage, options.hvRampRate));
+        }
+    }
+
+    if (!server.listen(QHostAddress(options.address), quint16(port), error)) {
+        say(stderr, QStringLiteral("tesra-sim: cannot listen on %1:%2: %3")
+                        .arg(options.address)
+                        .arg(port)
+                        .arg(error));
+        return 1;
+    }
+
+    SignalWatcher watcher;
+    if (!watcher.install())
+        say(stderr, QStringLiteral("tesra-sim: cannot watch SIGINT/SIGTERM"));
+    QObject::connect(&watcher, &SignalWatcher::terminate, &app,
+                     [](int) { QCoreApplication::quit(); });
+    if (options.quitAfter > 0)
+        QTimer::singleShot(int(options.quitAfter * 1000), &app, &QCoreApplication::quit);
+
+    QStringList nodes;
+    for (const StationDevice &device : qAsConst(station.devices))
+        nodes.append(device.node);
+    say(stdout,
+        QStringLiteral("tesra-sim listening on %1:%2").arg(options.address).arg(server.port()));
+    say(stdout, QStringLiteral("tesra-sim devices: %1")
+                    .arg(nodes.isEmpty() ? QStringLiteral("none") : nodes.join(QLatin1Char(' '))));
+
+    const int status = app.exec();
+    server.stop();
+    return status;
 }

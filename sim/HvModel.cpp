@@ -1,0 +1,123 @@
+#include "sim/HvModel.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+QString voltText(double v)
+{
+    return QString::number(v, 'f', 1);
+}
+
+} // namespace
+
+HvModel::HvModel(const QString &node, double initialVoltage, double rampRate, bool on)
+    : SimDevice(node), rate(rampRate > 0 ? rampRate : 50), outputOn(on)
+{
+    volts = on ? std::min(std::fabs(initialVoltage), usableMaximum()) : 0;
+    targetVolts = volts;
+    stat = on ? QStringLiteral("ON") : QStringLiteral("OFF");
+}
+
+void HvModel::setStatus(const QString &value, DeviceEvents &events)
+{
+    if (value == stat)
+        return;
+    stat = value;
+    events.append({QStringLiteral("_ChangedStat"), stat});
+}
+
+QString HvModel::switchOutput(bool on, DeviceEvents &events)
+{
+    if (on == outputOn)
+        return ok();
+    outputOn = on;
+    events.append(
+        {QStringLiteral("_ChangedOnOff"), on ? QStringLiteral("1") : QStringLiteral("0")});
+    if (!on) {
+        // Switching off drops the output at once, not along the ramp.
+        targetVolts = 0;
+        if (volts != 0) {
+            volts = 0;
+            events.append({QStringLiteral("_ChangedValue"), voltText(volts)});
+        }
+    }
+    setStatus(on ? QStringLiteral("ON") : QStringLiteral("OFF"), events);
+    return ok();
+}
+
+QString HvModel::handle(const QString &command, const QString &params, DeviceEvents &events)
+{
+    if (command == QLatin1String("GetMaxV"))
+        return QString::number(maxVolts, 'g', 10) + QLatin1Char('V');
+    if (command == QLatin1String("GetVLimit"))
+        return QString::number(limitPercent, 'g', 10);
+    if (command == QLatin1String("GetV"))
+        return voltText(volts);
+    if (command == QLatin1String("GetSetV"))
+        return voltText(targetVolts);
+    if (command == QLatin1String("GetRamp"))
+        return number(rate);
+    if (command == QLatin1String("GetStat1"))
+        return stat;
+    if (command == QLatin1String("IsControllable"))
+        return outputOn ? QStringLiteral("1") : QStringLiteral("0");
+    if (command == QLatin1String("IsBusy"))
+        return QStringLiteral("0");
+
+    if (command == QLatin1String("SetRamp")) {
+        double value = 0;
+        if (!toNumber(params, value) || value <= 0)
+            return error(QStringLiteral("ramp rate must be a positive number of volts per second"));
+        if (value != rate) {
+            rate = value;
+            events.append({QStringLiteral("_ChangedRampRate"), number(rate)});
+        }
+        return ok(number(rate));
+    }
+    if (command == QLatin1String("SetV")) {
+        double value = 0;
+        if (!toNumber(params, value))
+            return error(QStringLiteral("voltage is not a number"));
+        if (!outputOn)
+            return error(QStringLiteral("output is switched off"));
+        // The polarity is fixed by the module; the set value is its magnitude,
+        // held within the module's voltage limit.
+        const double wanted = std::min(std::fabs(value), usableMaximum());
+        if (wanted != targetVolts) {
+            targetVolts = wanted;
+            events.append({QStringLiteral("_ChangedSetValue"), voltText(targetVolts)});
+        }
+        if (targetVolts > volts)
+            setStatus(QStringLiteral("L2H"), events);
+        else if (targetVolts < volts)
+            setStatus(QStringLiteral("H2L"), events);
+        else
+            setStatus(QStringLiteral("ON"), events);
+        if (wanted < std::fabs(value))
+            return ok(QStringLiteral("limited to ") + voltText(wanted));
+        return ok(voltText(targetVolts));
+    }
+    if (command == QLatin1String("SetOnOff")) {
+        int on = 0;
+        if (!toChoice(params, 1, on))
+            return error(QStringLiteral("argument must be 0 (off) or 1 (on)"));
+        return switchOutput(on == 1, events);
+    }
+    return error(QStringLiteral("unknown command ") + command);
+}
+
+void HvModel::advance(double seconds, DeviceEvents &events)
+{
+    if (volts == targetVolts || seconds <= 0)
+        return;
+    const double step = rate * seconds;
+    if (std::fabs(targetVolts - volts) <= step)
+        volts = targetVolts;
+    else
+        volts += targetVolts > volts ? step : -step;
+    events.append({QStringLiteral("_ChangedValue"), voltText(volts)});
+    if (volts == targetVolts)
+        setStatus(QStringLiteral("ON"), events);
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "sim/SimDevice.h"
+
+#include <QString>
+
+// A simulated high-voltage module channel.
+//
+// "SetV" gives the target voltage; the output then ramps towards it at the
+// ramp rate (volts per second, "SetRamp") as time advances, with the status
+// "L2H" going up and "H2L" going down, and settles at "ON". While it moves it
+// raises "_ChangedValue" with the voltage on every tick, and each new status
+// raises "_ChangedStat".
+//
+// The channel's output switch decides whether it can be operated at all: with
+// the output switched on the channel rests at "ON", also at 0 V (the panel
+// applies a set voltage only to a channel in "ON", "L2H" or "H2L"). Switching
+// it off ("SetOnOff 0", as a front-panel switch would) drops the output to
+// 0 V with the status "OFF"; switching raises "_ChangedOnOff" with the
+// switch (1 on), which is also what "IsControllable" reports.
+class HvModel : public SimDevice
+{
+public:
+    explicit HvModel(const QString &node, double initialVoltage = 0, double rampRate = 50,
+                     bool outputOn = true);
+
+    QString handle(const QString &command, const QString &params, DeviceEvents &events) override;
+    void advance(double seconds, DeviceEvents &events) override;
+
+    double voltage() const { return volts; }
+    double target() const { return targetVolts; }
+    double rampRate() const { return rate; }
+    QString status() const { return stat; }
+    bool isOutputOn() const { return outputOn; }
+    double usableMaximum() const { return maxVolts * limitPercent / 100; }
+
+private:
+    void setStatus(const QString &value, DeviceEvents &events);
+    QString switchOutput(bool on, DeviceEvents &events);
+
+    double maxVolts = 3000;
+    double limitPercent = 80;
+    double volts = 0;
+    double targetVolts = 0;
+    double rate;
+    QString stat;
+    bool outputOn;
+};

@@ -1,0 +1,127 @@
+#include "sim/SimOptions.h"
+
+#include <QCommandLineParser>
+#include <QHostAddress>
+#include <cmath>
+
+namespace {
+
+bool toSeconds(const QString &text, double &value)
+{
+    bool ok = false;
+    const double v = text.toDouble(&ok);
+    if (!ok || !std::isfinite(v) || v < 0)
+        return false;
+    value = v;
+    return true;
+}
+
+} // namespace
+
+bool SimOptions::isLoopback(const QString &text)
+{
+    if (text == QLatin1String("localhost"))
+        return true;
+    const QHostAddress host(text);
+    return !host.isNull() && host.isLoopback();
+}
+
+bool SimOptions::parse(const QStringList &arguments, QString &error)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Station simulator: a Tesra message server on loopback with simulated "
+                       "CA5350 amplifiers and HV modules."));
+    const QCommandLineOption helpOption({QStringLiteral("h"), QStringLiteral("help")},
+                                        QStringLiteral("Show this help."));
+    const QCommandLineOption stationOption(
+        {QStringLiteral("c"), QStringLiteral("config")},
+        QStringLiteral("Station INI file: one device node per amplifier and HV module, key file "
+                       "and port as Brenlow reads them."),
+        QStringLiteral("file"));
+    const QCommandLineOption addressOption(
+        QStringLiteral("address"), QStringLiteral("Loopback address to listen on (127.0.0.1)."),
+        QStringLiteral("address"), QStringLiteral("127.0.0.1"));
+    const QCommandLineOption portOption(
+        {QStringLiteral("p"), QStringLiteral("port")},
+        QStringLiteral("Port to listen on; 0 picks a free one (default: the station file's "
+                       "Tesra Port, else 6058)."),
+        QStringLiteral("port"));
+    const QCommandLineOption keyOption(
+        {QStringLiteral("k"), QStringLiteral("key-file")},
+        QStringLiteral("Key file (default: the station file's Key File with .key, else "
+                       "Brenlow.key)."),
+        QStringLiteral("file"));
+    const QCommandLineOption ampOption(QStringLiteral("amp"),
+                                       QStringLiteral("Add a CA5350 amplifier node (repeatable)."),
+                                       QStringLiteral("node"));
+    const QCommandLineOption hvOption(QStringLiteral("hv"),
+                                      QStringLiteral("Add an HV module node (repeatable)."),
+                                      QStringLiteral("node"));
+    const QCommandLineOption logOption(
+        {QStringLiteral("l"), QStringLiteral("log")},
+        QStringLiteral("Log every line relayed to file (- for standard output)."),
+        QStringLiteral("file"));
+    const QCommandLineOption quitOption(QStringLiteral("quit-after"),
+                                        QStringLiteral("Stop by itself after this many seconds."),
+                                        QStringLiteral("seconds"));
+    const QCommandLineOption voltageOption(
+        QStringLiteral("hv-voltage"),
+        QStringLiteral("Voltage the HV modules hold at start (default 0: off)."),
+        QStringLiteral("volts"));
+    const QCommandLineOption rampOption(
+        QStringLiteral("hv-ramp"),
+        QStringLiteral("Ramp rate of the HV modules at start, volts per second (default 50)."),
+        QStringLiteral("volts/s"));
+    parser.addOptions({helpOption, stationOption, addressOption, portOption, keyOption, ampOption,
+                       hvOption, logOption, quitOption, voltageOption, rampOption});
+    helpText = parser.helpText();
+
+    if (!parser.parse(arguments)) {
+        error = parser.errorText();
+        return false;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        error = QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().first());
+        return false;
+    }
+    help = parser.isSet(helpOption);
+
+    address = parser.value(addressOption);
+    if (!isLoopback(address)) {
+        error =
+            QStringLiteral("the simulator listens on loopback addresses only, not %1").arg(address);
+        return false;
+    }
+    if (address == QLatin1String("localhost"))
+        address = QStringLiteral("127.0.0.1");
+
+    if (parser.isSet(portOption)) {
+        bool ok = false;
+        port = parser.value(portOption).toInt(&ok, 10);
+        if (!ok || port < 0 || port > 65535) {
+            error = QStringLiteral("port must be a number from 0 to 65535");
+            return false;
+        }
+    }
+    stationFile = parser.value(stationOption);
+    keyFile = parser.value(keyOption);
+    logPath = parser.value(logOption);
+    amplifierNodes = parser.values(ampOption);
+    hvNodes = parser.values(hvOption);
+
+    if (parser.isSet(quitOption) && !toSeconds(parser.value(quitOption), quitAfter)) {
+        error = QStringLiteral("--quit-after takes a number of seconds");
+        return false;
+    }
+    if (parser.isSet(voltageOption) && !toSeconds(parser.value(voltageOption), hvVoltage)) {
+        error = QStringLiteral("--hv-voltage takes a voltage of 0 or more");
+        return false;
+    }
+    if (parser.isSet(rampOption) &&
+        (!toSeconds(parser.value(rampOption), hvRampRate) || hvRampRate <= 0)) {
+        error = QStringLiteral("--hv-ramp takes a ramp rate above 0");
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The simulator's command line.
+//
+// parse() fills the options from the arguments (the program name first) and
+// reports a usage error as text; it never exits, so it can be tested. The
+// server only ever listens on a loopback address.
+struct SimOptions
+{
+    QString address = QStringLiteral("127.0.0.1");
+    int port = -1; // -1: from the station file, else 6058; 0: a free port
+    QString stationFile;
+    QString keyFile; // path of the key file itself; empty: from the station file
+    QStringList amplifierNodes;
+    QStringList hvNodes;
+    QString logPath;      // "-": standard output
+    double quitAfter = 0; // seconds; 0 runs until a signal
+    double hvVoltage = 0;
+    double hvRampRate = 50;
+    bool help = false;
+    QString helpText;
+
+    bool parse(const QStringList &arguments, QString &error);
+
+    // True for 127.0.0.0/8, ::1 and "localhost" (taken as 127.0.0.1).
+    static bool isLoopback(const QString &address);
+};

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+// What the simulator takes from a station INI file, the same file Brenlow
+// reads: the key file and port of the server, and one device node for every
+// amplifier and HV module (the module's driver, or driver "." channel), with
+// the amplifier's time-constant and range tables so that the simulated device
+// offers the values the panel sends.
+struct StationDevice
+{
+    enum Kind { Amplifier, Hv };
+    Kind kind = Amplifier;
+    QString node;
+    QStringList timeConstants;
+    QStringList ranges;
+};
+
+struct StationConfig
+{
+    QString keyFile = QStringLiteral("Brenlow"); // base name; ".key" is appended
+    QString port = QStringLiteral("6058");
+    QVector<StationDevice> devices;
+
+    // Reads path; false with a reason when the file cannot be read.
+    bool read(const QString &path, QString &error);
+    // Adds a device node unless one of that name and kind is there already
+    // (several modules may name one node); false when the name is not a usable
+    // node name or belongs to a device of the other kind.
+    bool addDevice(const StationDevice &device);
+
+    // A node name that the relay can address: not empty, no blanks, no ">".
+    static bool isNodeName(const QString &name);
+};
+
+// Reads the words of a key file (any white space separates them); false with
+// a reason when the file cannot be read or holds no word.
+bool readKeyWords(const QString &path, QStringList &words, QString &error);
