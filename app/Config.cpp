@@ -82,14 +82,8 @@ Placement modulePlacement(const QStringList &numbers, int index)
 
 Placement chamberPlacement(const QStringList &numbers, int index)
 {
-    Placement p;
-    if (numbers.size() < 2) {
-        p.row = index;
-        return p;
-    }
-    p.col = toInt(numbers.at(0));
-    p.row = toInt(numbers.at(1));
-    return p;
+    // Like a module's place, but a group always spans one cell.
+    return modulePlacement(numbers.mid(0, 2), index);
 }
 
 Placement namePlacement(const QStringList &numbers)

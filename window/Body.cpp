@@ -9,14 +9,35 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <QLayout>
-#include <QTimer>
 #include <QSettings>
+#include <QTimer>
 
 namespace {
 
 QString key(const QString &name, const char *suffix)
 {
     return name + QLatin1Char('/') + QLatin1String(suffix);
+}
+
+// The keys that HV and amplifier modules share: addressing, placement in
+// the group (index is the module's place in its list) and colour.
+template <typename Panel>
+void configureModule(const QSettings &settings, Panel &panel, const QString &name, int index)
+{
+    panel.id = Config::readText(settings, key(name, "id"));
+    panel.driver = Config::readText(settings, key(name, "driver"));
+    panel.ch = Config::readText(settings, key(name, "ch"));
+
+    const Config::Placement place =
+        Config::modulePlacement(Config::readList(settings, key(name, "Position in Window")), index);
+    panel.col = place.col;
+    panel.row = place.row;
+    panel.colSpan = place.colSpan;
+    panel.rowSpan = place.rowSpan;
+
+    const QString colour = Config::colourStyleSheet(Config::readList(settings, key(name, "Color")));
+    if (!colour.isEmpty())
+        panel.setStyleSheet(colour);
 }
 
 } // namespace
@@ -90,22 +111,7 @@ void Body::setUpHVModules()
         auto *panel = new aHV;
         panel->setClient(client);
         panel->ui.ModuleName->setText(name);
-        panel->id = Config::readText(*settings, key(name, "id"));
-        panel->driver = Config::readText(*settings, key(name, "driver"));
-        panel->ch = Config::readText(*settings, key(name, "ch"));
-
-        const Config::Placement place = Config::modulePlacement(
-            Config::readList(*settings, key(name, "Position in Window")), i);
-        panel->col = place.col;
-        panel->row = place.row;
-        panel->colSpan = place.colSpan;
-        panel->rowSpan = place.rowSpan;
-
-        const QString colour =
-            Config::colourStyleSheet(Config::readList(*settings, key(name, "Color")));
-        if (!colour.isEmpty())
-            panel->setStyleSheet(colour);
-
+        configureModule(*settings, *panel, name, i);
         panel->setVoltageList(Config::readList(*settings, key(name, "Default Voltage")));
         panel->selectVoltage(Config::readText(*settings, key(name, "Default Select")));
         panel->setVoltageEditable(Config::readFlag(*settings, key(name, "Voltage Editable"), true));
@@ -123,22 +129,7 @@ void Body::setUpAMPModules()
         auto *panel = new aCA;
         panel->setClient(client);
         panel->setModuleName(name);
-        panel->id = Config::readText(*settings, key(name, "id"));
-        panel->driver = Config::readText(*settings, key(name, "driver"));
-        panel->ch = Config::readText(*settings, key(name, "ch"));
-
-        const Config::Placement place = Config::modulePlacement(
-            Config::readList(*settings, key(name, "Position in Window")), i);
-        panel->col = place.col;
-        panel->row = place.row;
-        panel->colSpan = place.colSpan;
-        panel->rowSpan = place.rowSpan;
-
-        const QString colour =
-            Config::colourStyleSheet(Config::readList(*settings, key(name, "Color")));
-        if (!colour.isEmpty())
-            panel->setStyleSheet(colour);
-
+        configureModule(*settings, *panel, name, i);
         panel->setTCTable(tableFor(name, "TC Table",
                                    Config::readText(*settings, key(name, "TC Table")), tcTableNames,
                                    tcTables));
