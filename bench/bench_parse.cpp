@@ -3,9 +3,9 @@
 // sends. Run with -callgrind for counts that do not depend on the machine's
 // load.
 
-#include <QtTest>
-
 #include "client/SMsg.h"
+
+#include <QtTest>
 
 class bench_Parse : public QObject
 {
@@ -30,7 +30,8 @@ void bench_Parse::parse()
 {
     QFETCH(QString, line);
     SMsg msg;
-    QBENCHMARK {
+    QBENCHMARK
+    {
         msg.Parse(line);
     }
     QVERIFY(msg.kind != SMsg::Malformed);
