@@ -532,6 +532,13 @@ void aCA::EvRangeChanged(SMsg msg)
     if (msg.from != devCh())
         return;
     const double range = msg.params.toDouble();
+    // Every item is equally far from a value that is not finite, and the
+    // search would settle on the first item and command that range.
+    if (!std::isfinite(range)) {
+        qDebug().noquote()
+            << QStringLiteral("range event with no usable value [%1]").arg(msg.params);
+        return;
+    }
     double best = 1e300;
     int chosen = 0;
     for (int i = 0; i < ui.RangeSCB->count(); ++i) {

@@ -119,6 +119,8 @@ private slots:
 
     void rangeReplyAndEvent_data();
     void rangeReplyAndEvent();
+    void rangeEventNotFinite_data();
+    void rangeEventNotFinite();
     void filtering();
 
     void srqAndErrorStatus_data();
@@ -736,6 +738,31 @@ void tst_aCA::rangeReplyAndEvent()
     QCOMPARE(panels.front()->ui.RangeSCB->currentIndex(), index);
     QCOMPARE(sent(), amp1(expected));
     QCOMPARE(DebugLog::lines(), debug);
+}
+
+void tst_aCA::rangeEventNotFinite_data()
+{
+    QTest::addColumn<QString>("value");
+    QTest::newRow("nan") << "nan";
+    QTest::newRow("inf") << "inf";
+    QTest::newRow("-inf") << "-inf";
+}
+
+void tst_aCA::rangeEventNotFinite()
+{
+    // Every item is equally far from such a value; the event must not move
+    // the range, or the panel would command the first range of its list.
+    QFETCH(QString, value);
+    QVERIFY(startReady());
+    QVERIFY(deliver("dev1>Brenlow.amp1 @GetRange 1e-7"));
+    QCOMPARE(panels.front()->ui.RangeSCB->currentIndex(), 2);
+    server->clearLines();
+    DebugLog log;
+    QVERIFY(deliver("dev1>Brenlow _RangeChanged " + value));
+    QCOMPARE(panels.front()->ui.RangeSCB->currentIndex(), 2);
+    QCOMPARE(sent(), QStringList());
+    QCOMPARE(DebugLog::lines(),
+             QStringList{QStringLiteral("range event with no usable value [%1]").arg(value)});
 }
 
 void tst_aCA::filtering()
