@@ -323,8 +323,11 @@ void aCA::selectedCSprUse(bool f)
 
 void aCA::newCSpr()
 {
+    // Zero, and any text that is not a number, sends nothing; nor does nan
+    // or inf, which are no suppression value a device could take.
     const QString text = ui.NewCSprEdit->text();
-    if (text.toDouble() == 0.0)
+    const double value = text.toDouble();
+    if (value == 0.0 || !std::isfinite(value))
         return;
     send(QStringLiteral("SetCurrentSurpressionValue ") + text);
     send(QStringLiteral("GetCurrentSurpressionValue"));

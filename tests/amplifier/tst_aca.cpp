@@ -544,6 +544,8 @@ void tst_aCA::commands_data()
     row("suppression value 0", true, {"type:NewCSprEdit:0"}, {});
     row("suppression value not a number", true, {"type:NewCSprEdit:abc"}, {});
     row("suppression value empty", true, {"type:NewCSprEdit:"}, {});
+    row("suppression value nan", true, {"type:NewCSprEdit:nan"}, {});
+    row("suppression value inf", true, {"type:NewCSprEdit:-inf"}, {});
     row("filter on", true, {"click:FilterUseB"}, {"SetFilter 1", gs},
         {"checked:FilterUseB", "enabled:FilterUseBox"});
     row("filter off again", true, {"click:FilterUseB", "click:FilterUseB"},
