@@ -151,6 +151,8 @@ private:
     bool deliver(const QStringList &lines);
     bool perform(aCA &panel, const QString &step);
     bool holds(aCA &panel, const QString &state);
+    void runSteps(aCA &panel, const QStringList &steps, const QStringList &expected,
+                  const QStringList &states);
 
     std::unique_ptr<QTemporaryDir> dir;
     std::unique_ptr<FakeTesraServer> server;
@@ -626,10 +628,17 @@ void tst_aCA::commands()
     }
     aCA &panel = *panels.front();
     QCOMPARE(panel.isReady(), ready);
+    runSteps(panel, steps, expected, states);
+}
+
+// Shows the panel with its details, performs the operator's steps, then
+// checks the lines sent and the widget states.
+void tst_aCA::runSteps(aCA &panel, const QStringList &steps, const QStringList &expected,
+                       const QStringList &states)
+{
     panel.show();
     panel.ui.ShowDetailsB->setChecked(true);
     QVERIFY(QTest::qWaitForWindowExposed(&panel));
-
     for (const QString &step : steps)
         QVERIFY2(perform(panel, step), qPrintable(step));
     QCOMPARE(sent(), amp1(expected));
@@ -992,14 +1001,7 @@ void tst_aCA::cSprFromTable()
     QFETCH(QStringList, states);
     QVERIFY(startReady("1e-6 2e-10\n1e-6 3e-10\n1e-5 7.5e-10\n"));
     aCA &panel = *panels.front();
-    panel.show();
-    panel.ui.ShowDetailsB->setChecked(true);
-    QVERIFY(QTest::qWaitForWindowExposed(&panel));
-    for (const QString &step : steps)
-        QVERIFY2(perform(panel, step), qPrintable(step));
-    QCOMPARE(sent(), amp1(expected));
-    for (const QString &state : states)
-        QVERIFY2(holds(panel, state), qPrintable(state));
+    runSteps(panel, steps, expected, states);
 }
 
 void tst_aCA::setTable()
