@@ -9,13 +9,16 @@
 # prints its path and a summary of the traffic, and exits 0.
 #
 # Usage: scripts/run-demo.sh [-e] [--headless] [--seconds N] [--screenshot FILE]
-#                            [--hv-voltage VOLTS] [--no-install] [--no-build]
+#                            [--hv-voltage VOLTS] [--hv-target VOLTS]
+#                            [--no-install] [--no-build]
 #   -e                 English interface (Japanese by default)
 #   --headless         use a virtual display even when $DISPLAY is set
 #   --seconds N        how long the headless run lasts (default 6)
 #   --screenshot FILE  where the headless screenshot goes
 #                      (default build/demo/brenlow-demo.png)
 #   --hv-voltage V     the simulated HV modules start at V volts (default 0)
+#   --hv-target V      the HV modules start ramping to V volts (headless
+#                      default 1500, so the screenshot shows them moving)
 #   --no-install       never call apt-get
 #   --no-build         use the programs already built
 # The build directory is ./build, or $BRENLOW_BUILD_DIR when set.
@@ -29,6 +32,7 @@ headless=0
 seconds=6
 shot=""
 hv_voltage=0
+hv_target=""
 install=1
 build=1
 bdir="${BRENLOW_BUILD_DIR:-build}"
@@ -39,15 +43,19 @@ while [ $# -gt 0 ]; do
         --seconds) seconds="${2:?--seconds needs a number}"; shift ;;
         --screenshot) shot="${2:?--screenshot needs a file}"; shift ;;
         --hv-voltage) hv_voltage="${2:?--hv-voltage needs a number}"; shift ;;
+        --hv-target) hv_target="${2:?--hv-target needs a number}"; shift ;;
         --no-install) install=0 ;;
         --no-build) build=0 ;;
-        -h|--help) sed -n '2,24p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+        -h|--help) sed -n '2,/^set -euo/p' "$0" | sed '$d; s/^# \{0,1\}//'; exit 0 ;;
         *) echo "run-demo: unknown argument $1 (try --help)" >&2; exit 2 ;;
     esac
     shift
 done
 case "$seconds" in ''|*[!0-9]*) echo "run-demo: --seconds takes a whole number" >&2; exit 2 ;; esac
 [ -n "${DISPLAY:-}" ] || headless=1
+if [ "$headless" = 1 ] && [ -z "$hv_target" ] && [ "$hv_voltage" = 0 ]; then
+    hv_target=1500
+fi
 
 say() { printf 'run-demo: %s\n' "$*"; }
 
@@ -87,7 +95,7 @@ trap 'exit 130' INT TERM
 
 log="$work/traffic.log"
 "$sim_bin" -c examples/station.ini --address 127.0.0.1 --port 0 --log "$log" \
-    --hv-voltage "$hv_voltage" >"$work/sim.out" 2>&1 &
+    --hv-voltage "$hv_voltage" ${hv_target:+--hv-target "$hv_target"} >"$work/sim.out" 2>&1 &
 sim_pid=$!
 pids+=("$sim_pid")
 port=""

@@ -73,8 +73,12 @@ bool SimOptions::parse(const QStringList &arguments, QString &error)
         QStringLiteral("hv-ramp"),
         QStringLiteral("Ramp rate of the HV modules at start, volts per second (default 50)."),
         QStringLiteral("volts/s"));
+    const QCommandLineOption targetOption(
+        QStringLiteral("hv-target"),
+        QStringLiteral("Voltage the HV modules start ramping to, as if told so (default: none)."),
+        QStringLiteral("volts"));
     parser.addOptions({helpOption, stationOption, addressOption, portOption, keyOption, ampOption,
-                       hvOption, logOption, quitOption, voltageOption, rampOption});
+                       hvOption, logOption, quitOption, voltageOption, rampOption, targetOption});
     helpText = parser.helpText();
 
     if (!parser.parse(arguments)) {
@@ -121,6 +125,10 @@ bool SimOptions::parse(const QStringList &arguments, QString &error)
     if (parser.isSet(rampOption) &&
         (!toSeconds(parser.value(rampOption), hvRampRate) || hvRampRate <= 0)) {
         error = QStringLiteral("--hv-ramp takes a ramp rate above 0");
+        return false;
+    }
+    if (parser.isSet(targetOption) && !toSeconds(parser.value(targetOption), hvTarget)) {
+        error = QStringLiteral("--hv-target takes a voltage of 0 or more");
         return false;
     }
     return true;

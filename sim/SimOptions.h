@@ -20,6 +20,7 @@ struct SimOptions
     double quitAfter = 0; // seconds; 0 runs until a signal
     double hvVoltage = 0;
     double hvRampRate = 50;
+    double hvTarget = -1; // volts the HV modules ramp to from the start; -1: they rest
     bool help = false;
     QString helpText;
 

@@ -103,8 +103,13 @@ int main(int argc, char *argv[])
                 device.node, device.timeConstants, device.ranges, 2e-9 * (1 + index), 1.3 * index));
             ++index;
         } else {
-            server.addDevice(
-                std::make_unique<HvModel>(device.node, options.hvVoltage, options.hvRampRate));
+            auto hv = std::make_unique<HvModel>(device.node, options.hvVoltage, options.hvRampRate);
+            if (options.hvTarget >= 0) {
+                // Set before anyone listens: nothing to report yet.
+                DeviceEvents unheard;
+                hv->handle(QStringLiteral("SetV"), QString::number(options.hvTarget), unheard);
+            }
+            server.addDevice(std::move(hv));
         }
     }
 

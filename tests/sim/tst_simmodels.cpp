@@ -315,6 +315,8 @@ void TestSimModels::options_data()
     QTest::newRow("port not a number") << QStringList{"--port", "x"} << false << "" << 0;
     QTest::newRow("negative quit time") << QStringList{"--quit-after", "-1"} << false << "" << 0;
     QTest::newRow("zero ramp") << QStringList{"--hv-ramp", "0"} << false << "" << 0;
+    QTest::newRow("ramp target") << QStringList{"--hv-target", "1500"} << true << "127.0.0.1" << -1;
+    QTest::newRow("negative ramp target") << QStringList{"--hv-target", "-5"} << false << "" << 0;
     QTest::newRow("stray argument") << QStringList{"extra"} << false << "" << 0;
     QTest::newRow("unknown option") << QStringList{"--bogus"} << false << "" << 0;
 }
