@@ -119,21 +119,12 @@ aCA::aCA() : QWidget(nullptr, Qt::WindowFlags())
     connect(ui.CSprUseB, &QAbstractButton::toggled, this, &aCA::selectedCSprUse);
     connect(ui.NewCSprEdit, &QLineEdit::editingFinished, this, &aCA::newCSpr);
     connect(ui.FilterUseB, &QAbstractButton::toggled, this, &aCA::selectedFilterUse);
-    connect(ui.FilterAutoB, &QAbstractButton::toggled, this,
-            [this](bool f) { changeFilterModeFrom(ui.FilterAutoB, f); });
-    connect(ui.FilterManualB, &QAbstractButton::toggled, this,
-            [this](bool f) { changeFilterModeFrom(ui.FilterManualB, f); });
+    connectPair(ui.FilterAutoB, ui.FilterManualB, QStringLiteral("SetAutoFilter "));
     connect(ui.SelectTCCB, qOverload<int>(&QComboBox::currentIndexChanged), this,
             &aCA::selectedNewTC);
-    connect(ui.VBiasOnB, &QAbstractButton::toggled, this,
-            [this](bool f) { changedVBiasModeFrom(ui.VBiasOnB, f); });
-    connect(ui.VBiasOffB, &QAbstractButton::toggled, this,
-            [this](bool f) { changedVBiasModeFrom(ui.VBiasOffB, f); });
+    connectPair(ui.VBiasOnB, ui.VBiasOffB, QStringLiteral("SetVoltageBias "));
     connect(ui.NewVBias, &QLineEdit::editingFinished, this, &aCA::newVBias);
-    connect(ui.SelInputRB, &QAbstractButton::toggled, this,
-            [this](bool f) { selectedInputFrom(ui.SelInputRB, f); });
-    connect(ui.SelInputFB, &QAbstractButton::toggled, this,
-            [this](bool f) { selectedInputFrom(ui.SelInputFB, f); });
+    connectPair(ui.SelInputRB, ui.SelInputFB, QStringLiteral("SelectInput "));
     connect(ui.BackLightHB, &QAbstractButton::toggled, this, &aCA::selectedBackLightMode);
     connect(ui.BackLightLB, &QAbstractButton::toggled, this, &aCA::selectedBackLightMode);
     connect(ui.BackLightOffB, &QAbstractButton::toggled, this, &aCA::selectedBackLightMode);
@@ -276,6 +267,12 @@ void aCA::resizeEvent(QResizeEvent *e)
     emit resized();
 }
 
+void aCA::sendThenStatus(const QString &command)
+{
+    send(command);
+    send(QStringLiteral("GetStatus"));
+}
+
 void aCA::send(const QString &command)
 {
     if (client)
@@ -286,16 +283,14 @@ void aCA::send(const QString &command)
 
 void aCA::selectedZeroCheck(bool f)
 {
-    send(QStringLiteral("SetZeroCheck ") + flag(f));
-    send(QStringLiteral("GetStatus"));
+    sendThenStatus(QStringLiteral("SetZeroCheck ") + flag(f));
 }
 
 void aCA::reset()
 {
     if (!ready)
         return;
-    send(QStringLiteral("RestorConfig 2"));
-    send(QStringLiteral("GetStatus"));
+    sendThenStatus(QStringLiteral("RestorConfig 2"));
 }
 
 void aCA::selectedNewRange(int i)
@@ -308,8 +303,7 @@ void aCA::selectedNewRange(int i)
         qDebug().noquote() << QStringLiteral("no range at index %1 of RangeSCB").arg(i);
         return;
     }
-    send(QStringLiteral("SetRange ") + ui.RangeSCB->itemText(i));
-    send(QStringLiteral("GetStatus"));
+    sendThenStatus(QStringLiteral("SetRange ") + ui.RangeSCB->itemText(i));
     if (ui.CSprFromTBLB->isChecked())
         applyCSprFromTable(i);
 }
@@ -317,8 +311,7 @@ void aCA::selectedNewRange(int i)
 void aCA::selectedCSprUse(bool f)
 {
     ui.CSprUseBox->setEnabled(f);
-    send(QStringLiteral("SetCurrentSurpression ") + flag(f));
-    send(QStringLiteral("GetStatus"));
+    sendThenStatus(QStringLiteral("SetCurrentSurpression ") + flag(f));
 }
 
 void aCA::newCSpr()
@@ -336,8 +329,7 @@ void aCA::newCSpr()
 void aCA::selectedFilterUse(bool f)
 {
     ui.FilterUseBox->setEnabled(f);
-    send(QStringLiteral("SetFilter ") + flag(f));
-    send(QStringLiteral("GetStatus"));
+    sendThenStatus(QStringLiteral("SetFilter ") + flag(f));
 }
 
 void aCA::selectedNewTC(int i)
@@ -350,41 +342,37 @@ void aCA::selectedNewTC(int i)
         qDebug().noquote() << QStringLiteral("no time constant at index %1 of the TC table").arg(i);
         return;
     }
-    send(QStringLiteral("SetFilterDuration ") + tcTable.at(i));
-    send(QStringLiteral("GetStatus"));
+    sendThenStatus(QStringLiteral("SetFilterDuration ") + tcTable.at(i));
 }
 
-void aCA::pairToggled(QAbstractButton *origin, bool f, QAbstractButton *first,
-                      QAbstractButton *second)
+void aCA::connectPair(QAbstractButton *first, QAbstractButton *second, const QString &command)
+{
+    // The handler has to know which of the two toggled, so each button gets
+    // its own forwarding connection.
+    for (QAbstractButton *button : {first, second}) {
+        connect(button, &QAbstractButton::toggled, this,
+                [=](bool f) { togglePair(button, f, first, second, command); });
+    }
+}
+
+void aCA::togglePair(QAbstractButton *origin, bool f, QAbstractButton *first,
+                     QAbstractButton *second, const QString &command)
 {
     if (origin == first)
         second->setChecked(!f);
     else if (origin == second)
         first->setChecked(!f);
+    sendThenStatus(command + flag(first->isChecked()));
 }
 
 void aCA::changeFilterMode(bool f)
 {
-    changeFilterModeFrom(nullptr, f);
-}
-
-void aCA::changeFilterModeFrom(QAbstractButton *origin, bool f)
-{
-    pairToggled(origin, f, ui.FilterAutoB, ui.FilterManualB);
-    send(QStringLiteral("SetAutoFilter ") + flag(ui.FilterAutoB->isChecked()));
-    send(QStringLiteral("GetStatus"));
+    togglePair(nullptr, f, ui.FilterAutoB, ui.FilterManualB, QStringLiteral("SetAutoFilter "));
 }
 
 void aCA::changedVBiasMode(bool f)
 {
-    changedVBiasModeFrom(nullptr, f);
-}
-
-void aCA::changedVBiasModeFrom(QAbstractButton *origin, bool f)
-{
-    pairToggled(origin, f, ui.VBiasOnB, ui.VBiasOffB);
-    send(QStringLiteral("SetVoltageBias ") + flag(ui.VBiasOnB->isChecked()));
-    send(QStringLiteral("GetStatus"));
+    togglePair(nullptr, f, ui.VBiasOnB, ui.VBiasOffB, QStringLiteral("SetVoltageBias "));
 }
 
 void aCA::newVBias()
@@ -398,14 +386,7 @@ void aCA::newVBias()
 
 void aCA::selectedInput(bool f)
 {
-    selectedInputFrom(nullptr, f);
-}
-
-void aCA::selectedInputFrom(QAbstractButton *origin, bool f)
-{
-    pairToggled(origin, f, ui.SelInputRB, ui.SelInputFB);
-    send(QStringLiteral("SelectInput ") + flag(ui.SelInputRB->isChecked()));
-    send(QStringLiteral("GetStatus"));
+    togglePair(nullptr, f, ui.SelInputRB, ui.SelInputFB, QStringLiteral("SelectInput "));
 }
 
 void aCA::selectedBackLightMode(bool f)
@@ -416,8 +397,7 @@ void aCA::selectedBackLightMode(bool f)
         mode = QStringLiteral("2");
     else if (ui.BackLightLB->isChecked())
         mode = QStringLiteral("1");
-    send(QStringLiteral("SetBacklight ") + mode);
-    send(QStringLiteral("GetStatus"));
+    sendThenStatus(QStringLiteral("SetBacklight ") + mode);
 }
 
 void aCA::askShowStat()

@@ -104,16 +104,18 @@ private slots:
     void resizeEvent(QResizeEvent *e) override;
 
 private:
-    // Keeps a pair of buttons opposite: the partner of the button that
-    // toggled takes the other state, which runs the same handler once more
-    // for the partner before this call sends.
-    void pairToggled(QAbstractButton *origin, bool f, QAbstractButton *first,
-                     QAbstractButton *second);
-    void changeFilterModeFrom(QAbstractButton *origin, bool f);
-    void changedVBiasModeFrom(QAbstractButton *origin, bool f);
-    void selectedInputFrom(QAbstractButton *origin, bool f);
+    // One of a pair of buttons kept opposite has toggled (origin; none when
+    // the slot runs directly): its partner takes the other state, which runs
+    // this once more, nested, for the partner. Then the command goes out with
+    // the first button's state.
+    void togglePair(QAbstractButton *origin, bool f, QAbstractButton *first,
+                    QAbstractButton *second, const QString &command);
+    void connectPair(QAbstractButton *first, QAbstractButton *second, const QString &command);
 
     void send(const QString &command);
+    // A command followed by the status query that brings the widgets back in
+    // line with the device.
+    void sendThenStatus(const QString &command);
     QString decodeStatus(const QString &text);
     void loadCSprTable();
     void applyCSprFromTable(int rangeIndex);
