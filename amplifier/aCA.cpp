@@ -228,9 +228,7 @@ void aCA::tesraIsReady(Tesra *s)
 
 QString aCA::devCh()
 {
-    if (ch.isEmpty())
-        return driver;
-    return driver + QLatin1Char('.') + ch;
+    return SMsg::joinName(driver, ch);
 }
 
 bool aCA::checkMine(SMsg msg)

@@ -51,6 +51,11 @@ QString SMsg::normalise(const QString &text)
     return out;
 }
 
+QString SMsg::joinName(const QString &node, const QString &sub)
+{
+    return sub.isEmpty() ? node : node + QLatin1Char('.') + sub;
+}
+
 int SMsg::Parse(const QString &text)
 {
     *this = SMsg();

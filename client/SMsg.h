@@ -38,6 +38,9 @@ public:
 
     // Leading and trailing white space removed, inner runs reduced to one blank.
     static QString normalise(const QString &text);
+    // The name of a node with an optional sub part: node, or node "." sub;
+    // the inverse of the split at the last dot that Parse makes.
+    static QString joinName(const QString &node, const QString &sub);
 };
 
 Q_DECLARE_METATYPE(SMsg)

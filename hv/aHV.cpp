@@ -81,9 +81,7 @@ void aHV::tesraIsReady(Tesra *)
 
 QString aHV::devCh()
 {
-    if (ch.isEmpty())
-        return driver;
-    return driver + QLatin1Char('.') + ch;
+    return SMsg::joinName(driver, ch);
 }
 
 bool aHV::checkMine(SMsg msg)
