@@ -1,12 +1,12 @@
 #include "client/Tesra.h"
 
+#include "client/KeyFile.h"
 #include "client/MessageNames.h"
 
 #include <QDebug>
 #include <QFile>
 #include <QPointer>
 #include <QTcpSocket>
-#include <QTextStream>
 #include <cstdlib>
 
 namespace {
@@ -99,13 +99,7 @@ void Tesra::SetKeyFile(const QString &keyFile, const QString &name)
         std::exit(EXIT_FAILURE);
     }
 
-    QTextStream in(&file);
-    while (!in.atEnd()) {
-        QString word;
-        in >> word;
-        if (!word.isEmpty())
-            keys.append(word);
-    }
+    keys += KeyFile::readWords(file);
     keyCount = keys.size();
     file.close();
 }

@@ -1,27 +1,22 @@
 #include "sim/StationConfig.h"
 
+#include "client/KeyFile.h"
+#include "client/SMsg.h"
+
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QSettings>
 
 namespace {
 
-QStringList listValue(const QSettings &settings, const QString &key)
-{
-    QStringList out;
-    const QStringList raw = settings.value(key).toStringList();
-    for (const QString &item : raw)
-        out.append(item.trimmed());
-    return out;
-}
-
-// The entries of the table named name in the list of table names listKey.
+// The entries of the table named name, when the list of table names listKey
+// holds it; the same lookup as Brenlow's, so the device offers what the
+// panel does.
 QStringList tableEntries(const QSettings &settings, const QString &listKey, const QString &name)
 {
-    if (name.isEmpty() || !listValue(settings, listKey).contains(name))
+    if (Config::findTable(Config::readList(settings, listKey), name) < 0)
         return QStringList();
-    return listValue(settings, name + QStringLiteral("/Table"));
+    return Config::readList(settings, name + QStringLiteral("/Table"));
 }
 
 } // namespace
@@ -61,25 +56,27 @@ bool StationConfig::read(const QString &path, QString &error)
         error = QStringLiteral("cannot parse the station file %1").arg(path);
         return false;
     }
-    keyFile = settings.value(QStringLiteral("Key File"), QStringLiteral("Brenlow")).toString();
-    port = settings.value(QStringLiteral("Tesra Port"), QStringLiteral("6058")).toString();
+    keyFile = Config::readText(settings, QStringLiteral("Key File"),
+                               QString::fromLatin1(Config::DefaultKeyFile));
+    port = Config::readText(settings, QStringLiteral("Tesra Port"),
+                            QString::fromLatin1(Config::DefaultServerPort));
 
     const auto nodeOf = [&settings](const QString &module) {
-        const QString driver = settings.value(module + QStringLiteral("/driver")).toString();
-        const QString ch = settings.value(module + QStringLiteral("/ch")).toString();
-        return ch.isEmpty() ? driver : driver + QLatin1Char('.') + ch;
+        const QString driver = Config::readText(settings, module + QStringLiteral("/driver"));
+        const QString ch = Config::readText(settings, module + QStringLiteral("/ch"));
+        return SMsg::joinName(driver, ch);
     };
 
-    for (const QString &module : listValue(settings, QStringLiteral("AMP Module Names"))) {
+    for (const QString &module : Config::readList(settings, QStringLiteral("AMP Module Names"))) {
         StationDevice device;
         device.kind = StationDevice::Amplifier;
         device.node = nodeOf(module);
         device.timeConstants =
             tableEntries(settings, QStringLiteral("TCTables"),
-                         settings.value(module + QStringLiteral("/TC Table")).toString());
+                         Config::readText(settings, module + QStringLiteral("/TC Table")));
         device.ranges =
             tableEntries(settings, QStringLiteral("RangeTables"),
-                         settings.value(module + QStringLiteral("/Range Table")).toString());
+                         Config::readText(settings, module + QStringLiteral("/Range Table")));
         if (!addDevice(device)) {
             error =
                 QStringLiteral("amplifier %1: node name [%2] is not usable or names another device")
@@ -87,7 +84,7 @@ bool StationConfig::read(const QString &path, QString &error)
             return false;
         }
     }
-    for (const QString &module : listValue(settings, QStringLiteral("HV Module Names"))) {
+    for (const QString &module : Config::readList(settings, QStringLiteral("HV Module Names"))) {
         StationDevice device;
         device.kind = StationDevice::Hv;
         device.node = nodeOf(module);
@@ -108,10 +105,7 @@ bool readKeyWords(const QString &path, QStringList &words, QString &error)
         error = QStringLiteral("cannot open the key file %1").arg(path);
         return false;
     }
-    // A key file is a few words; anything much larger is not one.
-    const QByteArray bytes = file.read(1 << 20);
-    words = QString::fromLocal8Bit(bytes).split(QRegularExpression(QStringLiteral("\\s+")),
-                                                Qt::SkipEmptyParts);
+    words = KeyFile::readWords(file);
     if (words.isEmpty()) {
         error = QStringLiteral("the key file %1 holds no key word").arg(path);
         return false;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/Config.h"
+
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -20,8 +22,9 @@ struct StationDevice
 
 struct StationConfig
 {
-    QString keyFile = QStringLiteral("Brenlow"); // base name; ".key" is appended
-    QString port = QStringLiteral("6058");
+    // Without a station file: Brenlow's own defaults.
+    QString keyFile = QString::fromLatin1(Config::DefaultKeyFile); // ".key" is appended
+    QString port = QString::fromLatin1(Config::DefaultServerPort);
     QVector<StationDevice> devices;
 
     // Reads path; false with a reason when the file cannot be read.

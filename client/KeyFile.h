@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QStringList>
+
+class QIODevice;
+
+// The key file format shared by the client and the station simulator: key
+// words separated by any white space (blanks, tabs, line ends), in file
+// order, read in the platform's default text encoding. No header, comments
+// or count.
+namespace KeyFile {
+
+QStringList readWords(QIODevice &device);
+
+} // namespace KeyFile
