@@ -26,6 +26,13 @@ QString oneLine(QString text)
     return text;
 }
 
+// Received bytes as text: UTF-8, up to the first NUL byte if there is one.
+QString decodeLine(const QByteArray &bytes)
+{
+    const int nul = bytes.indexOf('\0');
+    return QString::fromUtf8(nul < 0 ? bytes : bytes.left(nul));
+}
+
 using MsgSignal = void (Tesra::*)(SMsg);
 
 MsgSignal signalFor(int id)
@@ -237,11 +244,7 @@ void Tesra::ReceiveMessageFromTesra()
 
 void Tesra::answerChallenge(const QByteArray &challenge)
 {
-    QByteArray bytes = challenge;
-    const int nul = bytes.indexOf('\0');
-    if (nul >= 0)
-        bytes.truncate(nul);
-    const QString text = SMsg::normalise(QString::fromUtf8(bytes));
+    const QString text = SMsg::normalise(decodeLine(challenge));
     bool ok = false;
     qint32 number = text.toInt(&ok, 10);
     if (!ok)
@@ -262,11 +265,7 @@ void Tesra::answerChallenge(const QByteArray &challenge)
 
 void Tesra::route(const QByteArray &received)
 {
-    QByteArray bytes = received;
-    const int nul = bytes.indexOf('\0');
-    if (nul >= 0)
-        bytes.truncate(nul);
-    const int kind = working.Parse(QString::fromUtf8(bytes));
+    const int kind = working.Parse(decodeLine(received));
     const int id = working.msgId;
     const bool routed = (kind == SMsg::Request && MessageNames::isReplyId(id)) ||
                         (kind == SMsg::Event && MessageNames::isEventId(id));
@@ -287,24 +286,20 @@ bool Tesra::writeLine(const QString &text)
 bool Tesra::SendMsg(const QString &fromSub, const QString &to, const QString &message,
                     const QString &params)
 {
-    if (!socket)
-        return false;
-    QString text = oneLine(clientName) + QLatin1Char('.') + oneLine(fromSub) + QLatin1Char('>') +
-                   oneLine(to) + QLatin1Char(' ') + oneLine(message);
-    if (!params.isEmpty())
-        text += QLatin1Char(' ') + oneLine(params);
-    return writeLine(text + QLatin1Char('\n'));
+    // The same line as SendLine with the sender and receiver as its head.
+    return SendLine(clientName + QLatin1Char('.') + fromSub + QLatin1Char('>') + to, message,
+                    params);
 }
 
 void Tesra::SendReply(const SMsg &msg, const QString &text)
 {
-    writeLine(oneLine(msg.to) + QLatin1Char('>') + oneLine(msg.from) + QLatin1Char(' ') +
-              oneLine(text) + QLatin1Char('\n'));
+    // The answer goes back to the sender, from the receiver of the message.
+    SendLine(msg.to + QLatin1Char('>') + msg.from, text, QString());
 }
 
 void Tesra::SendToSystem(const QString &sender, const QString &text)
 {
-    writeLine(oneLine(sender) + QStringLiteral(">System ") + oneLine(text) + QLatin1Char('\n'));
+    SendLine(sender + QStringLiteral(">System"), text, QString());
 }
 
 bool Tesra::SendLine(const QString &head, const QString &message, const QString &params)
