@@ -1,23 +1,12 @@
 #include "amplifier/CSprTable.h"
 
+#include "client/Values.h"
+
 #include <QDateTime>
 #include <QFile>
 #include <QStringList>
 #include <QTextStream>
-#include <cmath>
 #include <utility>
-
-namespace {
-
-// Words that are not decimal numbers read as 0; "nan" and "inf" included, so
-// that every range in the table compares equal to itself.
-double readNumber(const QString &word)
-{
-    const double x = word.toDouble();
-    return std::isfinite(x) ? x : 0.0;
-}
-
-} // namespace
 
 void CSprTable::mergeLine(const QString &line)
 {
@@ -25,8 +14,8 @@ void CSprTable::mergeLine(const QString &line)
     if (words.isEmpty() || words.first().startsWith(QLatin1Char('#')))
         return;
     CSprEntry entry;
-    entry.range = readNumber(words.at(0));
-    entry.value = words.size() > 1 ? readNumber(words.at(1)) : 0.0;
+    entry.range = Values::toNumber(words.at(0));
+    entry.value = words.size() > 1 ? Values::toNumber(words.at(1)) : 0.0;
     const int known = indexOfRange(entry.range);
     if (known >= 0)
         entries[known].value = entry.value;

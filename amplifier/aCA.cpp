@@ -1,6 +1,7 @@
 #include "amplifier/aCA.h"
 
 #include "client/Tesra.h"
+#include "client/Values.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
@@ -35,12 +36,6 @@ const std::array<QRegularExpression, LetterCount> &statusPatterns()
         return all;
     }();
     return patterns;
-}
-
-// Integers that do not convert count as 0.
-int toInt(const QString &text)
-{
-    return text.toInt(nullptr, 10);
 }
 
 QString flag(bool on)
@@ -314,11 +309,9 @@ void aCA::selectedCSprUse(bool f)
 
 void aCA::newCSpr()
 {
-    // Zero, and any text that is not a number, sends nothing; nor does nan
-    // or inf, which are no suppression value a device could take.
+    // Zero, and any text that is not a (finite) number, sends nothing.
     const QString text = ui.NewCSprEdit->text();
-    const double value = text.toDouble();
-    if (value == 0.0 || !std::isfinite(value))
+    if (Values::toNumber(text) == 0.0)
         return;
     send(QStringLiteral("SetCurrentSurpressionValue ") + text);
     send(QStringLiteral("GetCurrentSurpressionValue"));
@@ -424,16 +417,16 @@ QString aCA::decodeStatus(const QString &text)
 
     // Each change below runs the widget's own slot, which sends the command
     // back to the device; widgets already in the reported state stay silent.
-    ui.ZeroCheckB->setChecked(toInt(status[C]) == 1);
+    ui.ZeroCheckB->setChecked(Values::toInteger(status[C]) == 1);
 
-    const bool csprInUse = toInt(status[N]) == 1;
+    const bool csprInUse = Values::toInteger(status[N]) == 1;
     ui.CSprUseB->setChecked(csprInUse);
     ui.CSprUseBox->setEnabled(csprInUse);
 
-    const bool filterInUse = toInt(status[P]) == 1;
+    const bool filterInUse = Values::toInteger(status[P]) == 1;
     ui.FilterUseB->setChecked(filterInUse);
     ui.FilterUseBox->setEnabled(filterInUse);
-    const bool autoFilter = toInt(status[Z]) == 1;
+    const bool autoFilter = Values::toInteger(status[Z]) == 1;
     ui.FilterAutoB->setChecked(autoFilter);
     ui.FilterManualB->setChecked(!autoFilter);
 
@@ -443,20 +436,20 @@ QString aCA::decodeStatus(const QString &text)
     else if (status[T] == QLatin1String("/"))
         tcIndex = 1;
     else
-        tcIndex = toInt(status[T]) + 2;
+        tcIndex = Values::toInteger(status[T]) + 2;
     ui.SelectTCCB->setCurrentIndex(tcIndex);
 
-    const bool biasOn = toInt(status[B]) == 1;
+    const bool biasOn = Values::toInteger(status[B]) == 1;
     ui.VBiasOnB->setChecked(biasOn);
     ui.VBiasOffB->setChecked(!biasOn);
 
-    const bool rearInput = toInt(status[I]) == 1;
+    const bool rearInput = Values::toInteger(status[I]) == 1;
     ui.SelInputFB->setChecked(!rearInput);
     ui.SelInputRB->setChecked(rearInput);
 
     // The button to be checked goes first: the exclusive group refuses to
     // uncheck its checked button directly.
-    switch (toInt(status[A])) {
+    switch (Values::toInteger(status[A])) {
     case 0:
         ui.BackLightHB->setChecked(true);
         ui.BackLightLB->setChecked(false);
@@ -549,7 +542,7 @@ void aCA::EvSRQChanged(SMsg msg)
 
 void aCA::ReceiveSRQ(SMsg msg)
 {
-    if (toInt(msg.params) == 1) {
+    if (Values::toInteger(msg.params) == 1) {
         setStyleSheet(alertStyle);
         ui.DispErr->setText(QStringLiteral("OVER !!!"));
     } else {

@@ -1,5 +1,7 @@
 #include "app/Config.h"
 
+#include "client/Values.h"
+
 #include <QSettings>
 #include <QVariant>
 #include <cmath>
@@ -50,20 +52,6 @@ bool readFlag(const QSettings &settings, const QString &key, bool defaultValue)
              text == QLatin1String("0"));
 }
 
-int toInt(const QString &text)
-{
-    bool ok = false;
-    const int value = text.trimmed().toInt(&ok, 10);
-    return ok ? value : 0;
-}
-
-double toDouble(const QString &text)
-{
-    bool ok = false;
-    const double value = text.trimmed().toDouble(&ok);
-    return ok ? value : 0.0;
-}
-
 Placement modulePlacement(const QStringList &numbers, int index)
 {
     Placement p;
@@ -71,11 +59,11 @@ Placement modulePlacement(const QStringList &numbers, int index)
         p.row = index;
         return p;
     }
-    p.col = toInt(numbers.at(0));
-    p.row = toInt(numbers.at(1));
+    p.col = Values::toInteger(numbers.at(0));
+    p.row = Values::toInteger(numbers.at(1));
     if (numbers.size() >= 4) {
-        p.colSpan = toInt(numbers.at(2));
-        p.rowSpan = toInt(numbers.at(3));
+        p.colSpan = Values::toInteger(numbers.at(2));
+        p.rowSpan = Values::toInteger(numbers.at(3));
     }
     return p;
 }
@@ -96,15 +84,14 @@ QString colourStyleSheet(const QStringList &numbers)
     if (numbers.size() < 3)
         return QString();
     return QStringLiteral("background-color: rgb(%1, %2, %3);")
-        .arg(toInt(numbers.at(0)))
-        .arg(toInt(numbers.at(1)))
-        .arg(toInt(numbers.at(2)));
+        .arg(Values::toInteger(numbers.at(0)))
+        .arg(Values::toInteger(numbers.at(1)))
+        .arg(Values::toInteger(numbers.at(2)));
 }
 
 double tolerance(const QString &text)
 {
-    const double value = toDouble(text);
-    return std::isfinite(value) ? std::fabs(value) : 0.0;
+    return std::fabs(Values::toNumber(text));
 }
 
 int findTable(const QStringList &names, const QString &name)

@@ -34,11 +34,6 @@ QStringList readList(const QSettings &settings, const QString &key);
 // other text is true; an absent key gives defaultValue.
 bool readFlag(const QSettings &settings, const QString &key, bool defaultValue);
 
-// A base-10 integer; text that is not one counts as 0.
-int toInt(const QString &text);
-// A decimal number; text that is not one counts as 0.
-double toDouble(const QString &text);
-
 // A cell of a grid layout with its spans.
 struct Placement
 {

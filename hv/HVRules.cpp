@@ -1,5 +1,7 @@
 #include "hv/HVRules.h"
 
+#include "client/Values.h"
+
 #include <QtMath>
 
 namespace HVRules {
@@ -10,18 +12,11 @@ const QString YellowStyle = QStringLiteral("background-color: rgb(250, 250, 190)
 const QString BlueStyle = QStringLiteral("background-color: rgb(180, 180, 255);");
 const QString RedStyle = QStringLiteral("background-color: rgb(255, 190, 190);");
 
-double toVoltage(const QString &text)
-{
-    bool ok = false;
-    const double value = text.toDouble(&ok);
-    return ok && qIsFinite(value) ? value : 0.0;
-}
-
 double toModuleValue(const QString &text)
 {
     QString cleaned = text;
     cleaned.replace(QLatin1Char('V'), QLatin1Char(' '));
-    return toVoltage(cleaned.trimmed());
+    return Values::toNumber(cleaned);
 }
 
 QString formatVoltage(double value)
@@ -37,16 +32,14 @@ bool acceptsSetVoltage(const QString &status)
 
 bool isSwitchedOn(const QString &value)
 {
-    bool ok = false;
-    const int number = value.toInt(&ok, 10);
-    return ok && number == 1;
+    return Values::toInteger(value) == 1;
 }
 
 const QString &statusStyle(const QString &status, const QString &nowV, double tolerance)
 {
     const QString word = status.simplified();
     if (word == QLatin1String("ON"))
-        return qAbs(toVoltage(nowV)) > tolerance ? GreenStyle : GreyStyle;
+        return qAbs(Values::toNumber(nowV)) > tolerance ? GreenStyle : GreyStyle;
     if (word == QLatin1String("OFF"))
         return GreyStyle;
     if (word == QLatin1String("L2H"))

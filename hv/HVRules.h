@@ -18,13 +18,8 @@ extern const QString YellowStyle; // ramping up ("L2H")
 extern const QString BlueStyle;   // ramping down ("H2L")
 extern const QString RedStyle;    // any other status
 
-// A voltage text read with C conventions (a dot as decimal point, blanks
-// around it ignored). Text that is not a number, and the non-finite values
-// "nan", "inf" and "-inf", give 0: no such value may ever reach the module.
-double toVoltage(const QString &text);
-
 // A maximum-voltage or limit reply: every capital V is dropped before the
-// text is read as by toVoltage, so "3000V" reads as 3000.
+// text is read as a number, so "3000V" reads as 3000.
 double toModuleValue(const QString &text);
 
 // The shortest of fixed and exponent notation with at most six significant

@@ -1,6 +1,7 @@
 #include "hv/aHV.h"
 
 #include "client/Tesra.h"
+#include "client/Values.h"
 #include "hv/HVRules.h"
 
 #include <QComboBox>
@@ -194,7 +195,7 @@ void aHV::applySetV()
     if (!HVRules::acceptsSetVoltage(ui.Stat->text()))
         return;
     sendRamp();
-    const double voltage = HVRules::toVoltage(ui.SetV->currentText());
+    const double voltage = Values::toNumber(ui.SetV->currentText());
     sendToModule(QStringLiteral("SetV"), HVRules::formatVoltage(qAbs(voltage)));
     vApplied = voltage != 0.0;
 }
