@@ -130,10 +130,10 @@ void Body::setUpAMPModules()
         panel->setClient(client);
         panel->setModuleName(name);
         configureModule(*settings, *panel, name, i);
-        panel->setTCTable(tableFor(name, "TC Table",
+        panel->setTCTable(tableFor(name, QStringLiteral("TC Table"),
                                    Config::readText(*settings, key(name, "TC Table")), tcTableNames,
                                    tcTables));
-        panel->setRangeTable(tableFor(name, "Range Table",
+        panel->setRangeTable(tableFor(name, QStringLiteral("Range Table"),
                                       Config::readText(*settings, key(name, "Range Table")),
                                       rangeTableNames, rangeTables));
         panel->setCSprTableFile(
