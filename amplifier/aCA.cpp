@@ -1,5 +1,6 @@
 #include "amplifier/aCA.h"
 
+#include "app/Logging.h"
 #include "client/Tesra.h"
 #include "client/Values.h"
 
@@ -7,7 +8,6 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QDebug>
 #include <QRegularExpression>
 #include <QResizeEvent>
 #include <QTimer>
@@ -293,7 +293,7 @@ void aCA::selectedNewRange(int i)
     // Only an emptied selector reports an index outside its items; there is
     // no range to send then.
     if (i < 0 || i >= ui.RangeSCB->count()) {
-        qDebug().noquote() << QStringLiteral("no range at index %1 of RangeSCB").arg(i);
+        qCDebug(lcAmplifier).noquote() << QStringLiteral("no range at index %1 of RangeSCB").arg(i);
         return;
     }
     sendThenStatus(QStringLiteral("SetRange ") + ui.RangeSCB->itemText(i));
@@ -330,7 +330,8 @@ void aCA::selectedNewTC(int i)
     // The selector may point past the table (a status code beyond it leaves
     // no current item); the table is never read there.
     if (i < 0 || i >= tcTable.size()) {
-        qDebug().noquote() << QStringLiteral("no time constant at index %1 of the TC table").arg(i);
+        qCDebug(lcAmplifier).noquote()
+            << QStringLiteral("no time constant at index %1 of the TC table").arg(i);
         return;
     }
     sendThenStatus(QStringLiteral("SetFilterDuration ") + tcTable.at(i));
@@ -483,7 +484,7 @@ void aCA::AnsGetRange(SMsg msg)
             return;
         }
     }
-    qDebug().noquote()
+    qCDebug(lcAmplifier).noquote()
         << QStringLiteral("can't find the range %1 in RangeSCB").arg(range, 0, 'g', 6);
 }
 
@@ -509,7 +510,7 @@ void aCA::EvRangeChanged(SMsg msg)
     // Every item is equally far from a value that is not finite, and the
     // search would settle on the first item and command that range.
     if (!std::isfinite(range)) {
-        qDebug().noquote()
+        qCDebug(lcAmplifier).noquote()
             << QStringLiteral("range event with no usable value [%1]").arg(msg.params);
         return;
     }
@@ -566,7 +567,7 @@ void aCA::AnsGetErrorStatus(SMsg msg)
         return c >= QLatin1Char('0') && c <= QLatin1Char('9') ? c.unicode() - '0' : 0;
     };
 
-    qDebug().noquote() << "ErrStat" << body;
+    qCDebug(lcAmplifier).noquote() << "ErrStat" << body;
 
     QString message;
     for (const ErrorBit &bit : ErrorBits) {
@@ -582,7 +583,8 @@ void aCA::AnsGetErrorStatus(SMsg msg)
 void aCA::loadCSprTable()
 {
     if (!csprTable.load(csprFile)) {
-        qDebug().noquote() << QStringLiteral("Can't open CSpr Table file [%1]").arg(csprFile);
+        qCDebug(lcAmplifier).noquote()
+            << QStringLiteral("Can't open CSpr Table file [%1]").arg(csprFile);
         return;
     }
     // Refilling moves the current item, which puts the first (largest range)
@@ -624,7 +626,7 @@ void aCA::setAValToCSprTable()
     // An entry without a reported value or without a range would read back
     // as a wrong table value, so it is not recorded.
     if (ui.NowCSprDisp->text().trimmed().isEmpty() || ui.RangeSCB->currentIndex() < 0) {
-        qDebug().noquote()
+        qCDebug(lcAmplifier).noquote()
             << QStringLiteral("CSpr Table: no current range or suppression value to record in [%1]")
                    .arg(csprFile);
         return;
@@ -632,7 +634,8 @@ void aCA::setAValToCSprTable()
     const QString line = CSprTable::entryLine(ui.RangeSCB->currentText(), ui.NowCSprDisp->text(),
                                               QDateTime::currentDateTime());
     if (!CSprTable::append(csprFile, line)) {
-        qDebug().noquote() << QStringLiteral("Can't open CSpr Table file [%1]").arg(csprFile);
+        qCDebug(lcAmplifier).noquote()
+            << QStringLiteral("Can't open CSpr Table file [%1]").arg(csprFile);
         return;
     }
     loadCSprTable();

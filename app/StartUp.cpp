@@ -1,7 +1,8 @@
 #include "app/StartUp.h"
 
+#include "app/Logging.h"
+
 #include <QCoreApplication>
-#include <QDebug>
 #include <QTranslator>
 
 namespace StartUp {
@@ -24,7 +25,7 @@ bool installLanguage(QCoreApplication &app, QTranslator &translator, bool japane
     if (japanese &&
         translator.load(QStringLiteral(":Brenlow_ja_JP"), QCoreApplication::applicationDirPath()))
         installed = app.installTranslator(&translator);
-    qDebug().noquote() << "interface language:" << (installed ? "Japanese" : "English");
+    qCDebug(lcWindow).noquote() << "interface language:" << (installed ? "Japanese" : "English");
     return installed;
 }
 

@@ -12,6 +12,10 @@
 
 int main(int argc, char *argv[])
 {
+    // The program's debug lines read as they always have, without their
+    // category in front; QT_MESSAGE_PATTERN, which takes precedence, can show
+    // it (for example "%{category}: %{message}").
+    qSetMessagePattern(QStringLiteral("%{message}"));
     QApplication app(argc, argv);
     QApplication::setStyle(QStringLiteral("fusion"));
 

@@ -1,9 +1,9 @@
 #include "client/Tesra.h"
 
+#include "app/Logging.h"
 #include "client/KeyFile.h"
 #include "client/MessageNames.h"
 
-#include <QDebug>
 #include <QFile>
 #include <QPointer>
 #include <QTcpSocket>
@@ -86,7 +86,7 @@ Tesra::~Tesra()
 
 void Tesra::SetKeyFile(const QString &keyFile, const QString &name)
 {
-    qDebug().noquote() << "key file names" << keyFile << name;
+    qCDebug(lcClient).noquote() << "key file names" << keyFile << name;
     clientName = name;
 
     QFile file;
@@ -95,14 +95,15 @@ void Tesra::SetKeyFile(const QString &keyFile, const QString &name)
         file.setFileName(keyFile + QStringLiteral(".key"));
         opened = file.open(QIODevice::ReadOnly | QIODevice::Text);
         if (!opened)
-            qDebug().noquote() << tr("Cannot open [%1.key]").arg(keyFile);
+            qCDebug(lcClient).noquote() << tr("Cannot open [%1.key]").arg(keyFile);
     }
     if (!opened) {
         file.setFileName(QLatin1Char(':') + name + QStringLiteral(".key"));
         opened = file.open(QIODevice::ReadOnly | QIODevice::Text);
     }
     if (!opened) {
-        qDebug().noquote() << tr("Cannot open both [%1.key] and [:%2.key]").arg(keyFile, name);
+        qCDebug(lcClient).noquote()
+            << tr("Cannot open both [%1.key] and [:%2.key]").arg(keyFile, name);
         std::exit(EXIT_FAILURE);
     }
 
@@ -114,7 +115,7 @@ void Tesra::SetKeyFile(const QString &keyFile, const QString &name)
 void Tesra::SetNewSVAddress(const QString &item)
 {
     svAddress = item;
-    qDebug().noquote() << "Tesra Server" << svAddress;
+    qCDebug(lcClient).noquote() << "Tesra Server" << svAddress;
     if (socket)
         restart();
 }
@@ -129,11 +130,12 @@ void Tesra::SetNewSVPort(const QString &item)
         svPort = quint16(port);
     } else {
         svPort = 0;
-        qWarning().noquote() << QStringLiteral("Tesra Port [%1] is not a port number from 1 to "
-                                               "65535: no connection will be made")
-                                    .arg(item);
+        qCWarning(lcClient).noquote()
+            << QStringLiteral("Tesra Port [%1] is not a port number from 1 to "
+                              "65535: no connection will be made")
+                   .arg(item);
     }
-    qDebug().noquote() << "Tesra Port" << svPort;
+    qCDebug(lcClient).noquote() << "Tesra Port" << svPort;
     if (socket)
         restart();
 }
@@ -145,7 +147,7 @@ void Tesra::MakeConnection()
     if (!needConnect)
         return;
     if (svPort == 0) {
-        qDebug().noquote() << "Tesra: no valid port, not connecting to" << svAddress;
+        qCDebug(lcClient).noquote() << "Tesra: no valid port, not connecting to" << svAddress;
         return;
     }
     needConnect = false;
@@ -194,7 +196,8 @@ bool Tesra::takeLine(QByteArray &out)
         }
         if (!complete) {
             discardingLongLine = true;
-            qDebug().noquote() << "Tesra: dropped a line longer than" << LineLimit << "bytes";
+            qCDebug(lcClient).noquote()
+                << "Tesra: dropped a line longer than" << LineLimit << "bytes";
             continue;
         }
         out = piece;
@@ -206,7 +209,8 @@ bool Tesra::takeLine(QByteArray &out)
     if (discardingLongLine || socket->bytesAvailable() >= LineLimit - 1) {
         if (!discardingLongLine && socket->bytesAvailable() > 0) {
             discardingLongLine = true;
-            qDebug().noquote() << "Tesra: dropped a line longer than" << LineLimit << "bytes";
+            qCDebug(lcClient).noquote()
+                << "Tesra: dropped a line longer than" << LineLimit << "bytes";
         }
         socket->readAll();
     }
@@ -252,10 +256,11 @@ void Tesra::answerChallenge(const QByteArray &challenge)
 
     const QString key = PickKey(number);
     if (key.isEmpty()) {
-        qDebug().noquote() << QStringLiteral("Tesra: no key word for challenge %1 with %2 key "
-                                             "words; closing the connection")
-                                  .arg(number)
-                                  .arg(keyCount);
+        qCDebug(lcClient).noquote()
+            << QStringLiteral("Tesra: no key word for challenge %1 with %2 key "
+                              "words; closing the connection")
+                   .arg(number)
+                   .arg(keyCount);
         socket->abort();
         return;
     }

@@ -1,5 +1,6 @@
 #include "sim/RelayServer.h"
 
+#include "app/Logging.h"
 #include "client/SMsg.h"
 #include "sim/StationConfig.h"
 
@@ -326,6 +327,7 @@ void RelayServer::forget(QTcpSocket *socket)
 
 void RelayServer::log(const char *tag, const QString &text)
 {
+    qCDebug(lcSim).noquote() << tag << text;
     if (!logDevice)
         return;
     const QString entry = QTime::currentTime().toString(QStringLiteral("HH:mm:ss.zzz")) +

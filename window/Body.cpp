@@ -2,12 +2,12 @@
 
 #include "amplifier/aCA.h"
 #include "app/Config.h"
+#include "app/Logging.h"
 #include "client/Tesra.h"
 #include "hv/aHV.h"
 #include "window/aIC.h"
 
 #include <QCoreApplication>
-#include <QDebug>
 #include <QLayout>
 #include <QSettings>
 #include <QTimer>
@@ -153,9 +153,10 @@ QStringList Body::tableFor(const QString &module, const QString &kind, const QSt
     // A name that no table list holds gives an empty selector; an absent key
     // is the quiet default.
     if (!name.isEmpty())
-        qDebug().noquote() << QStringLiteral("amplifier [%1]: no %2 named [%3]; its selector "
-                                             "stays empty")
-                                  .arg(module, kind, name);
+        qCDebug(lcConfig).noquote()
+            << QStringLiteral("amplifier [%1]: no %2 named [%3]; its selector "
+                              "stays empty")
+                   .arg(module, kind, name);
     return QStringList();
 }
 
@@ -178,10 +179,10 @@ void Body::setUpICModules()
         // A chamber naming a module that does not exist is still shown, with
         // its name and whichever panel was found.
         if (!hv)
-            qDebug().noquote()
+            qCDebug(lcConfig).noquote()
                 << QStringLiteral("ion chamber [%1]: no HV module with id [%2]").arg(name, hvId);
         if (!amp)
-            qDebug().noquote()
+            qCDebug(lcConfig).noquote()
                 << QStringLiteral("ion chamber [%1]: no amplifier with id [%2]").arg(name, ampId);
         group->placeUnits(hv, amp);
 

@@ -1,9 +1,9 @@
 #include "window/aIC.h"
 
 #include "amplifier/aCA.h"
+#include "app/Logging.h"
 #include "hv/aHV.h"
 
-#include <QDebug>
 #include <QLabel>
 
 aIC::aIC(QWidget *parent) : QFrame(parent)
@@ -23,9 +23,9 @@ void aIC::placeUnits(aHV *hvPanel, aCA *ampPanel)
     if (amp)
         Layout->addWidget(amp, amp->row, amp->col, amp->rowSpan, amp->colSpan);
 
-    qDebug().noquote() << "name" << nameRow << nameColumn;
+    qCDebug(lcWindow).noquote() << "name" << nameRow << nameColumn;
     if (hv)
-        qDebug().noquote() << "hv" << hv->row << hv->col << hv->rowSpan << hv->colSpan;
+        qCDebug(lcWindow).noquote() << "hv" << hv->row << hv->col << hv->rowSpan << hv->colSpan;
     if (amp)
-        qDebug().noquote() << "ca" << amp->row << amp->col << amp->rowSpan << amp->colSpan;
+        qCDebug(lcWindow).noquote() << "ca" << amp->row << amp->col << amp->rowSpan << amp->colSpan;
 }

@@ -35,6 +35,8 @@ private slots:
     void missingKeyFile_data();
     void missingKeyFile();
     void defaultsWithoutConfigFile();
+    void loggingRules_data();
+    void loggingRules();
 
 private:
     // A station configuration on loopback naming this test's server.
@@ -284,6 +286,51 @@ void tst_StartUp::defaultsWithoutConfigFile()
     QVERIFY2(err.contains("Tesra Server 192.168."), err.constData());
     process.kill();
     process.waitForFinished();
+}
+
+void tst_StartUp::loggingRules_data()
+{
+    QTest::addColumn<QString>("rules");
+    QTest::addColumn<QStringList>("present");
+    QTest::addColumn<QStringList>("absent");
+    const QString client = QStringLiteral("key file names");
+    const QString window = QStringLiteral("interface language: English");
+    const QString config = QStringLiteral("ion chamber [Orphan]: no HV module with id [nohv]");
+    // Without rules every line is there, as plain text without a category.
+    QTest::newRow("no rules") << QString() << QStringList{client, window, config}
+                              << QStringList{"brenlow."};
+    QTest::newRow("client off") << "brenlow.client.debug=false" << QStringList{window, config}
+                                << QStringList{client};
+    QTest::newRow("window off") << "brenlow.window.debug=false" << QStringList{client, config}
+                                << QStringList{window};
+    QTest::newRow("config off") << "brenlow.config.debug=false" << QStringList{client, window}
+                                << QStringList{config};
+    QTest::newRow("all off") << "brenlow.*.debug=false" << QStringList{}
+                             << QStringList{client, window, config};
+}
+
+void tst_StartUp::loggingRules()
+{
+    QFETCH(QString, rules);
+    QFETCH(QStringList, present);
+    QFETCH(QStringList, absent);
+    writeFile(dir->filePath(QStringLiteral("Brenlow.ini")),
+              loopbackConfig() + "IC Module Names=Orphan\n[Orphan]\nHV Unit id=nohv\n");
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("QT_MESSAGE_PATTERN"));
+    env.insert(QStringLiteral("QT_LOGGING_RULES"), rules);
+    process.setProcessEnvironment(env);
+    QVERIFY(startAndLogIn(process, {QStringLiteral("-e")}, dir->path()));
+    // Every line looked for is written before the client connects; once the
+    // process has ended its whole output can be read.
+    process.kill();
+    QVERIFY(process.waitForFinished(20000));
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    for (const QString &line : present)
+        QVERIFY2(err.contains(line), qPrintable(err));
+    for (const QString &line : absent)
+        QVERIFY2(!err.contains(line), qPrintable(err));
 }
 
 QTEST_MAIN(tst_StartUp)

@@ -1,0 +1,10 @@
+#include "app/Logging.h"
+
+Q_LOGGING_CATEGORY(lcClient, "brenlow.client")
+Q_LOGGING_CATEGORY(lcConfig, "brenlow.config")
+Q_LOGGING_CATEGORY(lcAmplifier, "brenlow.amplifier")
+Q_LOGGING_CATEGORY(lcHv, "brenlow.hv")
+Q_LOGGING_CATEGORY(lcWindow, "brenlow.window")
+// Every relayed line would flood the terminal, so only information and worse
+// are on by default.
+Q_LOGGING_CATEGORY(lcSim, "brenlow.sim", QtInfoMsg)
