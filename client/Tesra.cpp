@@ -3,6 +3,7 @@
 #include "app/Logging.h"
 #include "client/KeyFile.h"
 #include "client/MessageNames.h"
+#include "client/Values.h"
 
 #include <QFile>
 #include <QPointer>
@@ -124,12 +125,8 @@ void Tesra::SetNewSVPort(const QString &item)
 {
     // Only a real port number is taken: a text such as 70000 must not quietly
     // connect to its low 16 bits.
-    bool ok = false;
-    const int port = item.trimmed().toInt(&ok, 10);
-    if (ok && port >= 1 && port <= 65535) {
-        svPort = quint16(port);
-    } else {
-        svPort = 0;
+    svPort = Values::toPort(item);
+    if (svPort == 0) {
         qCWarning(lcClient).noquote()
             << QStringLiteral("Tesra Port [%1] is not a port number from 1 to "
                               "65535: no connection will be made")

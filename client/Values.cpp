@@ -18,4 +18,11 @@ int toInteger(const QString &text)
     return ok ? value : 0;
 }
 
+quint16 toPort(const QString &text)
+{
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok, 10);
+    return ok && value >= 1 && value <= 65535 ? quint16(value) : 0;
+}
+
 } // namespace Values

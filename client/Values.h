@@ -15,4 +15,9 @@ double toNumber(const QString &text);
 // A base-10 integer, surrounding blanks ignored; 0 when it is not one.
 int toInteger(const QString &text);
 
+// A TCP port number: a base-10 integer from 1 to 65535, surrounding blanks
+// ignored; 0 for anything else, so that a text such as 70000 never stands
+// for its low 16 bits.
+quint16 toPort(const QString &text);
+
 } // namespace Values

@@ -1,25 +1,10 @@
 #include "sim/StationConfig.h"
 
+#include "app/Station.h"
 #include "client/KeyFile.h"
 #include "client/SMsg.h"
 
 #include <QFile>
-#include <QFileInfo>
-#include <QSettings>
-
-namespace {
-
-// The entries of the table named name, when the list of table names listKey
-// holds it; the same lookup as Brenlow's, so the device offers what the
-// panel does.
-QStringList tableEntries(const QSettings &settings, const QString &listKey, const QString &name)
-{
-    if (Config::findTable(Config::readList(settings, listKey), name) < 0)
-        return QStringList();
-    return Config::readList(settings, name + QStringLiteral("/Table"));
-}
-
-} // namespace
 
 bool StationConfig::isNodeName(const QString &name)
 {
@@ -46,52 +31,35 @@ bool StationConfig::addDevice(const StationDevice &device)
 
 bool StationConfig::read(const QString &path, QString &error)
 {
-    const QFileInfo info(path);
-    if (!info.isFile() || !info.isReadable()) {
+    const Station station = Station::read(path);
+    if (station.fileState != Station::FileReadable) {
         error = QStringLiteral("cannot read the station file %1").arg(path);
         return false;
     }
-    QSettings settings(path, QSettings::IniFormat);
-    if (settings.status() != QSettings::NoError) {
-        error = QStringLiteral("cannot parse the station file %1").arg(path);
-        return false;
-    }
-    keyFile = Config::readText(settings, QStringLiteral("Key File"),
-                               QString::fromLatin1(Config::DefaultKeyFile));
-    port = Config::readText(settings, QStringLiteral("Tesra Port"),
-                            QString::fromLatin1(Config::DefaultServerPort));
+    keyFile = station.keyFile;
+    port = station.serverPort;
 
-    const auto nodeOf = [&settings](const QString &module) {
-        const QString driver = Config::readText(settings, module + QStringLiteral("/driver"));
-        const QString ch = Config::readText(settings, module + QStringLiteral("/ch"));
-        return SMsg::joinName(driver, ch);
-    };
-
-    for (const QString &module : Config::readList(settings, QStringLiteral("AMP Module Names"))) {
+    for (const StationAmp &module : station.ampModules) {
         StationDevice device;
         device.kind = StationDevice::Amplifier;
-        device.node = nodeOf(module);
-        device.timeConstants =
-            tableEntries(settings, QStringLiteral("TCTables"),
-                         Config::readText(settings, module + QStringLiteral("/TC Table")));
-        device.ranges =
-            tableEntries(settings, QStringLiteral("RangeTables"),
-                         Config::readText(settings, module + QStringLiteral("/Range Table")));
+        device.node = SMsg::joinName(module.driver, module.ch);
+        device.timeConstants = module.tcTable;
+        device.ranges = module.rangeTable;
         if (!addDevice(device)) {
             error =
                 QStringLiteral("amplifier %1: node name [%2] is not usable or names another device")
-                    .arg(module, device.node);
+                    .arg(module.name, device.node);
             return false;
         }
     }
-    for (const QString &module : Config::readList(settings, QStringLiteral("HV Module Names"))) {
+    for (const StationHv &module : station.hvModules) {
         StationDevice device;
         device.kind = StationDevice::Hv;
-        device.node = nodeOf(module);
+        device.node = SMsg::joinName(module.driver, module.ch);
         if (!addDevice(device)) {
             error =
                 QStringLiteral("HV module %1: node name [%2] is not usable or names another device")
-                    .arg(module, device.node);
+                    .arg(module.name, device.node);
             return false;
         }
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/Station.h"
 #include "ui_Body.h"
 
 #include <QList>
@@ -7,7 +8,6 @@
 #include <QString>
 #include <QStringList>
 
-class QSettings;
 class Tesra;
 class aCA;
 class aHV;
@@ -16,9 +16,9 @@ class aIC;
 // The program's only top-level window.
 //
 // Its constructor does all of the set-up before the event loop runs: the
-// form, the station's INI settings, the one message-server client (which
-// starts connecting at once), and then the assembly of device panels and ion
-// chamber groups from the configuration. Afterwards the window only shrinks
+// form, the station read from its INI file, the one message-server client
+// (which starts connecting at once), and then the assembly of device panels
+// and ion chamber groups from the station. Afterwards the window only shrinks
 // to fit when an amplifier panel changes size.
 class Body : public QMainWindow, private Ui_Body
 {
@@ -39,26 +39,16 @@ private slots:
 private:
     void setUpClient();
     // The module assembly, in this order: every panel exists before the
-    // first group looks one up by id.
-    void readTables();
-    void readTableList(const QString &key, QStringList &names, QList<QStringList> &tables);
+    // first group looks one up.
     void setUpHVModules();
     void setUpAMPModules();
     void setUpICModules();
-    aHV *findHV(const QString &id) const;
-    aCA *findAMP(const QString &id) const;
-    QStringList tableFor(const QString &module, const QString &kind, const QString &name,
-                         const QStringList &names, const QList<QStringList> &tables) const;
 
     Tesra *client = nullptr;
     QString clientName;
-    QSettings *settings = nullptr;
-    QStringList moduleNames;
+    // The station as read from the configuration file, once, at construction.
+    Station station;
     QList<aCA *> ampPanels;
     QList<aHV *> hvPanels;
     QList<aIC *> icGroups;
-    QStringList tcTableNames;
-    QList<QStringList> tcTables;
-    QStringList rangeTableNames;
-    QList<QStringList> rangeTables;
 };

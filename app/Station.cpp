@@ -1,0 +1,271 @@
+#include "app/Station.h"
+
+#include "amplifier/CSprTable.h"
+#include "client/Values.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+#include <QSettings>
+
+namespace {
+
+// Reads keys through the configuration rules and notes every key it was
+// asked for, so that the keys of the file that no reading wanted can be told
+// apart without a second list of known keys to keep in step.
+class KeyReader
+{
+public:
+    explicit KeyReader(const QString &path) : settings(path, QSettings::IniFormat) {}
+
+    QString text(const QString &key, const QString &defaultValue = QString())
+    {
+        asked.insert(key);
+        return Config::readText(settings, key, defaultValue);
+    }
+    QStringList list(const QString &key)
+    {
+        asked.insert(key);
+        return Config::readList(settings, key);
+    }
+    bool flag(const QString &key, bool defaultValue)
+    {
+        asked.insert(key);
+        return Config::readFlag(settings, key, defaultValue);
+    }
+
+    bool formatError() const { return settings.status() == QSettings::FormatError; }
+    QStringList unaskedKeys() const
+    {
+        QStringList keys;
+        for (const QString &k : settings.allKeys()) {
+            if (!asked.contains(k))
+                keys.append(k);
+        }
+        return keys;
+    }
+
+private:
+    QSettings settings;
+    QSet<QString> asked;
+};
+
+QString key(const QString &section, const char *suffix)
+{
+    return section + QLatin1Char('/') + QLatin1String(suffix);
+}
+
+void readModule(KeyReader &reader, StationModule &module, const QString &name, int index)
+{
+    module.name = name;
+    module.id = reader.text(key(name, "id"));
+    module.driver = reader.text(key(name, "driver"));
+    module.ch = reader.text(key(name, "ch"));
+    module.place = Config::modulePlacement(reader.list(key(name, "Position in Window")), index);
+    module.styleSheet = Config::colourStyleSheet(reader.list(key(name, "Color")));
+}
+
+void readTableList(KeyReader &reader, const QString &listKey, QStringList &names,
+                   QList<QStringList> &tables)
+{
+    names = reader.list(listKey);
+    for (const QString &name : qAsConst(names))
+        tables.append(reader.list(key(name, "Table")));
+}
+
+// The entries of the table named name, and whether a list holds that name.
+bool lookUpTable(const QStringList &names, const QList<QStringList> &tables, const QString &name,
+                 QStringList &entries)
+{
+    const int index = Config::findTable(names, name);
+    if (index < 0)
+        return false;
+    entries = tables.at(index);
+    return true;
+}
+
+template <typename Module> int findModule(const QVector<Module> &modules, const QString &id)
+{
+    for (int i = 0; i < modules.size(); ++i) {
+        if (modules.at(i).id == id)
+            return i;
+    }
+    return -1;
+}
+
+StationProblem problem(StationProblem::Kind kind, const QString &section = QString(),
+                       const QString &k = QString(), const QString &value = QString())
+{
+    StationProblem p;
+    p.kind = kind;
+    p.section = section;
+    p.key = k;
+    p.value = value;
+    return p;
+}
+
+} // namespace
+
+QString StationProblem::text() const
+{
+    switch (kind) {
+    case MissingFile:
+        return QStringLiteral("configuration file [%1] does not exist; built-in defaults are in "
+                              "use")
+            .arg(value);
+    case UnreadableFile:
+        return QStringLiteral("configuration file [%1] cannot be read; built-in defaults are in "
+                              "use")
+            .arg(value);
+    case UnknownKey:
+        if (section.isEmpty())
+            return QStringLiteral("unknown key [%1] at the top level").arg(key);
+        return QStringLiteral("unknown key [%1] in section [%2]").arg(key, section);
+    case MissingHv:
+        return QStringLiteral("ion chamber [%1]: no HV module with id [%2]").arg(section, value);
+    case MissingAmp:
+        return QStringLiteral("ion chamber [%1]: no amplifier with id [%2]").arg(section, value);
+    case MissingTable:
+        return QStringLiteral("amplifier [%1]: no %2 named [%3]; its selector stays empty")
+            .arg(section, key, value);
+    case UnreadableSuppressionTable:
+        return QStringLiteral("amplifier [%1]: the current suppression table [%2] cannot be read")
+            .arg(section, value);
+    case MissingKeyFile:
+        return QStringLiteral("key file: neither [%1.key] nor [:%2.key] can be opened")
+            .arg(value, section);
+    case BadPort:
+        return QStringLiteral("Tesra Port [%1] is not a port number from 1 to 65535").arg(value);
+    }
+    return QString();
+}
+
+Station Station::read(const QString &path)
+{
+    Station station;
+    station.path = path;
+
+    const QFileInfo info(path);
+    if (!info.exists())
+        station.fileState = FileMissing;
+    else if (!info.isFile() || !info.isReadable())
+        station.fileState = FileUnreadable;
+
+    KeyReader reader(path);
+    if (station.fileState == FileReadable && reader.formatError())
+        station.fileState = FileUnreadable;
+    if (station.fileState == FileMissing)
+        station.problems.append(problem(StationProblem::MissingFile, {}, {}, path));
+    else if (station.fileState == FileUnreadable)
+        station.problems.append(problem(StationProblem::UnreadableFile, {}, {}, path));
+
+    station.serverAddress =
+        reader.text(QStringLiteral("Tesra IP"), QString::fromLatin1(Config::DefaultServerAddress));
+    station.serverPort =
+        reader.text(QStringLiteral("Tesra Port"), QString::fromLatin1(Config::DefaultServerPort));
+    station.clientName = reader.text(QStringLiteral("Name on Tesra"),
+                                     QString::fromLatin1(Config::DefaultClientName));
+    station.keyFile =
+        reader.text(QStringLiteral("Key File"), QString::fromLatin1(Config::DefaultKeyFile));
+
+    readTableList(reader, QStringLiteral("TCTables"), station.tcTableNames, station.tcTables);
+    readTableList(reader, QStringLiteral("RangeTables"), station.rangeTableNames,
+                  station.rangeTables);
+
+    const QStringList hvNames = reader.list(QStringLiteral("HV Module Names"));
+    for (int i = 0; i < hvNames.size(); ++i) {
+        const QString &name = hvNames.at(i);
+        StationHv hv;
+        readModule(reader, hv, name, i);
+        hv.voltages = reader.list(key(name, "Default Voltage"));
+        hv.select = reader.text(key(name, "Default Select"));
+        hv.voltageEditable = reader.flag(key(name, "Voltage Editable"), true);
+        hv.tolerance =
+            Config::tolerance(reader.text(key(name, "Voltage Tolerance"), QStringLiteral("0")));
+        station.hvModules.append(hv);
+    }
+
+    const QStringList ampNames = reader.list(QStringLiteral("AMP Module Names"));
+    for (int i = 0; i < ampNames.size(); ++i) {
+        const QString &name = ampNames.at(i);
+        StationAmp amp;
+        readModule(reader, amp, name, i);
+        amp.tcTableName = reader.text(key(name, "TC Table"));
+        amp.rangeTableName = reader.text(key(name, "Range Table"));
+        amp.tcTableFound =
+            lookUpTable(station.tcTableNames, station.tcTables, amp.tcTableName, amp.tcTable);
+        amp.rangeTableFound = lookUpTable(station.rangeTableNames, station.rangeTables,
+                                          amp.rangeTableName, amp.rangeTable);
+        // An absent table key is the quiet default; a name no list holds is not.
+        if (!amp.tcTableFound && !amp.tcTableName.isEmpty())
+            station.problems.append(problem(StationProblem::MissingTable, name,
+                                            QStringLiteral("TC Table"), amp.tcTableName));
+        if (!amp.rangeTableFound && !amp.rangeTableName.isEmpty())
+            station.problems.append(problem(StationProblem::MissingTable, name,
+                                            QStringLiteral("Range Table"), amp.rangeTableName));
+        amp.csprFile = reader.text(key(name, "Current Surpression Table"));
+        amp.pollErrors = reader.flag(key(name, "Poll Errors"), false);
+        station.ampModules.append(amp);
+    }
+
+    const QStringList chamberNames = reader.list(QStringLiteral("IC Module Names"));
+    for (int i = 0; i < chamberNames.size(); ++i) {
+        const QString &name = chamberNames.at(i);
+        StationChamber chamber;
+        chamber.name = name;
+        chamber.hvId = reader.text(key(name, "HV Unit id"));
+        chamber.ampId = reader.text(key(name, "AMP Unit id"));
+        chamber.namePlace = Config::namePlacement(reader.list(key(name, "Position of Name")));
+        chamber.place = Config::chamberPlacement(reader.list(key(name, "Position in Window")), i);
+        chamber.hvIndex = findModule(station.hvModules, chamber.hvId);
+        chamber.ampIndex = findModule(station.ampModules, chamber.ampId);
+        if (chamber.hvIndex < 0)
+            station.problems.append(problem(StationProblem::MissingHv, name, {}, chamber.hvId));
+        if (chamber.ampIndex < 0)
+            station.problems.append(problem(StationProblem::MissingAmp, name, {}, chamber.ampId));
+        station.chambers.append(chamber);
+    }
+
+    for (const QString &k : reader.unaskedKeys()) {
+        const int slash = k.lastIndexOf(QLatin1Char('/'));
+        station.problems.append(problem(StationProblem::UnknownKey,
+                                        slash < 0 ? QString() : k.left(slash), k.mid(slash + 1)));
+    }
+    return station;
+}
+
+QVector<StationProblem> Station::check() const
+{
+    QVector<StationProblem> found = problems;
+
+    // The client's two places for its key file: on disk, then in the
+    // program's resources under the client's name.
+    const bool keyOnDisk = !keyFile.isEmpty() && QFile::exists(keyFile + QStringLiteral(".key"));
+    if (!keyOnDisk && !QFile::exists(QLatin1Char(':') + clientName + QStringLiteral(".key")))
+        found.append(problem(StationProblem::MissingKeyFile, clientName, {}, keyFile));
+
+    for (const StationAmp &amp : ampModules) {
+        // An empty file name is the setting for "no table".
+        if (amp.csprFile.isEmpty())
+            continue;
+        CSprTable table;
+        if (!table.load(amp.csprFile))
+            found.append(problem(StationProblem::UnreadableSuppressionTable, amp.name,
+                                 QStringLiteral("Current Surpression Table"), amp.csprFile));
+    }
+
+    if (Values::toPort(serverPort) == 0)
+        found.append(
+            problem(StationProblem::BadPort, {}, QStringLiteral("Tesra Port"), serverPort));
+    return found;
+}
+
+int Station::count(StationProblem::Kind kind) const
+{
+    int n = 0;
+    for (const StationProblem &p : problems) {
+        if (p.kind == kind)
+            n++;
+    }
+    return n;
+}

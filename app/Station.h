@@ -1,0 +1,124 @@
+#pragma once
+
+#include "app/Config.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+// The keys that HV and amplifier modules share: addressing, placement inside
+// the chamber's group and colour.
+struct StationModule
+{
+    QString name;
+    QString id;
+    QString driver;
+    QString ch;
+    Config::Placement place;
+    // The panel's style sheet; empty when the panel keeps its own look.
+    QString styleSheet;
+};
+
+struct StationHv : StationModule
+{
+    QStringList voltages;
+    QString select;
+    bool voltageEditable = true;
+    double tolerance = 0.0;
+};
+
+struct StationAmp : StationModule
+{
+    QString tcTableName;
+    QString rangeTableName;
+    // The entries of the named tables; empty when no table list holds the name.
+    QStringList tcTable;
+    QStringList rangeTable;
+    bool tcTableFound = false;
+    bool rangeTableFound = false;
+    QString csprFile;
+    bool pollErrors = false;
+};
+
+struct StationChamber
+{
+    QString name;
+    QString hvId;
+    QString ampId;
+    Config::Placement namePlace;
+    Config::Placement place;
+    // Index of the first module with that id in its list, or -1.
+    int hvIndex = -1;
+    int ampIndex = -1;
+};
+
+// One thing wrong with a station file, as reading or checking it finds it.
+struct StationProblem
+{
+    enum Kind {
+        MissingFile,
+        UnreadableFile,
+        UnknownKey,
+        MissingHv,
+        MissingAmp,
+        MissingTable,
+        UnreadableSuppressionTable,
+        MissingKeyFile,
+        BadPort,
+    };
+    Kind kind = MissingFile;
+    // The section (module, table or chamber name; empty at the top level), the
+    // key and the value concerned, as far as the kind has them.
+    QString section;
+    QString key;
+    QString value;
+
+    // One English line naming the problem, for the debug log and the check.
+    QString text() const;
+};
+
+// A station as its INI file describes it.
+//
+// This is the one reader of the configuration file: the main window builds
+// itself from it, the simulator takes its devices from it and the
+// configuration check reports what it found. Reading follows the rules in
+// Config, key by key, with every default; it never fails. What it cannot
+// use is recorded in problems: a missing or unreadable file, keys that no
+// reading asked for, chambers naming a module id that no module has, and
+// amplifiers naming a table that no table list holds.
+struct Station
+{
+    enum FileState { FileReadable, FileMissing, FileUnreadable };
+
+    QString path;
+    FileState fileState = FileReadable;
+
+    QString serverAddress;
+    QString serverPort;
+    QString clientName;
+    QString keyFile;
+
+    QStringList tcTableNames;
+    QList<QStringList> tcTables;
+    QStringList rangeTableNames;
+    QList<QStringList> rangeTables;
+
+    QVector<StationHv> hvModules;
+    QVector<StationAmp> ampModules;
+    QVector<StationChamber> chambers;
+
+    QVector<StationProblem> problems;
+
+    static Station read(const QString &path);
+
+    // The problems of reading, then those that only a look at the files and
+    // values the station names can show: a key file that neither place
+    // holds, a suppression table that cannot be read, a port that is not a
+    // port number. The files are looked up as the program would, from the
+    // current working directory.
+    QVector<StationProblem> check() const;
+
+    // The number of problems of kind.
+    int count(StationProblem::Kind kind) const;
+};

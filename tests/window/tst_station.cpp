@@ -1,0 +1,195 @@
+// The station reader and its check: every kind of problem found in a file
+// written by the test, and a clean station with none.
+
+#include "TestSupport.h"
+#include "app/Station.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace TestSupport;
+
+Q_DECLARE_METATYPE(StationProblem::Kind)
+
+class tst_Station : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void problems_data();
+    void problems();
+    void exampleStationIsClean();
+    void keysOfEverySectionKindAreKnown();
+    void missingFileGivesDefaults();
+
+private:
+    // A station file in dir: the top keys, then body. An empty keyFile
+    // names the test's valid key file.
+    QString writeStation(const QString &name, const QByteArray &body,
+                         const QByteArray &port = "6058", const QString &keyFile = QString());
+
+    QTemporaryDir dir;
+    QString keyBase;
+    QString table;
+};
+
+void tst_Station::initTestCase()
+{
+    QVERIFY(dir.isValid());
+    keyBase = writeKeyFile(dir, {QStringLiteral("alpha")});
+    table = writeFile(dir.filePath(QStringLiteral("I0.txt")), "1e-6 2e-10\n");
+}
+
+QString tst_Station::writeStation(const QString &name, const QByteArray &body,
+                                  const QByteArray &port, const QString &keyFile)
+{
+    const QByteArray top = "Tesra IP=127.0.0.1\nTesra Port=" + port +
+                           "\nKey File=" + (keyFile.isEmpty() ? keyBase : keyFile).toUtf8() + "\n";
+    return writeFile(dir.filePath(name), top + body);
+}
+
+void tst_Station::problems_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<StationProblem::Kind>("kind");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("port");
+    QTest::addColumn<QString>("keyFile");
+
+    const QByteArray chamber = "HV Module Names=H\nAMP Module Names=A\nIC Module Names=C\n"
+                               "[H]\nid=h\n[A]\nid=a\n[C]\nHV Unit id=h\nAMP Unit id=a\n";
+
+    QTest::newRow("misspelt top-level key")
+        << QByteArray("TesraIP=127.0.0.1\n") << StationProblem::UnknownKey
+        << "unknown key [TesraIP] at the top level" << QByteArray("6058") << QString();
+    QTest::newRow("unknown module key")
+        << QByteArray("HV Module Names=H\n[H]\nid=h\nColour=1, 2, 3\n")
+        << StationProblem::UnknownKey << "unknown key [Colour] in section [H]" << QByteArray("6058")
+        << QString();
+    QTest::newRow("amplifier key in an HV section")
+        << QByteArray("HV Module Names=H\n[H]\nTC Table=T\n") << StationProblem::UnknownKey
+        << "unknown key [TC Table] in section [H]" << QByteArray("6058") << QString();
+    QTest::newRow("section no list names")
+        << QByteArray("[Stray]\nid=x\n") << StationProblem::UnknownKey
+        << "unknown key [id] in section [Stray]" << QByteArray("6058") << QString();
+    QTest::newRow("chamber without its HV module")
+        << QByteArray(chamber).replace("HV Unit id=h", "HV Unit id=nohv")
+        << StationProblem::MissingHv << "ion chamber [C]: no HV module with id [nohv]"
+        << QByteArray("6058") << QString();
+    QTest::newRow("chamber without its amplifier")
+        << QByteArray(chamber).replace("AMP Unit id=a", "AMP Unit id=noamp")
+        << StationProblem::MissingAmp << "ion chamber [C]: no amplifier with id [noamp]"
+        << QByteArray("6058") << QString();
+    QTest::newRow("missing TC table")
+        << QByteArray("AMP Module Names=A\n[A]\nTC Table=Gone\n") << StationProblem::MissingTable
+        << "amplifier [A]: no TC Table named [Gone]; its selector stays empty" << QByteArray("6058")
+        << QString();
+    QTest::newRow("range table named only as TC table")
+        << QByteArray("TCTables=T\nAMP Module Names=A\n[T]\nTable=1\n[A]\nRange Table=T\n")
+        << StationProblem::MissingTable
+        << "amplifier [A]: no Range Table named [T]; its selector stays empty" << QByteArray("6058")
+        << QString();
+    QTest::newRow("unreadable suppression table")
+        << QByteArray("AMP Module Names=A\n[A]\nCurrent Surpression Table=" +
+                      dir.filePath(QStringLiteral("none.txt")).toUtf8() + "\n")
+        << StationProblem::UnreadableSuppressionTable
+        << "amplifier [A]: the current suppression table [" +
+               dir.filePath(QStringLiteral("none.txt")) + "] cannot be read"
+        << QByteArray("6058") << QString();
+    QTest::newRow("missing key file")
+        << QByteArray() << StationProblem::MissingKeyFile
+        << "key file: neither [" + dir.filePath(QStringLiteral("nokey")) +
+               ".key] nor [:Brenlow.key] can be opened"
+        << QByteArray("6058") << dir.filePath(QStringLiteral("nokey"));
+    QTest::newRow("port zero") << QByteArray() << StationProblem::BadPort
+                               << "Tesra Port [0] is not a port number from 1 to 65535"
+                               << QByteArray("0") << QString();
+    QTest::newRow("port too large") << QByteArray() << StationProblem::BadPort
+                                    << "Tesra Port [70000] is not a port number from 1 to 65535"
+                                    << QByteArray("70000") << QString();
+    QTest::newRow("port not a number") << QByteArray() << StationProblem::BadPort
+                                       << "Tesra Port [http] is not a port number from 1 to 65535"
+                                       << QByteArray("http") << QString();
+}
+
+void tst_Station::problems()
+{
+    QFETCH(QByteArray, body);
+    QFETCH(StationProblem::Kind, kind);
+    QFETCH(QString, text);
+
+    QFETCH(QByteArray, port);
+    QFETCH(QString, keyFile);
+    const QString path =
+        writeStation(QString::fromLatin1(QTest::currentDataTag()), body, port, keyFile);
+
+    const Station station = Station::read(path);
+    const QVector<StationProblem> found = station.check();
+    QStringList texts;
+    for (const StationProblem &p : found)
+        texts << p.text();
+    QCOMPARE(texts, QStringList{text});
+    QCOMPARE(found.first().kind, kind);
+}
+
+void tst_Station::exampleStationIsClean()
+{
+    // The example names its files relative to the repository's top.
+    const QString here = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(QStringLiteral(BRENLOW_SOURCE_DIR)));
+    const Station station = Station::read(QStringLiteral("examples/station.ini"));
+    const QVector<StationProblem> found = station.check();
+    QDir::setCurrent(here);
+
+    QStringList texts;
+    for (const StationProblem &p : found)
+        texts << p.text();
+    QCOMPARE(texts, QStringList());
+    QCOMPARE(station.hvModules.size(), 4);
+    QCOMPARE(station.ampModules.size(), 4);
+    QCOMPARE(station.chambers.size(), 4);
+    QCOMPARE(station.chambers.at(3).hvIndex, 3);
+    QCOMPARE(station.ampModules.at(0).rangeTable.size(), 9);
+}
+
+void tst_Station::keysOfEverySectionKindAreKnown()
+{
+    // One name in every list: its section may hold the keys of every kind.
+    const QString path = writeStation(
+        QStringLiteral("all.ini"),
+        "Name on Tesra=Brenlow\nTCTables=X\nRangeTables=X\nHV Module Names=X\n"
+        "AMP Module Names=X\nIC Module Names=X\n"
+        "[X]\nTable=1\nid=x\ndriver=d\nch=1\nPosition in Window=0, 0\nColor=1, 2, 3\n"
+        "Default Voltage=1\nDefault Select=1\nVoltage Editable=true\nVoltage Tolerance=1\n"
+        "TC Table=X\nRange Table=X\nCurrent Surpression Table=" +
+            table.toUtf8() +
+            "\nPoll Errors=true\nHV Unit id=x\nAMP Unit id=x\nPosition of Name=0, 0\n");
+    const Station station = Station::read(path);
+    QCOMPARE(station.check().size(), 0);
+    QCOMPARE(station.fileState, Station::FileReadable);
+    QCOMPARE(station.ampModules.first().tcTable, QStringList{QStringLiteral("1")});
+    QVERIFY(station.ampModules.first().pollErrors);
+}
+
+void tst_Station::missingFileGivesDefaults()
+{
+    const QString path = dir.filePath(QStringLiteral("absent.ini"));
+    const Station station = Station::read(path);
+    QCOMPARE(station.fileState, Station::FileMissing);
+    QCOMPARE(station.serverPort, QStringLiteral("6058"));
+    QCOMPARE(station.clientName, QStringLiteral("Brenlow"));
+    QCOMPARE(station.keyFile, QStringLiteral("Brenlow"));
+    QVERIFY(station.hvModules.isEmpty() && station.chambers.isEmpty());
+    QCOMPARE(station.problems.size(), 1);
+    QCOMPARE(station.problems.first().text(),
+             "configuration file [" + path + "] does not exist; built-in defaults are in use");
+
+    const Station directory = Station::read(dir.path());
+    QCOMPARE(directory.fileState, Station::FileUnreadable);
+    QCOMPARE(directory.problems.first().kind, StationProblem::UnreadableFile);
+}
+
+QTEST_GUILESS_MAIN(tst_Station)
+#include "tst_station.moc"
