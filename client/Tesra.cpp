@@ -78,11 +78,20 @@ MsgSignal signalFor(int id)
 Tesra::Tesra() : svAddress(QString::fromLatin1(FallbackAddress)), svPort(FallbackPort)
 {
     qRegisterMetaType<SMsg>("SMsg");
+    qRegisterMetaType<Tesra::LinkState>("Tesra::LinkState");
+    linkSince = QDateTime::currentDateTime();
 }
 
 Tesra::~Tesra()
 {
-    delete socket;
+    // Nothing may hear from the socket while the client is half destroyed:
+    // closing it would otherwise report a loss to listeners of a client that
+    // is going away.
+    if (socket) {
+        socket->disconnect(this);
+        delete socket;
+        socket = nullptr;
+    }
 }
 
 void Tesra::SetKeyFile(const QString &keyFile, const QString &name)
@@ -145,16 +154,30 @@ void Tesra::MakeConnection()
         return;
     if (svPort == 0) {
         qCDebug(lcClient).noquote() << "Tesra: no valid port, not connecting to" << svAddress;
+        setLinkState(LinkState::NoValidPort);
         return;
     }
     needConnect = false;
-    if (!socket)
-        socket = new QTcpSocket;
+    if (!socket) {
+        socket = new QTcpSocket(this);
+        ++generation;
+    }
     stage = AwaitChallenge;
     discardingLongLine = false;
+    socketWasConnected = false;
+    socketEnded = false;
     connect(socket, &QTcpSocket::readyRead, this, &Tesra::ReceiveMessageFromTesra,
             Qt::UniqueConnection);
-    connect(socket, &QTcpSocket::disconnected, this, &Tesra::Disconnected, Qt::UniqueConnection);
+    connect(socket, &QTcpSocket::connected, this, &Tesra::socketConnected, Qt::UniqueConnection);
+    connect(socket, &QTcpSocket::disconnected, this, &Tesra::socketDisconnected,
+            Qt::UniqueConnection);
+    connect(socket, &QTcpSocket::stateChanged, this, &Tesra::socketStateChanged,
+            Qt::UniqueConnection);
+
+    const quint64 attempt = generation;
+    setLinkState(LinkState::Connecting);
+    if (attempt != generation)
+        return; // a listener has started another attempt already
     socket->connectToHost(svAddress, svPort, QIODevice::ReadWrite, QAbstractSocket::AnyIPProtocol);
 }
 
@@ -167,11 +190,72 @@ void Tesra::ReConnect()
 
 void Tesra::restart()
 {
-    socket->disconnectFromHost();
-    delete socket;
-    socket = nullptr;
+    releaseSocket();
     needConnect = true;
     MakeConnection();
+}
+
+void Tesra::releaseSocket()
+{
+    QTcpSocket *old = socket;
+    socket = nullptr;
+    ++generation;
+    old->disconnect(this);
+    old->disconnectFromHost();
+    // A connection still flushing would stay open next to the new one.
+    if (old->state() != QAbstractSocket::UnconnectedState)
+        old->abort();
+    old->deleteLater();
+}
+
+void Tesra::socketConnected()
+{
+    socketWasConnected = true;
+    // A peer that vanishes without closing (a cable pulled, a host gone) is
+    // noticed only by keep-alive probes; without them the link would look
+    // ready forever.
+    socket->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
+    setLinkState(LinkState::Handshake);
+}
+
+void Tesra::socketDisconnected()
+{
+    if (socketEnded)
+        return;
+    socketEnded = true;
+    const bool wasReady = stage == Ready;
+    const quint64 current = generation;
+    emit Disconnected();
+    if (current != generation)
+        return; // a listener has restarted the link already
+    setLinkState(wasReady ? LinkState::Lost : LinkState::Refused);
+}
+
+void Tesra::socketStateChanged(QAbstractSocket::SocketState state)
+{
+    // A connected socket ends in disconnected(); only an attempt that never
+    // connected ends here.
+    if (socketWasConnected || socketEnded || state != QAbstractSocket::UnconnectedState)
+        return;
+    socketEnded = true;
+    qCDebug(lcClient).noquote() << "Tesra: cannot connect to" << svAddress << svPort << ":"
+                                << socket->errorString();
+    setLinkState(LinkState::Lost);
+}
+
+void Tesra::setLinkState(LinkState state)
+{
+    if (state == link)
+        return;
+    link = state;
+    linkSince = QDateTime::currentDateTime();
+    if (state == LinkState::Ready)
+        downSince = QDateTime();
+    else if ((state == LinkState::Lost || state == LinkState::Refused ||
+              state == LinkState::NoValidPort) &&
+             downSince.isNull())
+        downSince = linkSince;
+    emit LinkStateChanged(state);
 }
 
 QString Tesra::PickKey(qint32 number) const
@@ -226,12 +310,16 @@ void Tesra::ReceiveMessageFromTesra()
         if (takeLine(bytes))
             answerChallenge(bytes);
         return;
-    case AwaitVerdict:
+    case AwaitVerdict: {
         while (takeLine(bytes)) {
         }
         stage = Ready;
-        emit ConnectionIsReady(this);
+        const quint64 current = generation;
+        setLinkState(LinkState::Ready);
+        if (current == generation)
+            emit ConnectionIsReady(this);
         return;
+    }
     default: {
         // A listener may restart the connection while lines are routed; the
         // old socket is then gone and its remaining lines with it.

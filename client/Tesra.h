@@ -2,6 +2,8 @@
 
 #include "client/SMsg.h"
 
+#include <QAbstractSocket>
+#include <QDateTime>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -18,12 +20,27 @@ class QTcpSocket;
 // an SMsg and, when its word is a known reply or event, emitted as the typed
 // signal of that word. Panels send through SendMsg and pick their own
 // messages out of the signals.
+//
+// The socket is the client's child and is only ever released with its
+// connections cut and deleteLater, so a listener may restart the link from
+// inside any of the client's signals. LinkStateChanged tells where the link
+// stands, for the window to show and for whatever retries it.
 class Tesra : public QObject
 {
     Q_OBJECT
 
 public:
     enum Stage { AwaitChallenge = 0, AwaitVerdict = 1, Ready = 2 };
+
+    // Where the link stands. Idle: nothing tried yet. Connecting: waiting for
+    // the TCP connection. Handshake: connected, challenge and key under way.
+    // Ready: authenticated, lines are routed. Lost: a ready link broke or
+    // an attempt could not connect. Refused: the server closed the link
+    // before the handshake was through (a wrong key, a server turning
+    // clients away). NoValidPort: the configured port is not a port number,
+    // so nothing is tried.
+    enum class LinkState { Idle, Connecting, Handshake, Ready, Lost, Refused, NoValidPort };
+    Q_ENUM(LinkState)
 
     // The longest line the client reads in one piece, line feed included.
     static constexpr qint64 LineLimit = 4000;
@@ -51,10 +68,20 @@ public:
     int handshakeStage() const { return stage; }
     bool hasSocket() const { return socket != nullptr; }
 
+    LinkState linkState() const { return link; }
+    // When the current link state began.
+    QDateTime linkStateSince() const { return linkSince; }
+    // When the link stopped being usable: the first loss, refusal or failed
+    // attempt since the link was last ready. Null while ready, and before
+    // anything has failed.
+    QDateTime linkDownSince() const { return downSince; }
+
 signals:
     void ConnectionIsReady(Tesra *s);
     void ReConnected();
     void Disconnected();
+    // Every change of linkState(), emitted after the client has taken it on.
+    void LinkStateChanged(Tesra::LinkState state);
 
     void AnsIsBusy(SMsg msg);
     void AnsGetStatus(SMsg msg);
@@ -95,6 +122,14 @@ public slots:
 
 private:
     void restart();
+    // Cuts the socket's connections to the client, closes it at once and
+    // hands it to deleteLater: a listener may be running inside one of its
+    // signals right now.
+    void releaseSocket();
+    void socketConnected();
+    void socketDisconnected();
+    void socketStateChanged(QAbstractSocket::SocketState state);
+    void setLinkState(LinkState state);
     bool writeLine(const QString &text);
     // Takes the next complete line of at most LineLimit bytes. Pieces of
     // longer lines are read and thrown away, so that buffered input stays
@@ -113,4 +148,12 @@ private:
     int stage = AwaitChallenge;
     bool discardingLongLine = false;
     SMsg working;
+    // Counts sockets; a slot that emitted a signal compares it to learn
+    // whether a listener replaced the socket meanwhile.
+    quint64 generation = 0;
+    bool socketWasConnected = false;
+    bool socketEnded = false;
+    LinkState link = LinkState::Idle;
+    QDateTime linkSince;
+    QDateTime downSince;
 };

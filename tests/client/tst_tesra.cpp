@@ -6,6 +6,8 @@
 #include "client/Tesra.h"
 
 #include <QMetaMethod>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
@@ -48,6 +50,15 @@ private slots:
     void reConnectBeforeMakeConnection();
     void reConnectRepeatsHandshake();
     void serverClosesConnection();
+
+    void linkStates_data();
+    void linkStates();
+    void linkDownSinceSpansRetries();
+    void keepAliveOnReadyLink();
+    void listenerRestartsFrom_data();
+    void listenerRestartsFrom();
+    void overlappingReConnects();
+    void destructionReachesNoListener();
 
 private:
     std::unique_ptr<Tesra> readyClient();
@@ -515,6 +526,239 @@ void tst_Tesra::serverClosesConnection()
     QVERIFY(client->SendMsg("a", "b", "c", ""));
     client->MakeConnection(); // nothing retries a lost connection
     QCOMPARE(server->connectionCount(), 1);
+}
+
+namespace {
+
+enum LinkScenario { Connects, ServerDrops, ClosedAfterKey, ClosedAtOnce, NothingListening, NoPort };
+
+using States = QList<Tesra::LinkState>;
+
+QList<Tesra::LinkState> statesOf(const QSignalSpy &spy)
+{
+    QList<Tesra::LinkState> states;
+    for (const QList<QVariant> &args : spy)
+        states << args.at(0).value<Tesra::LinkState>();
+    return states;
+}
+
+// A loopback port with nothing listening on it: one the system handed out
+// and took back.
+quint16 deadPort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    const quint16 port = probe.serverPort();
+    probe.close();
+    return port;
+}
+
+// The client's sockets that are not closed.
+int liveSockets(const Tesra &client)
+{
+    int live = 0;
+    for (const QTcpSocket *socket : client.findChildren<QTcpSocket *>()) {
+        if (socket->state() != QAbstractSocket::UnconnectedState)
+            ++live;
+    }
+    return live;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(LinkScenario)
+
+void tst_Tesra::linkStates_data()
+{
+    using S = Tesra::LinkState;
+    QTest::addColumn<LinkScenario>("scenario");
+    QTest::addColumn<States>("expected");
+    QTest::newRow("handshake completes")
+        << Connects << States{S::Connecting, S::Handshake, S::Ready};
+    QTest::newRow("server drops a ready link")
+        << ServerDrops << States{S::Connecting, S::Handshake, S::Ready, S::Lost};
+    QTest::newRow("closed after the key line")
+        << ClosedAfterKey << States{S::Connecting, S::Handshake, S::Refused};
+    QTest::newRow("closed before the challenge")
+        << ClosedAtOnce << States{S::Connecting, S::Handshake, S::Refused};
+    QTest::newRow("nothing listening") << NothingListening << States{S::Connecting, S::Lost};
+    QTest::newRow("no valid port") << NoPort << States{S::NoValidPort};
+}
+
+void tst_Tesra::linkStates()
+{
+    QFETCH(LinkScenario, scenario);
+    QFETCH(States, expected);
+    auto client = makeClient(*server, *dir);
+    if (scenario == NothingListening)
+        client->SetNewSVPort(QString::number(deadPort()));
+    if (scenario == NoPort) {
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("is not a port number"));
+        client->SetNewSVPort(QStringLiteral("0"));
+    }
+    if (scenario == ClosedAfterKey) {
+        connect(server.get(), &FakeTesraServer::keyLineReceived, server.get(),
+                &FakeTesraServer::dropClient);
+        server->setAutoHandshake(false);
+        connect(server.get(), &FakeTesraServer::clientConnected, server.get(),
+                [this] { server->send("7\n"); });
+    }
+    if (scenario == ClosedAtOnce) {
+        server->setAutoHandshake(false);
+        connect(server.get(), &FakeTesraServer::clientConnected, server.get(),
+                &FakeTesraServer::dropClient);
+    }
+    QCOMPARE(client->linkState(), Tesra::LinkState::Idle);
+    QSignalSpy states(client.get(), &Tesra::LinkStateChanged);
+    client->MakeConnection();
+    if (scenario == ServerDrops) {
+        QTRY_COMPARE_WITH_TIMEOUT(client->linkState(), Tesra::LinkState::Ready, 10000);
+        server->dropClient();
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(states.count(), expected.size(), 10000);
+    QCOMPARE(statesOf(states), expected);
+    QCOMPARE(client->linkState(), expected.last());
+    // Nothing retries by itself.
+    QCoreApplication::processEvents();
+    QCOMPARE(states.count(), expected.size());
+}
+
+void tst_Tesra::linkDownSinceSpansRetries()
+{
+    auto client = readyClient();
+    QVERIFY(client);
+    QVERIFY(client->linkDownSince().isNull());
+    const QDateTime readyAt = client->linkStateSince();
+    QVERIFY(readyAt.isValid());
+
+    server->dropClient();
+    QTRY_COMPARE_WITH_TIMEOUT(client->linkState(), Tesra::LinkState::Lost, 10000);
+    const QDateTime lostAt = client->linkDownSince();
+    QVERIFY(lostAt >= readyAt);
+    QCOMPARE(client->linkStateSince(), lostAt);
+
+    // A failed retry keeps the time the link went down.
+    server->setAutoHandshake(false);
+    auto dropNext = connect(server.get(), &FakeTesraServer::clientConnected, server.get(),
+                            &FakeTesraServer::dropClient);
+    client->ReConnect();
+    QTRY_COMPARE_WITH_TIMEOUT(client->linkState(), Tesra::LinkState::Refused, 10000);
+    QCOMPARE(client->linkDownSince(), lostAt);
+
+    disconnect(dropNext);
+    server->setAutoHandshake(true);
+    client->ReConnect();
+    QTRY_COMPARE_WITH_TIMEOUT(client->linkState(), Tesra::LinkState::Ready, 10000);
+    QVERIFY(client->linkDownSince().isNull());
+}
+
+void tst_Tesra::keepAliveOnReadyLink()
+{
+    auto client = readyClient();
+    QVERIFY(client);
+    const QList<QTcpSocket *> sockets = client->findChildren<QTcpSocket *>();
+    QCOMPARE(sockets.size(), 1);
+    QCOMPARE(sockets.front()->socketOption(QAbstractSocket::KeepAliveOption).toInt(), 1);
+}
+
+// A listener restarts the link from inside one of the client's signals,
+// once: the old socket must go quietly, the new one handshake afresh, and
+// the server never see two connections at once.
+void tst_Tesra::listenerRestartsFrom_data()
+{
+    QTest::addColumn<QString>("signal");
+    QTest::newRow("Disconnected") << "Disconnected";
+    QTest::newRow("LinkStateChanged to Lost") << "Lost";
+    QTest::newRow("ConnectionIsReady") << "ConnectionIsReady";
+    QTest::newRow("LinkStateChanged to Ready") << "Ready";
+    QTest::newRow("LinkStateChanged to Handshake") << "Handshake";
+    QTest::newRow("LinkStateChanged to Connecting") << "Connecting";
+    QTest::newRow("routed reply") << "AnsGetV";
+}
+
+void tst_Tesra::listenerRestartsFrom()
+{
+    QFETCH(QString, signal);
+    auto client = readyClient();
+    QVERIFY(client);
+    Tesra *c = client.get();
+    int restarts = 0;
+    auto restartOnce = [&] {
+        if (restarts == 0) {
+            ++restarts;
+            c->ReConnect();
+        }
+    };
+    if (signal == QLatin1String("Disconnected"))
+        connect(c, &Tesra::Disconnected, this, restartOnce);
+    else if (signal == QLatin1String("ConnectionIsReady"))
+        connect(c, &Tesra::ConnectionIsReady, this, restartOnce);
+    else if (signal == QLatin1String("AnsGetV"))
+        connect(c, &Tesra::AnsGetV, this, restartOnce);
+    else
+        connect(c, &Tesra::LinkStateChanged, this, [&](Tesra::LinkState state) {
+            if (QLatin1String(QMetaEnum::fromType<Tesra::LinkState>().valueToKey(int(state))) ==
+                signal)
+                restartOnce();
+        });
+
+    QSignalSpy ready(c, &Tesra::ConnectionIsReady);
+    const bool serverDrops =
+        signal == QLatin1String("Disconnected") || signal == QLatin1String("Lost");
+    if (signal == QLatin1String("AnsGetV"))
+        server->send("d>Brenlow.hv @GetV 1\n");
+    else if (serverDrops)
+        server->dropClient();
+    else
+        c->ReConnect(); // passes through Connecting, Handshake and Ready again
+
+    // The listener's attempt ends ready, and stays so.
+    QTRY_COMPARE_WITH_TIMEOUT(restarts, 1, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(c->linkState(), Tesra::LinkState::Ready, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(server->openConnectionCount(), 1, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(c->findChildren<QTcpSocket *>().size(), 1, 10000);
+    // The server may take a new connection before it reads the close of one
+    // the client gave up, so only a link it closed itself shows the peak.
+    if (serverDrops)
+        QCOMPARE(server->peakOpenConnections(), 1);
+    QCOMPARE(liveSockets(*c), 1);
+    QVERIFY(ready.count() >= 1);
+    QVERIFY(c->SendMsg("x", "System", "ping", ""));
+    QVERIFY(server->waitForMessageLines(1));
+    QCOMPARE(server->messageLines().last(), QStringLiteral("Brenlow.x>System ping"));
+}
+
+void tst_Tesra::overlappingReConnects()
+{
+    auto client = readyClient();
+    QVERIFY(client);
+    QSignalSpy ready(client.get(), &Tesra::ConnectionIsReady);
+    client->ReConnect();
+    QCOMPARE(liveSockets(*client), 1);
+    client->ReConnect();
+    QCOMPARE(liveSockets(*client), 1);
+    client->ReConnect();
+    QCOMPARE(liveSockets(*client), 1);
+    QVERIFY(ready.wait(10000));
+    QTRY_COMPARE_WITH_TIMEOUT(server->openConnectionCount(), 1, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(client->findChildren<QTcpSocket *>().size(), 1, 10000);
+    QCOMPARE(ready.count(), 1);
+    QCOMPARE(client->linkState(), Tesra::LinkState::Ready);
+}
+
+void tst_Tesra::destructionReachesNoListener()
+{
+    auto client = readyClient();
+    QVERIFY(client);
+    // The loop that used to free the socket twice: closing it from the
+    // destructor must not come back as a loss.
+    connect(client.get(), &Tesra::Disconnected, client.get(), &Tesra::ReConnect);
+    int heard = 0;
+    connect(client.get(), &Tesra::LinkStateChanged, this, [&heard] { ++heard; });
+    connect(client.get(), &Tesra::ReConnected, this, [&heard] { ++heard; });
+    client.reset();
+    QCOMPARE(heard, 0);
+    QTRY_COMPARE_WITH_TIMEOUT(server->openConnectionCount(), 0, 10000);
 }
 
 QTEST_GUILESS_MAIN(tst_Tesra)

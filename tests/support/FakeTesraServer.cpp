@@ -68,8 +68,10 @@ void FakeTesraServer::acceptClient()
 {
     while (QTcpSocket *socket = server.nextPendingConnection()) {
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { readClient(socket); });
+        connect(socket, &QTcpSocket::disconnected, this, [this] { --openNow; });
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
         latest = socket;
+        openPeak = qMax(openPeak, ++openNow);
         messageStart = -1;
         latestKeyLine.clear();
         ++connections;

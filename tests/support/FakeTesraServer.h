@@ -49,6 +49,9 @@ public:
     void sendLine(const QString &line);
 
     int connectionCount() const { return connections; }
+    // Connections open right now, and the most that were ever open at once.
+    int openConnectionCount() const { return openNow; }
+    int peakOpenConnections() const { return openPeak; }
     bool hasClient() const;
     // Closes the latest client's connection from the server side.
     void dropClient();
@@ -77,4 +80,6 @@ private:
     int messageStart = -1; // index in received of the first message line
     QString latestKeyLine;
     int connections = 0;
+    int openNow = 0;
+    int openPeak = 0;
 };
