@@ -1,13 +1,40 @@
 #pragma once
 
+#include <QString>
 #include <QStringList>
 
 class QCoreApplication;
+class QTextStream;
 class QTranslator;
 
-// The language steps of the program's start, kept apart from the entry so
-// that tests can run them.
+// The steps of the program's start, kept apart from the entry so that tests
+// can run them: the language, the command line and the configuration check.
 namespace StartUp {
+
+// What the command line asks for.
+struct Options
+{
+    QString configPath;
+    bool readOnly = false;
+    bool checkConfig = false;
+    // Where to write a picture of the window before ending; empty for none.
+    QString screenshotFile;
+};
+
+// Runs the program's command-line parser over the application's arguments.
+// An unknown option or a missing value is reported by the parser and ends the
+// process with status 1.
+Options parseCommandLine(const QCoreApplication &app);
+
+// Whether the raw arguments hold the long option name ("--name" or
+// "--name=value"), for the decisions that must be taken before the
+// application object exists.
+bool optionGiven(int argc, char **argv, const char *name);
+
+// Reads the station file at path by the window's rules and writes every
+// problem to out, one line each, then a summary. Returns 1 when there was
+// any, 0 otherwise. Connects to nothing.
+int checkConfig(const QString &path, QTextStream &out);
 
 // Scans the raw arguments after the program name: "-j" asks for Japanese,
 // "-e" for English, the last one given wins; Japanese when neither is given.

@@ -168,6 +168,9 @@ Station Station::read(const QString &path)
     station.keyFile =
         reader.text(QStringLiteral("Key File"), QString::fromLatin1(Config::DefaultKeyFile));
 
+    station.readOnly = reader.flag(QStringLiteral("Read Only"), false);
+    station.commandLog = reader.text(QStringLiteral("Command Log"));
+
     readTableList(reader, QStringLiteral("TCTables"), station.tcTableNames, station.tcTables);
     readTableList(reader, QStringLiteral("RangeTables"), station.rangeTableNames,
                   station.rangeTables);

@@ -98,6 +98,10 @@ struct Station
     QString serverPort;
     QString clientName;
     QString keyFile;
+    // A monitoring station that must not change anything.
+    bool readOnly = false;
+    // The audit trail's file; empty for none.
+    QString commandLog;
 
     QStringList tcTableNames;
     QList<QStringList> tcTables;

@@ -1,14 +1,29 @@
 // The process entry: style, language, command line, then the main window and
 // the event loop. Everything else happens inside the window's construction.
+// Two switches end the program by themselves: --check-config before any
+// window exists, --screenshot once the window has been pictured.
 
-#include "app/Config.h"
 #include "app/StartUp.h"
 #include "window/Body.h"
+#include "window/WindowShot.h"
 
 #include <QApplication>
-#include <QCommandLineOption>
-#include <QCommandLineParser>
+#include <QTextStream>
 #include <QTranslator>
+
+namespace {
+
+// The configuration check needs no window and no display: it runs on a
+// plain application object and never builds the window or its client.
+int checkConfig(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const StartUp::Options options = StartUp::parseCommandLine(app);
+    QTextStream out(stdout);
+    return StartUp::checkConfig(options.configPath, out);
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -16,6 +31,14 @@ int main(int argc, char *argv[])
     // category in front; QT_MESSAGE_PATTERN, which takes precedence, can show
     // it (for example "%{category}: %{message}").
     qSetMessagePattern(QStringLiteral("%{message}"));
+    if (StartUp::optionGiven(argc, argv, "check-config"))
+        return checkConfig(argc, argv);
+    // A picture needs no screen: without a display, Qt draws off screen.
+    if (StartUp::optionGiven(argc, argv, "screenshot") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+
     QApplication app(argc, argv);
     QApplication::setStyle(QStringLiteral("fusion"));
 
@@ -25,19 +48,10 @@ int main(int argc, char *argv[])
     QTranslator translator;
     StartUp::installLanguage(app, translator, japanese);
 
-    QCommandLineParser parser;
-    QCommandLineOption configOption({QStringLiteral("c"), QStringLiteral("config")},
-                                    QStringLiteral("Select config file of ini format."),
-                                    QStringLiteral("file name"),
-                                    QString::fromLatin1(Config::DefaultConfigFile));
-    QCommandLineOption japaneseOption(QStringLiteral("j"), QStringLiteral("Japanese interface."));
-    QCommandLineOption englishOption(QStringLiteral("e"), QStringLiteral("English interface."));
-    parser.addOption(configOption);
-    parser.addOption(japaneseOption);
-    parser.addOption(englishOption);
-    parser.process(app);
-
-    Body window(parser.value(configOption));
+    const StartUp::Options options = StartUp::parseCommandLine(app);
+    Body window(options.configPath, options.readOnly);
     window.show();
+    if (!options.screenshotFile.isEmpty())
+        new WindowShot(&window, window.tesra(), options.screenshotFile, &window);
     return app.exec();
 }

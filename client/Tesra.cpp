@@ -1,6 +1,7 @@
 #include "client/Tesra.h"
 
 #include "app/Logging.h"
+#include "client/CommandLog.h"
 #include "client/KeyFile.h"
 #include "client/MessageNames.h"
 #include "client/Values.h"
@@ -392,12 +393,35 @@ void Tesra::SendToSystem(const QString &sender, const QString &text)
     SendLine(sender + QStringLiteral(">System"), text, QString());
 }
 
+bool Tesra::isQuery(const QString &word)
+{
+    return word.startsWith(QLatin1String("Get")) || word.startsWith(QLatin1String("Is"));
+}
+
+bool Tesra::isSubscription(const QString &head, const QString &word)
+{
+    return head.endsWith(QLatin1String(">System")) &&
+           (word == QLatin1String("flgon") || word == QLatin1String("flgoff"));
+}
+
 bool Tesra::SendLine(const QString &head, const QString &message, const QString &params)
 {
-    if (!socket)
-        return false;
-    QString text = oneLine(head) + QLatin1Char(' ') + oneLine(message);
+    const QString cleanHead = oneLine(head);
+    const QString cleanMessage = oneLine(message);
+    QString text = cleanHead + QLatin1Char(' ') + cleanMessage;
     if (!params.isEmpty())
         text += QLatin1Char(' ') + oneLine(params);
-    return writeLine(text + QLatin1Char('\n'));
+
+    const QString word = cleanMessage.section(QLatin1Char(' '), 0, 0, QString::SectionSkipEmpty);
+    const bool changesNothing = isQuery(word) || isSubscription(cleanHead, word);
+    if (readOnly && !changesNothing) {
+        qCDebug(lcClient).noquote() << "Tesra: read-only, not sending" << text;
+        return false;
+    }
+    if (!socket)
+        return false;
+    const bool written = writeLine(text + QLatin1Char('\n'));
+    if (written && commandLog && !changesNothing)
+        commandLog->write(text);
+    return written;
 }

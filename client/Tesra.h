@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 
+class CommandLog;
 class QTcpSocket;
 
 // The one client of the Tesra message server.
@@ -59,6 +60,20 @@ public:
     void SendReply(const SMsg &msg, const QString &text);
     void SendToSystem(const QString &sender, const QString &text);
     bool SendLine(const QString &head, const QString &message, const QString &params);
+
+    // In read-only mode the client writes only its key line, subscriptions
+    // and queries; SendLine refuses every other line, so no panel path can
+    // change a device whatever it does.
+    void setReadOnly(bool on) { readOnly = on; }
+    bool isReadOnly() const { return readOnly; }
+    // Every sent line that is neither a query nor a subscription is written
+    // to log, when one is set; the client does not own it.
+    void setCommandLog(CommandLog *log) { commandLog = log; }
+
+    // A query asks and changes nothing: its word starts with "Get" or "Is".
+    static bool isQuery(const QString &word);
+    // A subscription: "flgon" or "flgoff" sent to System.
+    static bool isSubscription(const QString &head, const QString &word);
 
     QString name() const { return clientName; }
     QString serverAddress() const { return svAddress; }
@@ -147,6 +162,8 @@ private:
     bool needConnect = true;
     int stage = AwaitChallenge;
     bool discardingLongLine = false;
+    bool readOnly = false;
+    CommandLog *commandLog = nullptr;
     SMsg working;
     // Counts sockets; a slot that emitted a signal compares it to learn
     // whether a listener replaced the socket meanwhile.

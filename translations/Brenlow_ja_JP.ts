@@ -17,6 +17,36 @@
     </message>
 </context>
 <context>
+    <name>ReadOnlyLock</name>
+    <message>
+        <source>%1 (read-only)</source>
+        <translation>%1（読み取り専用）</translation>
+    </message>
+</context>
+<context>
+    <name>StatusNotes</name>
+    <message>
+        <source>Configuration file %1 not found: built-in defaults in use</source>
+        <translation>設定ファイル %1 が見つかりません: 組み込みの既定値を使用中</translation>
+    </message>
+    <message>
+        <source>Configuration file %1 cannot be read: built-in defaults in use</source>
+        <translation>設定ファイル %1 が読めません: 組み込みの既定値を使用中</translation>
+    </message>
+    <message>
+        <source>Unknown configuration keys: %1 (see the debug log)</source>
+        <translation>不明な設定キー: %1 個（デバッグログ参照）</translation>
+    </message>
+    <message>
+        <source>Command log %1 cannot be opened: no commands are recorded</source>
+        <translation>コマンドログ %1 が開けません: コマンドは記録されません</translation>
+    </message>
+    <message>
+        <source>read-only: no commands are sent</source>
+        <translation>読み取り専用: コマンドは送信されません</translation>
+    </message>
+</context>
+<context>
     <name>Tesra</name>
     <message>
         <source>%1 %2

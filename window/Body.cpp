@@ -4,6 +4,8 @@
 #include "app/Logging.h"
 #include "client/Tesra.h"
 #include "hv/aHV.h"
+#include "window/ReadOnlyLock.h"
+#include "window/StatusNotes.h"
 #include "window/aIC.h"
 
 #include <QCoreApplication>
@@ -28,24 +30,23 @@ template <typename Panel> void configureModule(Panel &panel, const StationModule
 
 } // namespace
 
-Body::Body(const QString &configPath) : QMainWindow(nullptr)
+Body::Body(const QString &configPath, bool readOnlySwitch) : QMainWindow(nullptr)
 {
     setupUi(this);
     connect(actionQuit, &QAction::triggered, this, &QWidget::close);
+    notes = new StatusNotes(statusbar);
+    statusbar->addWidget(notes, 1);
 
     station = Station::read(configPath);
+    readOnly = readOnlySwitch || station.readOnly;
+    reportStation();
+    openCommandLog();
     setUpClient();
-
-    // A table or module that the station names but does not hold leaves an
-    // empty selector or a group without that panel; the log says which.
-    for (const StationProblem &problem : qAsConst(station.problems)) {
-        if (problem.kind == StationProblem::MissingTable ||
-            problem.kind == StationProblem::MissingHv || problem.kind == StationProblem::MissingAmp)
-            qCDebug(lcConfig).noquote() << problem.text();
-    }
     setUpHVModules();
     setUpAMPModules();
     setUpICModules();
+    if (readOnly)
+        lockControls();
 }
 
 Body::~Body()
@@ -60,17 +61,69 @@ Body::~Body()
         if (!panel->parent())
             delete panel;
     }
+    // The client's last signals (the link going down as it closes) find no
+    // window to write to.
+    disconnect(client, nullptr, this, nullptr);
     delete client;
+}
+
+void Body::reportStation()
+{
+    // Each problem once in the debug log; the status bar says what changes
+    // the program's behaviour, and how many keys it ignored.
+    for (const StationProblem &problem : qAsConst(station.problems))
+        qCDebug(lcConfig).noquote() << problem.text();
+    if (station.fileState == Station::FileMissing)
+        notes->noteMissingConfig(station.path);
+    else if (station.fileState == Station::FileUnreadable)
+        notes->noteUnreadableConfig(station.path);
+    if (const int unknown = station.count(StationProblem::UnknownKey))
+        notes->noteUnknownKeys(unknown);
+}
+
+void Body::openCommandLog()
+{
+    if (station.commandLog.isEmpty())
+        return;
+    // The program runs on without its record; the operator is told so.
+    if (!commandLog.open(station.commandLog)) {
+        qCDebug(lcConfig).noquote() << QStringLiteral("command log [%1] cannot be opened: %2")
+                                           .arg(station.commandLog, commandLog.errorString());
+        notes->noteCommandLogFailed(station.commandLog);
+    }
 }
 
 void Body::setUpClient()
 {
     clientName = station.clientName;
     client = new Tesra;
+    client->setReadOnly(readOnly);
+    if (commandLog.isOpen()) {
+        client->setCommandLog(&commandLog);
+        connect(client, &Tesra::ConnectionIsReady, this, [this](Tesra *s) {
+            commandLog.write(QStringLiteral("link connected to %1:%2 as %3")
+                                 .arg(s->serverAddress())
+                                 .arg(s->serverPort())
+                                 .arg(s->name()));
+        });
+        connect(client, &Tesra::Disconnected, this,
+                [this] { commandLog.write(QStringLiteral("link lost")); });
+    }
     client->SetKeyFile(station.keyFile, clientName);
     client->SetNewSVAddress(station.serverAddress);
     client->SetNewSVPort(station.serverPort);
     client->MakeConnection();
+}
+
+void Body::lockControls()
+{
+    auto *lock = new ReadOnlyLock(this);
+    for (aHV *panel : qAsConst(hvPanels))
+        lock->lock(panel);
+    for (aCA *panel : qAsConst(ampPanels))
+        lock->lock(panel);
+    setWindowTitle(ReadOnlyLock::windowTitle(windowTitle()));
+    notes->noteReadOnly();
 }
 
 void Body::setUpHVModules()

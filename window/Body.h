@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/Station.h"
+#include "client/CommandLog.h"
 #include "ui_Body.h"
 
 #include <QList>
@@ -8,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 
+class StatusNotes;
 class Tesra;
 class aCA;
 class aHV;
@@ -25,19 +27,25 @@ class Body : public QMainWindow, private Ui_Body
     Q_OBJECT
 
 public:
-    explicit Body(const QString &configPath);
+    // readOnly turns read-only mode on whatever the station file says.
+    explicit Body(const QString &configPath, bool readOnly = false);
     ~Body() override;
 
     Tesra *tesra() const { return client; }
     const QList<aHV *> &hvModules() const { return hvPanels; }
     const QList<aCA *> &ampModules() const { return ampPanels; }
     const QList<aIC *> &icModules() const { return icGroups; }
+    bool isReadOnly() const { return readOnly; }
+    const StatusNotes *statusNotes() const { return notes; }
 
 private slots:
     void newSize();
 
 private:
+    void reportStation();
+    void openCommandLog();
     void setUpClient();
+    void lockControls();
     // The module assembly, in this order: every panel exists before the
     // first group looks one up.
     void setUpHVModules();
@@ -48,6 +56,9 @@ private:
     QString clientName;
     // The station as read from the configuration file, once, at construction.
     Station station;
+    bool readOnly = false;
+    CommandLog commandLog;
+    StatusNotes *notes = nullptr;
     QList<aCA *> ampPanels;
     QList<aHV *> hvPanels;
     QList<aIC *> icGroups;

@@ -1,0 +1,44 @@
+#include "window/StatusNotes.h"
+
+#include <QDir>
+
+StatusNotes::StatusNotes(QWidget *parent) : QLabel(parent)
+{
+    setObjectName(QStringLiteral("StatusNotes"));
+    setTextFormat(Qt::PlainText);
+}
+
+void StatusNotes::noteMissingConfig(const QString &path)
+{
+    add(tr("Configuration file %1 not found: built-in defaults in use")
+            .arg(QDir::toNativeSeparators(path)));
+}
+
+void StatusNotes::noteUnreadableConfig(const QString &path)
+{
+    add(tr("Configuration file %1 cannot be read: built-in defaults in use")
+            .arg(QDir::toNativeSeparators(path)));
+}
+
+void StatusNotes::noteUnknownKeys(int count)
+{
+    add(tr("Unknown configuration keys: %1 (see the debug log)").arg(count));
+}
+
+void StatusNotes::noteCommandLogFailed(const QString &path)
+{
+    add(tr("Command log %1 cannot be opened: no commands are recorded")
+            .arg(QDir::toNativeSeparators(path)));
+}
+
+void StatusNotes::noteReadOnly()
+{
+    add(tr("read-only: no commands are sent"));
+}
+
+void StatusNotes::add(const QString &note)
+{
+    shown.append(note);
+    setText(shown.join(QStringLiteral(" | ")));
+    setToolTip(shown.join(QLatin1Char('\n')));
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QLabel>
+#include <QStringList>
+
+// The notes that the window leaves in its status bar for the operator.
+//
+// Things found at start that the operator should know without reading the
+// debug log: a configuration file that was not there (so built-in defaults
+// aim at the station's real server), keys the program does not know, a
+// command log that could not be opened, read-only mode. The notes stand on
+// the left of the status bar, one after the other; the permanent widgets on
+// the right (the link's state) are left to others.
+class StatusNotes : public QLabel
+{
+    Q_OBJECT
+
+public:
+    explicit StatusNotes(QWidget *parent = nullptr);
+
+    void noteMissingConfig(const QString &path);
+    void noteUnreadableConfig(const QString &path);
+    void noteUnknownKeys(int count);
+    void noteCommandLogFailed(const QString &path);
+    void noteReadOnly();
+
+    QStringList notes() const { return shown; }
+
+private:
+    void add(const QString &note);
+
+    QStringList shown;
+};
