@@ -100,19 +100,47 @@ void Body::setUpClient()
     client->setReadOnly(readOnly);
     if (commandLog.isOpen()) {
         client->setCommandLog(&commandLog);
-        connect(client, &Tesra::ConnectionIsReady, this, [this](Tesra *s) {
-            commandLog.write(QStringLiteral("link connected to %1:%2 as %3")
-                                 .arg(s->serverAddress())
-                                 .arg(s->serverPort())
-                                 .arg(s->name()));
-        });
-        connect(client, &Tesra::Disconnected, this,
-                [this] { commandLog.write(QStringLiteral("link lost")); });
+        connect(client, &Tesra::LinkStateChanged, this, &Body::logLinkEvent);
     }
     client->SetKeyFile(station.keyFile, clientName);
     client->SetNewSVAddress(station.serverAddress);
     client->SetNewSVPort(station.serverPort);
     client->MakeConnection();
+}
+
+void Body::logLinkEvent(Tesra::LinkState state)
+{
+    // The record keeps the events that matter afterwards; the steps of a
+    // connection being made do not.
+    QString event;
+    switch (state) {
+    case Tesra::LinkState::Ready:
+        event = QStringLiteral("link connected to %1:%2 as %3")
+                    .arg(client->serverAddress())
+                    .arg(client->serverPort())
+                    .arg(client->name());
+        break;
+    case Tesra::LinkState::Lost:
+        event = loggedLink == Tesra::LinkState::Ready
+                    ? QStringLiteral("link lost")
+                    : QStringLiteral("link lost: cannot connect to %1:%2")
+                          .arg(client->serverAddress())
+                          .arg(client->serverPort());
+        break;
+    case Tesra::LinkState::Refused:
+        event = QStringLiteral("link refused by %1:%2")
+                    .arg(client->serverAddress())
+                    .arg(client->serverPort());
+        break;
+    case Tesra::LinkState::NoValidPort:
+        event = QStringLiteral("link not made: no valid port");
+        break;
+    default:
+        break;
+    }
+    loggedLink = state;
+    if (!event.isEmpty())
+        commandLog.write(event);
 }
 
 void Body::lockControls()

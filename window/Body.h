@@ -2,6 +2,7 @@
 
 #include "app/Station.h"
 #include "client/CommandLog.h"
+#include "client/Tesra.h"
 #include "ui_Body.h"
 
 #include <QList>
@@ -10,7 +11,6 @@
 #include <QStringList>
 
 class StatusNotes;
-class Tesra;
 class aCA;
 class aHV;
 class aIC;
@@ -46,6 +46,7 @@ private:
     void openCommandLog();
     void setUpClient();
     void lockControls();
+    void logLinkEvent(Tesra::LinkState state);
     // The module assembly, in this order: every panel exists before the
     // first group looks one up.
     void setUpHVModules();
@@ -58,6 +59,7 @@ private:
     Station station;
     bool readOnly = false;
     CommandLog commandLog;
+    Tesra::LinkState loggedLink = Tesra::LinkState::Idle;
     StatusNotes *notes = nullptr;
     QList<aCA *> ampPanels;
     QList<aHV *> hvPanels;

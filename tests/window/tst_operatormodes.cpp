@@ -37,6 +37,7 @@ private slots:
     void readOnlySendsOnlyQueriesAndSubscriptions();
     void readOnlyControlsStayLocked();
     void commandLogRecordsCommandsAndLinkEvents();
+    void commandLogRecordsRefusal();
     void unopenableCommandLogIsNoted();
     void configurationNotes_data();
     void configurationNotes();
@@ -319,6 +320,26 @@ void tst_OperatorModes::commandLogRecordsCommandsAndLinkEvents()
                  qPrintable(entry));
     // The amplifier's start-up settings are commands, so they are there too.
     QVERIFY(entries.contains(QStringLiteral("Brenlow.amp1>ca.1 SetSRQMask 01")));
+}
+
+void tst_OperatorModes::commandLogRecordsRefusal()
+{
+    // The server takes the key line and closes the link before its verdict.
+    server->setAutoHandshake(false);
+    connect(server.get(), &FakeTesraServer::clientConnected, server.get(),
+            [this] { server->send("7\n"); });
+    connect(server.get(), &FakeTesraServer::keyLineReceived, server.get(),
+            [this] { server->dropClient(); });
+    const QString logPath = dir->filePath(QStringLiteral("commands.log"));
+    Body body(writeConfig("Command Log=" + logPath.toUtf8() + "\n"));
+    QTRY_VERIFY_WITH_TIMEOUT(body.tesra()->linkState() == Tesra::LinkState::Refused, 15000);
+    QFile file(logPath);
+    QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
+    const QByteArray text = file.readAll();
+    QVERIFY2(text.endsWith(
+                 QStringLiteral(" link refused by 127.0.0.1:%1\n").arg(server->port()).toUtf8()),
+             text.constData());
+    QCOMPARE(text.count('\n'), 1);
 }
 
 void tst_OperatorModes::unopenableCommandLogIsNoted()
