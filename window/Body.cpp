@@ -8,11 +8,23 @@
 #include "window/StatusNotes.h"
 #include "window/aIC.h"
 
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QLayout>
+#include <QStyledItemDelegate>
 #include <QTimer>
 
 namespace {
+
+// A drop-down's entries are drawn by the item view's own rules, so that the
+// entry under the mouse keeps the highlight colours of the palette. The
+// combo box's default, menu-like drawing takes the background from the
+// panel's colour sheet and draws the highlighted text in white on it.
+void makeDropDownsReadable(QWidget *panel)
+{
+    for (QComboBox *box : panel->findChildren<QComboBox *>())
+        box->setItemDelegate(new QStyledItemDelegate(box));
+}
 
 // The keys that HV and amplifier panels share.
 template <typename Panel> void configureModule(Panel &panel, const StationModule &module)
@@ -26,6 +38,7 @@ template <typename Panel> void configureModule(Panel &panel, const StationModule
     panel.rowSpan = module.place.rowSpan;
     if (!module.styleSheet.isEmpty())
         panel.setStyleSheet(module.styleSheet);
+    makeDropDownsReadable(&panel);
 }
 
 } // namespace

@@ -14,6 +14,7 @@
 #include "window/StatusNotes.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QImageReader>
 #include <QLineEdit>
@@ -41,6 +42,8 @@ private slots:
     void unopenableCommandLogIsNoted();
     void configurationNotes_data();
     void configurationNotes();
+    void dropDownsReadable_data();
+    void dropDownsReadable();
     void screenshot_data();
     void screenshot();
     void checkConfig_data();
@@ -380,6 +383,69 @@ void tst_OperatorModes::configurationNotes()
         QTest::ignoreMessage(QtDebugMsg, qPrintable(line));
     Body body(writeConfig(extra));
     QCOMPARE(body.statusNotes()->notes(), note.isEmpty() ? QStringList() : QStringList{note});
+}
+
+void tst_OperatorModes::dropDownsReadable_data()
+{
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QByteArray>("colour");
+    for (const char *box : {"RangeSCB", "SelectTCCB", "SetV"}) {
+        QTest::newRow(QByteArray(QByteArray(box) + " pale").constData())
+            << box << QByteArray("255, 250, 235");
+        QTest::newRow(QByteArray(QByteArray(box) + " white").constData())
+            << box << QByteArray("255, 255, 255");
+    }
+}
+
+void tst_OperatorModes::dropDownsReadable()
+{
+    QFETCH(QString, box);
+    QFETCH(QByteArray, colour);
+    QByteArray station = TwoPanels;
+    station.replace("[H]\n", "[H]\nColor=" + colour + "\n");
+    station.replace("[A]\n", "[A]\nColor=" + colour + "\n");
+    Body body(writeConfig(station));
+    body.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&body));
+    // The panel's sheet is the configured one, word for word.
+    const QString sheet =
+        QStringLiteral("background-color: rgb(%1);").arg(QString::fromLatin1(colour));
+    QCOMPARE(body.hvModules().first()->styleSheet(), sheet);
+    QCOMPARE(body.ampModules().first()->styleSheet(), sheet);
+
+    auto *combo = body.findChild<QComboBox *>(box);
+    QVERIFY(combo);
+    if (combo->count() < 2)
+        combo->addItems({QStringLiteral("100"), QStringLiteral("200")});
+    combo->showPopup();
+    QAbstractItemView *view = combo->view();
+    QTRY_VERIFY_WITH_TIMEOUT(view->isVisible(), 10000);
+    const QModelIndex entry = view->model()->index(1, 0);
+    const QRect rect = view->visualRect(entry);
+    QTest::mouseMove(view->viewport(), rect.center());
+    view->setCurrentIndex(entry);
+
+    // The entry's text stands out from its background: somewhere inside the
+    // entry (its outline left aside) the brightness differs widely from the
+    // entry's most common colour.
+    const QImage picture = view->viewport()->grab(rect.adjusted(3, 3, -3, -3)).toImage();
+    QHash<QRgb, int> counts;
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            counts[picture.pixel(x, y)]++;
+    QRgb background = 0;
+    int most = 0;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
+        if (it.value() > most) {
+            most = it.value();
+            background = it.key();
+        }
+    }
+    int contrast = 0;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it)
+        contrast = qMax(contrast, qAbs(qGray(it.key()) - qGray(background)));
+    QVERIFY2(contrast > 100, qPrintable(QStringLiteral("contrast %1").arg(contrast)));
+    combo->hidePopup();
 }
 
 void tst_OperatorModes::screenshot_data()
