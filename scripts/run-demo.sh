@@ -4,21 +4,26 @@
 # Installs what is missing (Debian, apt-get), builds Brenlow and the station
 # simulator in ./build, starts tesra-sim with the example station on a free
 # port of 127.0.0.1 and opens Brenlow against it. With a display Brenlow runs
-# until its window is closed. Without one ($DISPLAY empty, or --headless) both
-# run on a virtual X display for a few seconds; the script saves a screenshot,
-# prints its path and a summary of the traffic, and exits 0.
+# until its window is closed. Without one ($DISPLAY empty, or --headless)
+# Brenlow draws off screen: after a few seconds it writes a picture of its
+# window itself (its --screenshot switch), and the script prints the picture's
+# path and a summary of the traffic, and exits 0. Its temporary directory
+# (the simulator's traffic log, the station file aimed at it) is removed at
+# the end unless --keep asks to keep it.
 #
 # Usage: scripts/run-demo.sh [-e] [--headless] [--seconds N] [--screenshot FILE]
 #                            [--hv-voltage VOLTS] [--hv-target VOLTS]
-#                            [--no-install] [--no-build]
+#                            [--keep] [--no-install] [--no-build]
 #   -e                 English interface (Japanese by default)
 #   --headless         use a virtual display even when $DISPLAY is set
-#   --seconds N        how long the headless run lasts (default 6)
+#   --seconds N        the headless picture shows the station about N seconds
+#                      after the simulator started (default 6)
 #   --screenshot FILE  where the headless screenshot goes
 #                      (default build/demo/brenlow-demo.png)
 #   --hv-voltage V     the simulated HV modules start at V volts (default 0)
 #   --hv-target V      the HV modules start ramping to V volts (headless
 #                      default 1500, so the screenshot shows them moving)
+#   --keep             keep the temporary directory and print its path
 #   --no-install       never call apt-get
 #   --no-build         use the programs already built
 # The build directory is ./build, or $BRENLOW_BUILD_DIR when set.
@@ -35,6 +40,7 @@ hv_voltage=0
 hv_target=""
 install=1
 build=1
+keep=0
 bdir="${BRENLOW_BUILD_DIR:-build}"
 while [ $# -gt 0 ]; do
     case "$1" in
@@ -44,6 +50,7 @@ while [ $# -gt 0 ]; do
         --screenshot) shot="${2:?--screenshot needs a file}"; shift ;;
         --hv-voltage) hv_voltage="${2:?--hv-voltage needs a number}"; shift ;;
         --hv-target) hv_target="${2:?--hv-target needs a number}"; shift ;;
+        --keep) keep=1 ;;
         --no-install) install=0 ;;
         --no-build) build=0 ;;
         -h|--help) sed -n '2,/^set -euo/p' "$0" | sed '$d; s/^# \{0,1\}//'; exit 0 ;;
@@ -61,7 +68,6 @@ say() { printf 'run-demo: %s\n' "$*"; }
 
 # --- packages ---------------------------------------------------------------
 need=(qtbase5-dev qttools5-dev qttools5-dev-tools cmake g++ fonts-noto-cjk)
-[ "$headless" = 1 ] && need+=(xvfb xauth imagemagick)
 if [ "$install" = 1 ]; then
     bash scripts/install-deps.sh "${need[@]}"
 fi
@@ -89,6 +95,11 @@ cleanup() {
     for pid in "${pids[@]}"; do
         wait "$pid" 2>/dev/null || true
     done
+    if [ "$keep" = 1 ]; then
+        say "kept $work"
+    else
+        rm -rf -- "$work"
+    fi
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
@@ -138,38 +149,18 @@ if [ "$headless" = 0 ]; then
     exit 0
 fi
 
-# --- headless: virtual display, screenshot ----------------------------------
-exec {fd}<> <(:)
-Xvfb -displayfd "$fd" -screen 0 1600x1100x24 -nolisten tcp -auth /dev/null >"$work/xvfb.out" 2>&1 &
-xvfb_pid=$!
-pids+=("$xvfb_pid")
-display=""
-read -r -t 10 display <&"$fd" || true
-if [ -z "$display" ]; then
-    say "Xvfb did not start:"
-    cat "$work/xvfb.out" >&2
-    exit 1
-fi
-export DISPLAY=":$display"
-unset WAYLAND_DISPLAY
-say "virtual display $DISPLAY"
-
-QT_QPA_PLATFORM=xcb "$brenlow_bin" "${args[@]}" >"$work/brenlow.out" 2>&1 &
-brenlow_pid=$!
-pids=("$brenlow_pid" "${pids[@]}")
-sleep "$seconds"
-if ! kill -0 "$brenlow_pid" 2>/dev/null; then
-    say "Brenlow ended early:"
+# --- headless: Brenlow pictures its own window -------------------------------
+[ -n "$shot" ] || shot="$bdir/demo/brenlow-demo.png"
+mkdir -p "$(dirname "$shot")"
+# The simulator has been moving since it started; Brenlow takes its picture
+# about a second after it has logged in.
+[ "$seconds" -gt 1 ] && sleep $((seconds - 1))
+if ! QT_QPA_PLATFORM=offscreen "$brenlow_bin" "${args[@]}" --screenshot "$shot" \
+    >"$work/brenlow.out" 2>&1; then
+    say "Brenlow could not write the screenshot:"
     tail -20 "$work/brenlow.out" >&2
     exit 1
 fi
-
-[ -n "$shot" ] || shot="$bdir/demo/brenlow-demo.png"
-mkdir -p "$(dirname "$shot")"
-# No window manager: the window sits at the top left on a black root; trim
-# the black around it.
-import -display "$DISPLAY" -window root "$work/root.png"
-convert "$work/root.png" -bordercolor black -border 1 -trim +repage "$shot"
 say "screenshot: $(cd "$(dirname "$shot")" && pwd)/$(basename "$shot")"
 summary
 exit 0

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Refreshes the README's screenshots from the station simulator:
 # docs/images/station-en.png (English) and docs/images/station-ja.png
-# (Japanese; needs fonts-noto-cjk, which run-demo.sh installs). Both are taken
-# on a virtual display with the simulated HV modules holding 1000 V.
+# (Japanese; needs fonts-noto-cjk, which run-demo.sh installs). Brenlow draws
+# both itself, off screen, with the simulated HV modules holding 1000 V; no
+# display is needed.
 set -euo pipefail
 top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$top"

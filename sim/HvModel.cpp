@@ -12,10 +12,12 @@ QString voltText(double v)
 
 } // namespace
 
-HvModel::HvModel(const QString &node, double initialVoltage, double rampRate, bool on)
-    : SimDevice(node), rate(rampRate > 0 ? rampRate : 50), outputOn(on)
+HvModel::HvModel(const QString &node, double initialVoltage, double rampRate, bool on,
+                 Polarity modulePolarity)
+    : SimDevice(node), rate(rampRate > 0 ? rampRate : 50), outputOn(on), polarity(modulePolarity)
 {
-    volts = on ? std::min(std::fabs(initialVoltage), usableMaximum()) : 0;
+    const double magnitude = on ? std::min(std::fabs(initialVoltage), usableMaximum()) : 0;
+    volts = magnitude == 0 ? 0.0 : polarity * magnitude;
     targetVolts = volts;
     stat = on ? QStringLiteral("ON") : QStringLiteral("OFF");
 }
@@ -82,20 +84,24 @@ QString HvModel::handle(const QString &command, const QString &params, DeviceEve
             return error(QStringLiteral("voltage is not a number"));
         if (!outputOn)
             return error(QStringLiteral("output is switched off"));
-        // The polarity is fixed by the module; the set value is its magnitude,
-        // held within the module's voltage limit.
-        const double wanted = std::min(std::fabs(value), usableMaximum());
+        // A negative value names its sign; a positive one is a magnitude in
+        // the module's polarity. Either is held within the voltage limit.
+        const double magnitude = std::min(std::fabs(value), usableMaximum());
+        // (0 stays 0, never -0.)
+        const double wanted = magnitude == 0 ? 0.0 : value < 0 ? -magnitude : polarity * magnitude;
         if (wanted != targetVolts) {
             targetVolts = wanted;
             events.append({QStringLiteral("_ChangedSetValue"), voltText(targetVolts)});
         }
-        if (targetVolts > volts)
-            setStatus(QStringLiteral("L2H"), events);
-        else if (targetVolts < volts)
-            setStatus(QStringLiteral("H2L"), events);
-        else
+        // Growing means away from 0 on the target's side.
+        const bool sameSide = volts == 0 || (volts < 0) == (targetVolts < 0);
+        if (targetVolts == volts)
             setStatus(QStringLiteral("ON"), events);
-        if (wanted < std::fabs(value))
+        else if (sameSide && std::fabs(targetVolts) > std::fabs(volts))
+            setStatus(QStringLiteral("L2H"), events);
+        else
+            setStatus(QStringLiteral("H2L"), events);
+        if (magnitude < std::fabs(value))
             return ok(QStringLiteral("limited to ") + voltText(wanted));
         return ok(voltText(targetVolts));
     }

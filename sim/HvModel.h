@@ -21,14 +21,18 @@
 class HvModel : public SimDevice
 {
 public:
+    enum Polarity { Positive = 1, Negative = -1 };
+
+    // initialVoltage is a magnitude in the module's polarity.
     explicit HvModel(const QString &node, double initialVoltage = 0, double rampRate = 50,
-                     bool outputOn = true);
+                     bool outputOn = true, Polarity polarity = Positive);
 
     QString handle(const QString &command, const QString &params, DeviceEvents &events) override;
     void advance(double seconds, DeviceEvents &events) override;
 
     double voltage() const { return volts; }
     double target() const { return targetVolts; }
+    Polarity modulePolarity() const { return polarity; }
     double rampRate() const { return rate; }
     QString status() const { return stat; }
     bool isOutputOn() const { return outputOn; }
@@ -45,4 +49,5 @@ private:
     double rate;
     QString stat;
     bool outputOn;
+    Polarity polarity;
 };

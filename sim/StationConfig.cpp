@@ -3,6 +3,7 @@
 #include "app/Station.h"
 #include "client/KeyFile.h"
 #include "client/SMsg.h"
+#include "client/Values.h"
 
 #include <QFile>
 
@@ -56,6 +57,14 @@ bool StationConfig::read(const QString &path, QString &error)
         StationDevice device;
         device.kind = StationDevice::Hv;
         device.node = SMsg::joinName(module.driver, module.ch);
+        bool below = false;
+        bool above = false;
+        for (const QString &voltage : module.voltages) {
+            const double value = Values::toNumber(voltage);
+            below = below || value < 0;
+            above = above || value > 0;
+        }
+        device.negative = below && !above;
         if (!addDevice(device)) {
             error =
                 QStringLiteral("HV module %1: node name [%2] is not usable or names another device")

@@ -18,6 +18,9 @@ struct StationDevice
     QString node;
     QStringList timeConstants;
     QStringList ranges;
+    // An HV module whose voltage list holds only voltages of 0 and below
+    // (at least one below) is a negative supply.
+    bool negative = false;
 };
 
 struct StationConfig

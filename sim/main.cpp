@@ -103,7 +103,9 @@ int main(int argc, char *argv[])
                 device.node, device.timeConstants, device.ranges, 2e-9 * (1 + index), 1.3 * index));
             ++index;
         } else {
-            auto hv = std::make_unique<HvModel>(device.node, options.hvVoltage, options.hvRampRate);
+            auto hv =
+                std::make_unique<HvModel>(device.node, options.hvVoltage, options.hvRampRate, true,
+                                          device.negative ? HvModel::Negative : HvModel::Positive);
             if (options.hvTarget >= 0) {
                 // Set before anyone listens: nothing to report yet.
                 DeviceEvents unheard;

@@ -49,6 +49,8 @@ private slots:
     void hvReplies();
     void hvLimitsAndRejects();
     void hvOutputSwitch();
+    void hvPolarity_data();
+    void hvPolarity();
     void options_data();
     void options();
     void station();
@@ -266,14 +268,14 @@ void TestSimModels::hvLimitsAndRejects()
     QCOMPARE(run(hv, QStringLiteral("SetV 5000"), &events),
              QStringLiteral("Ok: limited to 2400.0"));
     QCOMPARE(hv.target(), 2400.0);
-    // The module's polarity is fixed: the magnitude is what counts.
+    // A negative value names its sign, also on a positive module.
     run(hv, QStringLiteral("SetV -500"));
-    QCOMPARE(hv.target(), 500.0);
+    QCOMPARE(hv.target(), -500.0);
 
     for (const char *bad : {"SetRamp 0", "SetRamp -5", "SetRamp fast", "SetRamp", "SetV lots"})
         QVERIFY2(run(hv, QString::fromLatin1(bad)).startsWith(QLatin1String("Er: ")), bad);
     QCOMPARE(hv.rampRate(), 100.0);
-    QCOMPARE(hv.target(), 500.0);
+    QCOMPARE(hv.target(), -500.0);
 }
 
 void TestSimModels::hvOutputSwitch()
@@ -290,6 +292,55 @@ void TestSimModels::hvOutputSwitch()
     run(hv, QStringLiteral("SetOnOff 1"), &events);
     QCOMPARE(texts(events), (QStringList{"_ChangedOnOff 1", "_ChangedStat ON"}));
     QCOMPARE(run(hv, QStringLiteral("GetV")), QStringLiteral("0.0"));
+}
+
+void TestSimModels::hvPolarity_data()
+{
+    QTest::addColumn<bool>("negative");
+    QTest::addColumn<double>("start");
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QStringList>("events");
+    QTest::addColumn<QString>("settled");
+
+    // The panel sends magnitudes: a negative module takes them as negative.
+    QTest::newRow("negative module, magnitude")
+        << true << 0.0 << "SetV 150" << QStringList{"_ChangedSetValue -150.0", "_ChangedStat L2H"}
+        << "-150.0";
+    QTest::newRow("negative module, signed value")
+        << true << 0.0 << "SetV -150" << QStringList{"_ChangedSetValue -150.0", "_ChangedStat L2H"}
+        << "-150.0";
+    QTest::newRow("negative module, down to 0")
+        << true << 100.0 << "SetV 0" << QStringList{"_ChangedSetValue 0.0", "_ChangedStat H2L"}
+        << "0.0";
+    QTest::newRow("positive module, signed value")
+        << false << 0.0 << "SetV -150" << QStringList{"_ChangedSetValue -150.0", "_ChangedStat L2H"}
+        << "-150.0";
+    QTest::newRow("positive module, across 0")
+        << false << 100.0 << "SetV -50" << QStringList{"_ChangedSetValue -50.0", "_ChangedStat H2L"}
+        << "-50.0";
+    QTest::newRow("negative module, limit")
+        << true << 0.0 << "SetV 5000" << QStringList{"_ChangedSetValue -2400.0", "_ChangedStat L2H"}
+        << "-2400.0";
+}
+
+void TestSimModels::hvPolarity()
+{
+    QFETCH(bool, negative);
+    QFETCH(double, start);
+    QFETCH(QString, command);
+    QFETCH(QStringList, events);
+    QFETCH(QString, settled);
+    HvModel hv(QStringLiteral("hvps.1"), start, 1000, true,
+               negative ? HvModel::Negative : HvModel::Positive);
+    QCOMPARE(run(hv, QStringLiteral("GetV")),
+             QString::number(negative && start != 0 ? -start : start, 'f', 1));
+    DeviceEvents seen;
+    run(hv, command, &seen);
+    QCOMPARE(texts(seen), events);
+    seen.clear();
+    hv.advance(10.0, seen);
+    QCOMPARE(texts(seen), (QStringList{"_ChangedValue " + settled, "_ChangedStat ON"}));
+    QCOMPARE(run(hv, QStringLiteral("GetV")), settled);
 }
 
 void TestSimModels::options_data()
@@ -351,6 +402,13 @@ void TestSimModels::station()
     QCOMPARE(station.devices.at(0).timeConstants.size(), 12);
     QCOMPARE(station.devices.at(0).ranges.first(), QStringLiteral("1e-3"));
     QCOMPARE(station.devices.at(0).ranges.size(), 9);
+    // Only the chamber "If" lists negative voltages.
+    QStringList negative;
+    for (const StationDevice &d : station.devices) {
+        if (d.negative)
+            negative.append(d.node);
+    }
+    QCOMPARE(negative, QStringList{"hvps.4"});
 
     QVERIFY(!station.read(QStringLiteral("/nonexistent/station.ini"), error));
     QVERIFY(!error.isEmpty());
