@@ -7,6 +7,7 @@
 #include "FakeTesraServer.h"
 #include "TestSupport.h"
 #include "amplifier/aCA.h"
+#include "app/StartUp.h"
 #include "client/Tesra.h"
 #include "hv/aHV.h"
 #include "window/Body.h"
@@ -21,6 +22,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTranslator>
 #include <QtTest>
 #include <memory>
 
@@ -37,6 +39,8 @@ private slots:
     void readOnlySendsOnlyQueriesAndSubscriptions_data();
     void readOnlySendsOnlyQueriesAndSubscriptions();
     void readOnlyControlsStayLocked();
+    void readOnlyTexts_data();
+    void readOnlyTexts();
     void commandLogRecordsCommandsAndLinkEvents();
     void commandLogRecordsRefusal();
     void unopenableCommandLogIsNoted();
@@ -273,6 +277,30 @@ void tst_OperatorModes::readOnlyControlsStayLocked()
     for (const char *name : {"ShowDetailsB", "ShowStatB"})
         QVERIFY(!locked.contains(QLatin1String(name)));
     QVERIFY(amp->findChild<QWidget *>(QStringLiteral("ShowStatB"))->isEnabled());
+}
+
+void tst_OperatorModes::readOnlyTexts_data()
+{
+    QTest::addColumn<bool>("japanese");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("note");
+    QTest::newRow("English") << false << "Brenlow (read-only)"
+                             << "read-only: no commands are sent";
+    QTest::newRow("Japanese") << true << QString::fromUtf8("ブレンロー（読み取り専用）")
+                              << QString::fromUtf8("読み取り専用: コマンドは送信されません");
+}
+
+void tst_OperatorModes::readOnlyTexts()
+{
+    QFETCH(bool, japanese);
+    QFETCH(QString, title);
+    QFETCH(QString, note);
+    QTranslator translator;
+    StartUp::installLanguage(*QCoreApplication::instance(), translator, japanese);
+    Body body(writeConfig(TwoPanels), true);
+    QCoreApplication::removeTranslator(&translator);
+    QCOMPARE(body.windowTitle(), title);
+    QCOMPARE(body.statusNotes()->notes(), QStringList{note});
 }
 
 void tst_OperatorModes::commandLogRecordsCommandsAndLinkEvents()
