@@ -42,6 +42,7 @@ private slots:
     void hvRampReachesOn();
     void amplifierRangeRoundTrip();
     void amplifierOverloadAlert();
+    void wholeStation_data();
     void wholeStation();
 
 private:
@@ -58,7 +59,7 @@ void TestSimPanels::init()
     QVERIFY(dir->isValid());
     sim = std::make_unique<SimProcess>();
     const QString keyFile = TestSupport::writeKeyFile(*dir, Keys, QStringLiteral("server"));
-    if (QByteArray(QTest::currentTestFunction()) == "wholeStation")
+    if (QByteArray(QTest::currentTestFunction()).startsWith("wholeStation"))
         return; // started with the station file by the test itself
     QVERIFY(sim->start({QStringLiteral("--key-file"), keyFile + QStringLiteral(".key"),
                         QStringLiteral("--amp"), QStringLiteral("ca5350.i0"),
@@ -182,8 +183,16 @@ void TestSimPanels::amplifierOverloadAlert()
     QCOMPARE(panel->styleSheet(), QString());
 }
 
+void TestSimPanels::wholeStation_data()
+{
+    QTest::addColumn<bool>("readOnly");
+    QTest::newRow("operating") << false;
+    QTest::newRow("read-only") << true;
+}
+
 void TestSimPanels::wholeStation()
 {
+    QFETCH(bool, readOnly);
     const QString source = QStringLiteral(BRENLOW_SOURCE_DIR);
     QVERIFY(sim->start({QStringLiteral("-c"), source + QStringLiteral("/examples/station.ini")},
                        source));
@@ -205,7 +214,10 @@ void TestSimPanels::wholeStation()
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     brenlow.setProcessEnvironment(env);
     brenlow.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    brenlow.start(QStringLiteral(BRENLOW_BIN), {QStringLiteral("-e"), QStringLiteral("-c"), path});
+    QStringList args = {QStringLiteral("-e"), QStringLiteral("-c"), path};
+    if (readOnly)
+        args.append(QStringLiteral("--read-only"));
+    brenlow.start(QStringLiteral(BRENLOW_BIN), args);
     QVERIFY(brenlow.waitForStarted(10000));
 
     // Every panel subscribes to its device and gets its first answers.
@@ -219,6 +231,20 @@ void TestSimPanels::wholeStation()
     QTRY_VERIFY_WITH_TIMEOUT(sim->count(QStringLiteral(" @IsControllable 1")) >= 4, 20000);
     QVERIFY(sim->log().contains(QLatin1String("login Brenlow")));
     QCOMPARE(brenlow.state(), QProcess::Running);
+
+    // The amplifiers' start-up settings and status echoes are commands; a
+    // read-only station asks and subscribes and nothing else.
+    QStringList commands;
+    for (const QString &line : sim->log().split(QLatin1Char('\n'))) {
+        const QStringList words = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        if (words.size() >= 4 && words.at(1) == QLatin1String("request") &&
+            !Tesra::isQuery(words.at(3)))
+            commands.append(line);
+    }
+    if (readOnly)
+        QCOMPARE(commands, QStringList());
+    else
+        QVERIFY(!commands.isEmpty());
 
     brenlow.kill();
     QVERIFY(brenlow.waitForFinished(10000));
