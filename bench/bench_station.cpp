@@ -1,0 +1,626 @@
+// How fast the real program takes a station's traffic, and what the station
+// costs it, for stations of 1, 16 and 64 ion chambers.
+//
+// For every station size the benchmark writes a station file (every address
+// 127.0.0.1, the port of a server it has just opened on a port the system
+// chose), starts the brenlow binary against it on the offscreen platform and
+// plays the message server: the handshake, answers to the panels' start-up
+// queries, then a flood of HV "_ChangedValue" events spread evenly over the
+// HV modules, closed by one amplifier "@GetStatus" reply that differs from
+// what the panel shows. Brenlow's answer to that reply ("SetZeroCheck")
+// marks the moment it has handled every line before it. The same bytes are
+// read in the same run by a bare canReadLine/readLine loop in a child
+// process of this program, so that the table's ratios do not depend on how
+// busy the machine is. Every measurement is repeated and the median shown.
+//
+// Usage: bench_station --brenlow PATH [--rounds N] [--lines N] [--sizes 1,16,64]
+// (bench_station --raw-reader PORT is the child's own mode.)
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+const QByteArray ClientName = "Brenlow";
+// The challenge number and the key words: 7 picks the word at index 7 % 3.
+const QByteArray Challenge = "7\n";
+const QByteArray KeyWords = "alpha beta gamma\n";
+const QByteArray KeyLine = "Brenlow beta";
+constexpr int ChambersPerRow = 8;
+constexpr int StartLinesPerChamber = 7 + 6; // HV panel, amplifier panel
+constexpr int WaitLimitMs = 120000;
+
+double seconds(qint64 ns)
+{
+    return double(ns) / 1e9;
+}
+
+double median(std::vector<double> values)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const size_t mid = values.size() / 2;
+    return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
+}
+
+// Runs the event loop until done() holds or the limit passes.
+bool waitUntil(const std::function<bool()> &done, int limitMs = WaitLimitMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    // Blocks until something happens; the timer only makes sure that the
+    // limit is looked at. (processEvents with a time does not block: it
+    // would spin and take a core from the program being measured.)
+    QTimer wake;
+    wake.start(50);
+    while (!done()) {
+        if (timer.elapsed() > limitMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return true;
+}
+
+// CPU seconds (user and system) a process has used so far, and its resident
+// set now and at its peak, from /proc.
+double cpuSeconds(qint64 pid)
+{
+    QFile file(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray text = file.readAll();
+    // Fields after the command name, which is in parentheses and may hold blanks.
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13)
+        return 0;
+    const double ticks = double(sysconf(_SC_CLK_TCK));
+    return (fields.at(11).toDouble() + fields.at(12).toDouble()) / ticks;
+}
+
+double memoryMiB(qint64 pid, const char *key)
+{
+    QFile file(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray prefix = QByteArray(key) + ':';
+    for (const QByteArray &line : file.readAll().split('\n')) {
+        if (line.startsWith(prefix))
+            return line.mid(prefix.size()).trimmed().split(' ').first().toDouble() / 1024.0;
+    }
+    return 0;
+}
+
+QByteArray hvNode(int k)
+{
+    return "hvps." + QByteArray::number(k);
+}
+
+QByteArray ampNode(int k)
+{
+    return "ca5350." + QByteArray::number(k);
+}
+
+// One line from module k's node to its panel.
+QByteArray hvLine(int k, const QByteArray &word, const QByteArray &params)
+{
+    return hvNode(k) + '>' + ClientName + ".hv" + QByteArray::number(k) + ' ' + word + ' ' +
+           params + '\n';
+}
+
+// A status reply to amplifier 0 that sets its zero check to on; everything
+// else in it matches what the first status set.
+QByteArray statusLine(bool zeroCheck)
+{
+    return ampNode(0) + '>' + ClientName + ".amp0 @GetStatus CA5350A0B0C" +
+           (zeroCheck ? "1" : "0") + "H0I0J0K0M0N1P0R0S0T5W0Y0Z0\n";
+}
+
+// What brenlow answers to statusLine(zeroCheck).
+QByteArray statusAnswer(bool zeroCheck)
+{
+    return ClientName + ".amp0>" + ampNode(0) + " SetZeroCheck " + (zeroCheck ? "1" : "0");
+}
+
+// count HV value events spread evenly over chambers modules, then the status
+// reply that marks their end.
+QByteArray flood(int chambers, int count, bool zeroCheck)
+{
+    QByteArray bytes;
+    bytes.reserve(count * 48);
+    for (int i = 0; i < count; ++i) {
+        const int k = i % chambers;
+        // A module ramping around 1000 V: the value changes, the status colour does not.
+        const QByteArray value = QByteArray::number(1000.0 + (i / chambers) % 50 * 0.1, 'f', 1);
+        bytes += hvLine(k, "_ChangedValue", value);
+    }
+    bytes += statusLine(zeroCheck);
+    return bytes;
+}
+
+// The station file of a station of n chambers, in dir.
+QString writeStation(const QDir &dir, int n, quint16 port)
+{
+    QFile key(dir.filePath(QStringLiteral("Brenlow.key")));
+    key.open(QIODevice::WriteOnly);
+    key.write(KeyWords);
+    QFile table(dir.filePath(QStringLiteral("csupr.txt")));
+    table.open(QIODevice::WriteOnly);
+    table.write("1e-6 2.5e-10 : 26/11/30 09:12:40\n1e-7 3.1e-11 : 26/11/30 09:13:05\n");
+
+    QByteArray hvNames, ampNames, icNames, sections;
+    for (int k = 0; k < n; ++k) {
+        const QByteArray num = QByteArray::number(k);
+        const QByteArray sep = k ? ", " : "";
+        hvNames += sep + "HV " + num;
+        ampNames += sep + "AMP " + num;
+        icNames += sep + "IC " + num;
+        sections += "[HV " + num + "]\nid=hv" + num + "\ndriver=hvps\nch=" + num +
+                    "\nPosition in Window=1, 0\nColor=235, 245, 255\n"
+                    "Default Voltage=500, 1000, 1500, 2000\nDefault Select=1000\n"
+                    "Voltage Tolerance=5\n\n";
+        sections += "[AMP " + num + "]\nid=amp" + num + "\ndriver=ca5350\nch=" + num +
+                    "\nPosition in Window=0, 1, 2, 1\nTC Table=TC\nRange Table=Ranges\n"
+                    "Current Surpression Table=csupr.txt\n\n";
+        sections += "[IC " + num + "]\nHV Unit id=hv" + num + "\nAMP Unit id=amp" + num +
+                    "\nPosition of Name=0, 0\nPosition in Window=" +
+                    QByteArray::number(k % ChambersPerRow) + ", " +
+                    QByteArray::number(k / ChambersPerRow) + "\n\n";
+    }
+    QFile ini(dir.filePath(QStringLiteral("station.ini")));
+    ini.open(QIODevice::WriteOnly);
+    ini.write("Tesra IP=127.0.0.1\nTesra Port=" + QByteArray::number(port) +
+              "\nName on Tesra=Brenlow\nKey File=Brenlow\nTCTables=TC\nRangeTables=Ranges\n"
+              "HV Module Names=" +
+              hvNames + "\nAMP Module Names=" + ampNames + "\nIC Module Names=" + icNames +
+              "\n\n[TC]\nTable=0.0001, 0.0003, 0.001, 0.003, 0.01, 0.03, 0.1, 0.3, 1, 2, 3, "
+              "10\n\n[Ranges]\nTable=1e-3, 1e-4, 1e-5, 1e-6, 1e-7, 1e-8, 1e-9, 1e-10, 1e-11\n\n" +
+              sections);
+    return ini.fileName();
+}
+
+// The server side of one connection on 127.0.0.1: with a handshake it plays
+// the message server's (challenge, key line, verdict); every later line is
+// handed to the listener with the time it was read.
+class LoopbackServer : public QObject
+{
+public:
+    explicit LoopbackServer(bool handshake) : withHandshake(handshake)
+    {
+        connect(&server, &QTcpServer::newConnection, this, [this] {
+            QTcpSocket *next = server.nextPendingConnection();
+            if (socket) {
+                // One client at a time: a second one is turned away.
+                next->abort();
+                next->deleteLater();
+                return;
+            }
+            socket = next;
+            socket->setParent(this);
+            authenticated = !withHandshake;
+            connect(socket, &QTcpSocket::readyRead, this, [this] { read(); });
+            if (withHandshake)
+                socket->write(Challenge);
+        });
+    }
+
+    bool listen() { return server.listen(QHostAddress::LocalHost, 0); }
+    quint16 port() const { return server.serverPort(); }
+    bool ready() const { return socket && authenticated; }
+    void send(const QByteArray &bytes) { socket->write(bytes); }
+
+    // Called for every line after the handshake, without its line feed.
+    std::function<void(const QByteArray &)> listener;
+    QByteArray keyLine;
+
+private:
+    void read()
+    {
+        while (socket->canReadLine()) {
+            QByteArray line = socket->readLine();
+            line.chop(1);
+            if (!authenticated) {
+                keyLine = line;
+                authenticated = true;
+                socket->write("Ok: welcome\n");
+            } else if (listener) {
+                listener(line);
+            }
+        }
+    }
+
+    QTcpServer server;
+    QTcpSocket *socket = nullptr;
+    bool withHandshake;
+    bool authenticated = false;
+};
+
+// The child's mode: a bare readLine loop over everything the server sends,
+// answering "done" when the closing status reply has been read.
+int runRawReader(quint16 port)
+{
+    QTcpSocket socket;
+    const QByteArray closing = ampNode(0) + '>';
+    qint64 lines = 0;
+    QObject::connect(&socket, &QTcpSocket::readyRead, [&] {
+        while (socket.canReadLine()) {
+            const QByteArray line = socket.readLine();
+            ++lines;
+            if (line.startsWith(closing)) {
+                socket.write("done " + QByteArray::number(lines) + '\n');
+                lines = 0;
+            }
+        }
+    });
+    QObject::connect(&socket, &QTcpSocket::disconnected, qApp, &QCoreApplication::quit);
+    socket.connectToHost(QHostAddress::LocalHost, port);
+    return QCoreApplication::exec();
+}
+
+struct Result
+{
+    int chambers = 0;
+    std::vector<double> startMs, rawRate, rate, ratio, cpu, rssMiB, peakMiB;
+    double steadyCpuShare = -1;
+    double lagP50 = 0, lagP95 = 0, lagMax = 0;
+    bool failed = false;
+    QString failure;
+};
+
+class Bench
+{
+public:
+    Bench(QString brenlowPath, QString self)
+        : brenlow(std::move(brenlowPath)), selfPath(std::move(self))
+    {
+    }
+
+    int rounds = 3;
+    int floodLines = 100000;
+    double steadySeconds = 10;
+    double lagSeconds = 5;
+
+    Result run(int chambers)
+    {
+        Result result;
+        result.chambers = chambers;
+        for (int start = 0; start < rounds && !result.failed; ++start)
+            oneStart(chambers, start == rounds - 1, result);
+        return result;
+    }
+
+private:
+    // Starts brenlow once; the last start of a size also runs the floods, the
+    // steady state and the lag probes.
+    void oneStart(int chambers, bool measureTraffic, Result &result)
+    {
+        QTemporaryDir dir;
+        LoopbackServer server(true);
+        if (!dir.isValid() || !server.listen())
+            return fail(result, QStringLiteral("no temporary directory or no loopback port"));
+        const QString ini = writeStation(QDir(dir.path()), chambers, server.port());
+
+        int received = 0;
+        qint64 lastStartNs = 0;
+        QElapsedTimer clock;
+        server.listener = [&](const QByteArray &) {
+            ++received;
+            lastStartNs = clock.nsecsElapsed();
+        };
+
+        QProcess process;
+        process.setWorkingDirectory(dir.path());
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        process.setProcessEnvironment(env);
+        process.setStandardOutputFile(QProcess::nullDevice());
+        // Brenlow's debug log is kept for a failure report.
+        process.setStandardErrorFile(dir.filePath(QStringLiteral("brenlow.log")));
+        clock.start();
+        process.start(brenlow, {QStringLiteral("-e"), QStringLiteral("-c"), ini});
+        if (!process.waitForStarted())
+            return fail(result, QStringLiteral("cannot start %1").arg(brenlow));
+        const int expected = chambers * StartLinesPerChamber;
+        if (!waitUntil([&] { return received >= expected; }))
+            return stop(process, result, QStringLiteral("start-up lines never arrived"));
+        if (server.keyLine != KeyLine)
+            return stop(process, result, QStringLiteral("unexpected key line"));
+        result.startMs.push_back(double(lastStartNs) / 1e6);
+        if (!measureTraffic)
+            return stop(process, result, QString());
+
+        // The answers a live station gives to the start-up queries, then the
+        // first status reply, which settles every amplifier widget.
+        QByteArray answers;
+        for (int k = 0; k < chambers; ++k) {
+            answers += hvLine(k, "@GetMaxV", "3000V") + hvLine(k, "@GetVLimit", "80") +
+                       hvLine(k, "@GetV", "1000.0") + hvLine(k, "@GetRamp", "50") +
+                       hvLine(k, "@GetStat1", "ON") + hvLine(k, "@IsControllable", "1");
+        }
+        bool zeroCheck = true;
+        qint64 answeredNs = -1;
+        server.listener = [&](const QByteArray &line) {
+            if (line == statusAnswer(zeroCheck))
+                answeredNs = clock.nsecsElapsed();
+        };
+        server.send(answers + statusLine(zeroCheck));
+        if (!waitUntil([&] { return answeredNs >= 0; }))
+            return stop(process, result, QStringLiteral("no answer to the first status"));
+        const qint64 pid = process.processId();
+        result.rssMiB.push_back(memoryMiB(pid, "VmRSS"));
+
+        LoopbackServer rawServer(false);
+        QProcess raw;
+        if (!rawServer.listen())
+            return stop(process, result, QStringLiteral("no loopback port for the raw reader"));
+        raw.start(selfPath, {QStringLiteral("--raw-reader"), QString::number(rawServer.port())});
+        if (!waitUntil([&] { return rawServer.ready(); }))
+            return stop(process, result, QStringLiteral("raw reader did not connect"));
+        qint64 rawDoneNs = -1;
+        rawServer.listener = [&](const QByteArray &line) {
+            if (line.startsWith("done"))
+                rawDoneNs = clock.nsecsElapsed();
+        };
+
+        for (int r = 0; r < rounds; ++r) {
+            zeroCheck = !zeroCheck;
+            const QByteArray bytes = flood(chambers, floodLines, zeroCheck);
+            const double lines = floodLines + 1;
+
+            rawDoneNs = -1;
+            const qint64 rawStart = clock.nsecsElapsed();
+            rawServer.send(bytes);
+            if (!waitUntil([&] { return rawDoneNs >= 0; }))
+                return stop(process, result, QStringLiteral("raw reader did not finish"));
+            const double rawRate = lines / seconds(rawDoneNs - rawStart);
+
+            answeredNs = -1;
+            const double cpuBefore = cpuSeconds(pid);
+            const qint64 start = clock.nsecsElapsed();
+            server.send(bytes);
+            if (!waitUntil([&] { return answeredNs >= 0; }))
+                return stop(process, result, QStringLiteral("flood never answered"));
+            const double rate = lines / seconds(answeredNs - start);
+            result.cpu.push_back(cpuSeconds(pid) - cpuBefore);
+            result.rawRate.push_back(rawRate);
+            result.rate.push_back(rate);
+            result.ratio.push_back(rate / rawRate);
+        }
+        raw.kill();
+        raw.waitForFinished();
+
+        // Steady state: every HV module sends 10 events a second.
+        {
+            int sent = 0;
+            const qint64 begin = clock.nsecsElapsed();
+            const double cpuBefore = cpuSeconds(pid);
+            const double total = steadySeconds * 10 * chambers;
+            paced(total, steadySeconds, [&] {
+                server.send(
+                    hvLine(sent % chambers, "_ChangedValue",
+                           QByteArray::number(1000.0 + (sent / chambers) % 50 * 0.1, 'f', 1)));
+                ++sent;
+            });
+            result.steadyCpuShare =
+                (cpuSeconds(pid) - cpuBefore) / seconds(clock.nsecsElapsed() - begin);
+        }
+
+        // Lag: 10,000 events a second, with a status probe every 100 ms whose
+        // answer time is what an operator's click would wait at most.
+        {
+            std::vector<double> lags;
+            int sent = 0;
+            qint64 probeAt = -1;
+            server.listener = [&](const QByteArray &line) {
+                if (probeAt >= 0 && line == statusAnswer(zeroCheck)) {
+                    lags.push_back(double(clock.nsecsElapsed() - probeAt) / 1e6);
+                    probeAt = -1;
+                }
+            };
+            const double total = lagSeconds * 10000;
+            const int perProbe = 1000;
+            paced(total, lagSeconds, [&] {
+                if (sent % perProbe == 0 && probeAt < 0) {
+                    zeroCheck = !zeroCheck;
+                    probeAt = clock.nsecsElapsed();
+                    server.send(statusLine(zeroCheck));
+                }
+                server.send(
+                    hvLine(sent % chambers, "_ChangedValue",
+                           QByteArray::number(1000.0 + (sent / chambers) % 50 * 0.1, 'f', 1)));
+                ++sent;
+            });
+            waitUntil([&] { return probeAt < 0; }, 5000);
+            std::sort(lags.begin(), lags.end());
+            if (!lags.empty()) {
+                result.lagP50 = lags[lags.size() / 2];
+                result.lagP95 = lags[std::min(lags.size() - 1, lags.size() * 95 / 100)];
+                result.lagMax = lags.back();
+            }
+        }
+        result.peakMiB.push_back(memoryMiB(pid, "VmHWM"));
+        stop(process, result, QString());
+    }
+
+    // Calls step total times, spread evenly over the given seconds, sending
+    // in 5 ms slices.
+    static void paced(double total, double secondsLong, const std::function<void()> &step)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        double done = 0;
+        QTimer tick;
+        tick.setTimerType(Qt::PreciseTimer);
+        tick.setInterval(5);
+        QObject::connect(&tick, &QTimer::timeout, [&] {
+            const double due =
+                std::min(total, total * double(timer.nsecsElapsed()) / (secondsLong * 1e9));
+            while (done < due) {
+                step();
+                done += 1;
+            }
+        });
+        tick.start();
+        waitUntil([&] { return done >= total; }, int(secondsLong * 1000) + WaitLimitMs);
+    }
+
+    void stop(QProcess &process, Result &result, const QString &failure)
+    {
+        if (!failure.isEmpty()) {
+            fail(result, failure);
+            QFile log(
+                QFileInfo(process.workingDirectory(), QStringLiteral("brenlow.log")).filePath());
+            if (log.open(QIODevice::ReadOnly))
+                std::fprintf(stderr, "%s: the end of brenlow's log:\n%s\n", qPrintable(failure),
+                             log.readAll().right(2000).constData());
+        }
+        process.terminate();
+        if (!process.waitForFinished(10000)) {
+            process.kill();
+            process.waitForFinished();
+        }
+    }
+
+    static void fail(Result &result, const QString &failure)
+    {
+        result.failed = true;
+        result.failure = failure;
+    }
+
+    QString brenlow;
+    QString selfPath;
+};
+
+void printTable(const std::vector<Result> &results, const Bench &bench)
+{
+    QTextStream out(stdout);
+    out << "| chambers (panels) | routed lines/s | raw readLine lines/s | ratio to raw | "
+           "CPU s per 100k lines | start-up ms | RSS MiB (peak) | steady CPU % of a core | "
+           "lag ms p50 / p95 / max |\n";
+    out << "|---|---|---|---|---|---|---|---|---|\n";
+    for (const Result &r : results) {
+        if (r.failed) {
+            out << "| " << r.chambers << " | failed: " << r.failure << " |\n";
+            continue;
+        }
+        const double per100k = median(r.cpu) * 100000.0 / (bench.floodLines + 1);
+        out << QStringLiteral(
+                   "| %1 (%2) | %3 k | %4 k | %5 % | %6 | %7 | %8 (%9) | %10 | %11 / %12 / %13 |\n")
+                   .arg(r.chambers)
+                   .arg(2 * r.chambers)
+                   .arg(median(r.rate) / 1000, 0, 'f', 0)
+                   .arg(median(r.rawRate) / 1000, 0, 'f', 0)
+                   .arg(median(r.ratio) * 100, 0, 'f', 1)
+                   .arg(per100k, 0, 'f', 2)
+                   .arg(median(r.startMs), 0, 'f', 0)
+                   .arg(median(r.rssMiB), 0, 'f', 1)
+                   .arg(median(r.peakMiB), 0, 'f', 1)
+                   .arg(r.steadyCpuShare * 100, 0, 'f', 2)
+                   .arg(r.lagP50, 0, 'f', 1)
+                   .arg(r.lagP95, 0, 'f', 1)
+                   .arg(r.lagMax, 0, 'f', 1);
+    }
+    out.flush();
+}
+
+// The goals, each a ratio within this run, against the smallest and the
+// largest station measured.
+bool printGoals(const std::vector<Result> &results)
+{
+    QTextStream out(stdout);
+    if (results.size() < 2 || results.front().failed || results.back().failed)
+        return false;
+    const Result &small = results.front();
+    const Result &large = results.back();
+    bool all = true;
+    auto goal = [&](const QString &text, double value, double limit, bool atLeast) {
+        const bool met = atLeast ? value >= limit : value <= limit;
+        all = all && met;
+        out << (met ? "met    " : "MISSED ") << text
+            << QStringLiteral(": %1 (goal %2 %3)\n")
+                   .arg(value, 0, 'f', 3)
+                   .arg(atLeast ? QStringLiteral(">=") : QStringLiteral("<="))
+                   .arg(limit);
+    };
+    const QString big = QString::number(large.chambers);
+    const QString one = QString::number(small.chambers);
+    goal(QStringLiteral("lines/s at %1 / raw readLine lines/s").arg(big), median(large.ratio), 0.10,
+         true);
+    goal(QStringLiteral("lines/s at %1 / lines/s at %2").arg(big, one),
+         median(large.rate) / median(small.rate), 0.70, true);
+    goal(QStringLiteral("start-up at %1 / start-up at %2").arg(big, one),
+         median(large.startMs) / median(small.startMs), 1.5, false);
+    goal(QStringLiteral("RSS at %1 / RSS at %2").arg(big, one),
+         median(large.rssMiB) / median(small.rssMiB), 2.0, false);
+    goal(QStringLiteral("steady CPU at %1 chambers, 10 events/s each, share of a core").arg(big),
+         large.steadyCpuShare, 0.02, false);
+    goal(QStringLiteral("largest probe answer time at 10,000 events/s, ms (%1 chambers)").arg(big),
+         large.lagMax, 16, false);
+    out.flush();
+    return all;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Brenlow's receive path and start-up, by station size."));
+    parser.addHelpOption();
+    const QCommandLineOption brenlowOption(
+        QStringLiteral("brenlow"), QStringLiteral("The brenlow binary."), QStringLiteral("path"));
+    const QCommandLineOption roundsOption(QStringLiteral("rounds"),
+                                          QStringLiteral("Starts and floods per size (default 3)."),
+                                          QStringLiteral("n"), QStringLiteral("3"));
+    const QCommandLineOption linesOption(QStringLiteral("lines"),
+                                         QStringLiteral("Lines per flood (default 100000)."),
+                                         QStringLiteral("n"), QStringLiteral("100000"));
+    const QCommandLineOption sizesOption(
+        QStringLiteral("sizes"), QStringLiteral("Station sizes in chambers (default 1,16,64)."),
+        QStringLiteral("list"), QStringLiteral("1,16,64"));
+    const QCommandLineOption rawOption(QStringLiteral("raw-reader"),
+                                       QStringLiteral("Internal: the bare readLine loop."),
+                                       QStringLiteral("port"));
+    parser.addOptions({brenlowOption, roundsOption, linesOption, sizesOption, rawOption});
+    parser.process(app);
+
+    if (parser.isSet(rawOption))
+        return runRawReader(quint16(parser.value(rawOption).toUInt()));
+    if (!parser.isSet(brenlowOption)) {
+        std::fprintf(stderr, "bench_station: --brenlow PATH is required\n");
+        return 2;
+    }
+
+    // Brenlow runs in its station's directory, so its path must not be relative.
+    Bench bench(QFileInfo(parser.value(brenlowOption)).absoluteFilePath(),
+                QCoreApplication::applicationFilePath());
+    bench.rounds = std::max(1, parser.value(roundsOption).toInt());
+    bench.floodLines = std::max(1000, parser.value(linesOption).toInt());
+    std::vector<Result> results;
+    for (const QString &size : parser.value(sizesOption).split(QLatin1Char(','))) {
+        const int chambers = size.trimmed().toInt();
+        if (chambers < 1)
+            continue;
+        std::fprintf(stderr, "measuring %d chambers...\n", chambers);
+        results.push_back(bench.run(chambers));
+    }
+    printTable(results, bench);
+    return printGoals(results) ? 0 : 1;
+}
