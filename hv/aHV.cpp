@@ -202,7 +202,13 @@ void aHV::applySetV()
 
 void aHV::setStatColor(const QString &status)
 {
-    ui.Start->setStyleSheet(HVRules::statusStyle(status, ui.NowV->text(), voltageTolerance));
+    // Setting a style sheet re-polishes the button even when the text is the
+    // same, and every value event comes here: only a change of colour is
+    // applied. The button's own style sheet is what is compared, so nothing
+    // else has to be kept in step with it.
+    const QString &style = HVRules::statusStyle(status, ui.NowV->text(), voltageTolerance);
+    if (ui.Start->styleSheet() != style)
+        ui.Start->setStyleSheet(style);
 }
 
 void aHV::showMaxV()
