@@ -25,16 +25,57 @@ const QRegularExpression &whiteSpaceRun()
     return re;
 }
 
+// Only the six ASCII white-space characters of the protocol count; other
+// Unicode spaces are part of the text.
+bool isBlank(QChar c)
+{
+    const ushort u = c.unicode();
+    return u == ' ' || u == '\t' || u == '\n' || u == '\r' || u == '\v' || u == '\f';
+}
+
+// True when text is already in normal form: no blank at either end, and
+// inside only single spaces. Nearly every line a server sends is, and then
+// normalising it need not build a copy.
+bool isNormal(const QString &text)
+{
+    if (text.isEmpty())
+        return true;
+    if (isBlank(text.front()) || isBlank(text.back()))
+        return false;
+    bool afterSpace = false;
+    for (const QChar c : text) {
+        if (c.unicode() == ' ') {
+            if (afterSpace)
+                return false;
+            afterSpace = true;
+        } else {
+            if (isBlank(c))
+                return false;
+            afterSpace = false;
+        }
+    }
+    return true;
+}
+
+// The parameters of a normalised line as words. In plain ASCII the only
+// white space left is the single space between words, so a split at spaces
+// gives what the white-space pattern gives, without running it; any other
+// text keeps the pattern, which also knows the Unicode spaces.
+QStringList splitParams(const QString &params)
+{
+    for (const QChar c : params) {
+        if (c.unicode() >= 0x80)
+            return params.split(whiteSpaceRun());
+    }
+    return params.split(QLatin1Char(' '));
+}
+
 } // namespace
 
 QString SMsg::normalise(const QString &text)
 {
-    // Only the six ASCII white-space characters of the protocol count; other
-    // Unicode spaces are part of the text.
-    const auto isBlank = [](QChar c) {
-        const ushort u = c.unicode();
-        return u == ' ' || u == '\t' || u == '\n' || u == '\r' || u == '\v' || u == '\f';
-    };
+    if (isNormal(text))
+        return text;
     QString out;
     out.reserve(text.size());
     bool pendingBlank = false;
@@ -92,7 +133,7 @@ int SMsg::Parse(const QString &text)
     LookUpId();
     params = line.mid(nextBlank + 1);
     if (!params.isEmpty())
-        paramList = params.split(whiteSpaceRun());
+        paramList = splitParams(params);
     return kind;
 }
 
