@@ -147,16 +147,8 @@ void aCA::setClient(Tesra *c)
         return;
     client = c;
     connect(client, &Tesra::ConnectionIsReady, this, &aCA::tesraIsReady, Qt::UniqueConnection);
-    connect(client, &Tesra::AnsGetStatus, this, &aCA::AnsGetStatus, Qt::UniqueConnection);
-    connect(client, &Tesra::AnsGetRange, this, &aCA::AnsGetRange, Qt::UniqueConnection);
-    connect(client, &Tesra::AnsGetCurrentSurpressionValue, this,
-            &aCA::AnsGetCurrentSurpressionValue, Qt::UniqueConnection);
-    connect(client, &Tesra::AnsGetVoltageBiasRange, this, &aCA::AnsGetVoltageBiasRange,
-            Qt::UniqueConnection);
-    connect(client, &Tesra::EvRangeChanged, this, &aCA::EvRangeChanged, Qt::UniqueConnection);
-    connect(client, &Tesra::AnsGetErrorStatus, this, &aCA::AnsGetErrorStatus, Qt::UniqueConnection);
-    connect(client, &Tesra::AnsGetSRQ, this, &aCA::AnsGetSRQ, Qt::UniqueConnection);
-    connect(client, &Tesra::EvSRQChanged, this, &aCA::EvSRQChanged, Qt::UniqueConnection);
+    // The replies and events reach the panel through the client's delivery,
+    // which tesraIsReady sets up with the panel's addresses.
 }
 
 void aCA::setModuleName(const QString &name)
@@ -210,8 +202,10 @@ void aCA::tesraIsReady(Tesra *s)
 {
     Q_UNUSED(s)
     ready = true;
-    if (client)
+    if (client) {
+        takeMessages();
         client->SendMsg(id, QStringLiteral("System"), QStringLiteral("flgon"), devCh());
+    }
     send(QStringLiteral("GetStatus"));
     send(QStringLiteral("GetRange"));
     send(QStringLiteral("GetCurrentSurpressionValue"));
@@ -221,12 +215,31 @@ void aCA::tesraIsReady(Tesra *s)
         pollTimer->start();
 }
 
+void aCA::takeMessages()
+{
+    // Replies come back to the panel's own sub-name; the amplifier's events
+    // are known by their sender, the device node.
+    client->StopDelivery(this);
+    const auto to = Tesra::Addressed::ToSub;
+    const auto from = Tesra::Addressed::From;
+    const QString node = devCh();
+    client->Deliver(this, &Tesra::AnsGetStatus, to, id, &aCA::AnsGetStatus);
+    client->Deliver(this, &Tesra::AnsGetRange, to, id, &aCA::AnsGetRange);
+    client->Deliver(this, &Tesra::AnsGetCurrentSurpressionValue, to, id,
+                    &aCA::AnsGetCurrentSurpressionValue);
+    client->Deliver(this, &Tesra::AnsGetVoltageBiasRange, to, id, &aCA::AnsGetVoltageBiasRange);
+    client->Deliver(this, &Tesra::EvRangeChanged, from, node, &aCA::EvRangeChanged);
+    client->Deliver(this, &Tesra::AnsGetErrorStatus, to, id, &aCA::AnsGetErrorStatus);
+    client->Deliver(this, &Tesra::AnsGetSRQ, to, id, &aCA::AnsGetSRQ);
+    client->Deliver(this, &Tesra::EvSRQChanged, from, node, &aCA::EvSRQChanged);
+}
+
 QString aCA::devCh()
 {
     return SMsg::joinName(driver, ch);
 }
 
-bool aCA::checkMine(SMsg msg)
+bool aCA::checkMine(const SMsg &msg)
 {
     return msg.toSub == id;
 }
@@ -399,7 +412,7 @@ void aCA::askShowStat()
 
 // ---- replies and events -----------------------------------------------
 
-void aCA::AnsGetStatus(SMsg msg)
+void aCA::AnsGetStatus(const SMsg &msg)
 {
     if (!checkMine(msg))
         return;
@@ -473,7 +486,7 @@ QString aCA::decodeStatus(const QString &text)
     return body;
 }
 
-void aCA::AnsGetRange(SMsg msg)
+void aCA::AnsGetRange(const SMsg &msg)
 {
     if (!checkMine(msg))
         return;
@@ -488,21 +501,21 @@ void aCA::AnsGetRange(SMsg msg)
         << QStringLiteral("can't find the range %1 in RangeSCB").arg(range, 0, 'g', 6);
 }
 
-void aCA::AnsGetCurrentSurpressionValue(SMsg msg)
+void aCA::AnsGetCurrentSurpressionValue(const SMsg &msg)
 {
     if (!checkMine(msg))
         return;
     ui.NowCSprDisp->setText(msg.params);
 }
 
-void aCA::AnsGetVoltageBiasRange(SMsg msg)
+void aCA::AnsGetVoltageBiasRange(const SMsg &msg)
 {
     if (!checkMine(msg))
         return;
     ui.NowVBias->setText(msg.params);
 }
 
-void aCA::EvRangeChanged(SMsg msg)
+void aCA::EvRangeChanged(const SMsg &msg)
 {
     if (msg.from != devCh())
         return;
@@ -527,21 +540,21 @@ void aCA::EvRangeChanged(SMsg msg)
         ui.RangeSCB->setCurrentIndex(chosen);
 }
 
-void aCA::AnsGetSRQ(SMsg msg)
+void aCA::AnsGetSRQ(const SMsg &msg)
 {
     if (!checkMine(msg))
         return;
     ReceiveSRQ(msg);
 }
 
-void aCA::EvSRQChanged(SMsg msg)
+void aCA::EvSRQChanged(const SMsg &msg)
 {
     if (msg.from != devCh())
         return;
     ReceiveSRQ(msg);
 }
 
-void aCA::ReceiveSRQ(SMsg msg)
+void aCA::ReceiveSRQ(const SMsg &msg)
 {
     if (Values::toInteger(msg.params) == 1) {
         setStyleSheet(alertStyle);
@@ -552,7 +565,7 @@ void aCA::ReceiveSRQ(SMsg msg)
     }
 }
 
-void aCA::AnsGetErrorStatus(SMsg msg)
+void aCA::AnsGetErrorStatus(const SMsg &msg)
 {
     if (!checkMine(msg))
         return;

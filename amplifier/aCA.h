@@ -21,7 +21,8 @@ class Tesra;
 // the shared Tesra client to the amplifier's device node (driver, or
 // driver.ch), each followed by the query that brings the answer back. Replies
 // addressed to the panel's own sub-name (id) and events from its device node
-// come back through the client's signals and are decoded into the widgets.
+// come back through the client's delivery (Tesra::Deliver) and are decoded
+// into the widgets.
 // The widgets keep their signals while a reply is decoded, so a widget that
 // the device's state changes re-sends its command, and the next reply, which
 // then agrees with the widgets, ends the exchange. A per-amplifier
@@ -71,7 +72,7 @@ signals:
 private slots:
     void tesraIsReady(Tesra *s);
     QString devCh();
-    bool checkMine(SMsg msg);
+    bool checkMine(const SMsg &msg);
     void doPolling();
     void selectedZeroCheck(bool f);
     void reset();
@@ -90,15 +91,15 @@ private slots:
     void selectedBackLightMode(bool f);
     void askShowStat();
     void askGetError();
-    void AnsGetStatus(SMsg msg);
-    void AnsGetRange(SMsg msg);
-    void AnsGetCurrentSurpressionValue(SMsg msg);
-    void AnsGetVoltageBiasRange(SMsg msg);
-    void AnsGetSRQ(SMsg msg);
-    void AnsGetErrorStatus(SMsg msg);
-    void EvSRQChanged(SMsg msg);
-    void EvRangeChanged(SMsg msg);
-    void ReceiveSRQ(SMsg msg);
+    void AnsGetStatus(const SMsg &msg);
+    void AnsGetRange(const SMsg &msg);
+    void AnsGetCurrentSurpressionValue(const SMsg &msg);
+    void AnsGetVoltageBiasRange(const SMsg &msg);
+    void AnsGetSRQ(const SMsg &msg);
+    void AnsGetErrorStatus(const SMsg &msg);
+    void EvSRQChanged(const SMsg &msg);
+    void EvRangeChanged(const SMsg &msg);
+    void ReceiveSRQ(const SMsg &msg);
     void sendMyName();
     void showDetails(bool f);
     void resizeEvent(QResizeEvent *e) override;
@@ -112,6 +113,8 @@ private:
                     QAbstractButton *second, const QString &command);
     void connectPair(QAbstractButton *first, QAbstractButton *second, const QString &command);
 
+    // Has the client deliver the panel's replies and events to its slots.
+    void takeMessages();
     void send(const QString &command);
     // A command followed by the status query that brings the widgets back in
     // line with the device.

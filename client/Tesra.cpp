@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QPointer>
 #include <QTcpSocket>
+#include <algorithm>
 #include <cstdlib>
 
 namespace {
@@ -35,7 +36,7 @@ QString decodeLine(const QByteArray &bytes)
     return QString::fromUtf8(nul < 0 ? bytes : bytes.left(nul));
 }
 
-using MsgSignal = void (Tesra::*)(SMsg);
+using MsgSignal = Tesra::MsgSignal;
 
 MsgSignal signalFor(int id)
 {
@@ -72,6 +73,16 @@ MsgSignal signalFor(int id)
     if (id < 0 || id >= int(sizeof(table) / sizeof(table[0])))
         return nullptr;
     return table[id];
+}
+
+// The dispatch id whose signal is signal, or -1.
+int idOfSignal(MsgSignal signal)
+{
+    for (int id = 0; signalFor(id) || id == MessageNames::EndId; ++id) {
+        if (signalFor(id) == signal)
+            return id;
+    }
+    return -1;
 }
 
 } // namespace
@@ -269,8 +280,10 @@ QString Tesra::PickKey(qint32 number) const
 bool Tesra::takeLine(QByteArray &out)
 {
     while (socket->canReadLine()) {
-        const QByteArray piece = socket->readLine(LineLimit);
-        const bool complete = piece.endsWith('\n');
+        // Read into the client's own buffer: a line read into a new array
+        // would reserve the whole limit for every line.
+        const int length = int(qMax<qint64>(0, socket->readLine(lineBuffer.data(), LineLimit)));
+        const bool complete = length > 0 && lineBuffer[size_t(length - 1)] == '\n';
         if (discardingLongLine) {
             if (complete)
                 discardingLongLine = false;
@@ -282,7 +295,8 @@ bool Tesra::takeLine(QByteArray &out)
                 << "Tesra: dropped a line longer than" << LineLimit << "bytes";
             continue;
         }
-        out = piece;
+        // Valid until the next line is taken, which is all its users need.
+        out = QByteArray::fromRawData(lineBuffer.data(), length);
         return true;
     }
     // No line feed in what has arrived. Once that is more than a line may
@@ -362,8 +376,76 @@ void Tesra::route(const QByteArray &received)
                         (kind == SMsg::Event && MessageNames::isEventId(id));
     if (!routed)
         return;
+    // The panels the line is addressed to first, as when they were the
+    // first to connect to the signal.
+    deliver(byToSub, working.toSub);
+    deliver(byFrom, working.from);
     if (const MsgSignal sig = signalFor(id))
         (this->*sig)(working);
+}
+
+void Tesra::deliver(const Deliveries &table, const QString &address)
+{
+    const int id = working.msgId;
+    const quint64 seen = deliveryGeneration;
+    auto found = table.constFind(address);
+    for (size_t i = 0; found != table.constEnd() && i < found->size(); ++i) {
+        if ((*found)[i].msgId != id)
+            continue;
+        (*found)[i].call(working);
+        // A receiver that changed the deliveries (or went away) while it
+        // ran: look the address up again and go on after the same place.
+        if (seen != deliveryGeneration)
+            found = table.constFind(address);
+    }
+}
+
+void Tesra::addDelivery(QObject *receiver, MsgSignal signal, Addressed by, const QString &address,
+                        std::function<void(const SMsg &)> call)
+{
+    const int id = idOfSignal(signal);
+    if (!receiver || id < 0)
+        return;
+    if (deliveryCount(receiver) == 0)
+        connect(receiver, &QObject::destroyed, this, [this, receiver] { StopDelivery(receiver); });
+    Deliveries &table = by == Addressed::ToSub ? byToSub : byFrom;
+    table[address].push_back(Delivery{id, receiver, std::move(call)});
+    ++deliveryGeneration;
+}
+
+void Tesra::StopDelivery(QObject *receiver)
+{
+    bool removed = false;
+    for (Deliveries *table : {&byToSub, &byFrom}) {
+        for (auto it = table->begin(); it != table->end();) {
+            std::vector<Delivery> &list = *it;
+            const auto end =
+                std::remove_if(list.begin(), list.end(),
+                               [receiver](const Delivery &d) { return d.receiver == receiver; });
+            removed = removed || end != list.end();
+            list.erase(end, list.end());
+            if (list.empty())
+                it = table->erase(it);
+            else
+                ++it;
+        }
+    }
+    if (removed) {
+        ++deliveryGeneration;
+        disconnect(receiver, &QObject::destroyed, this, nullptr);
+    }
+}
+
+int Tesra::deliveryCount(const QObject *receiver) const
+{
+    int count = 0;
+    for (const Deliveries *table : {&byToSub, &byFrom}) {
+        for (const std::vector<Delivery> &list : *table)
+            count += int(std::count_if(list.begin(), list.end(), [receiver](const Delivery &d) {
+                return d.receiver == receiver;
+            }));
+    }
+    return count;
 }
 
 bool Tesra::writeLine(const QString &text)

@@ -4,9 +4,13 @@
 
 #include <QAbstractSocket>
 #include <QDateTime>
+#include <QHash>
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <array>
+#include <functional>
+#include <vector>
 
 class CommandLog;
 class QTcpSocket;
@@ -18,9 +22,12 @@ class QTcpSocket;
 // first with a challenge number; the client answers with its name and the key
 // word that the number selects from the key file, and counts as authenticated
 // on the server's next line. From then on every complete line is parsed into
-// an SMsg and, when its word is a known reply or event, emitted as the typed
-// signal of that word. Panels send through SendMsg and pick their own
-// messages out of the signals.
+// an SMsg and, when its word is a known reply or event, handed to the panels
+// it is addressed to and then emitted as the typed signal of that word.
+// Panels send through SendMsg. They take their own messages through Deliver:
+// the client looks a line's receiver sub-name (or its sender) up among the
+// panels' addresses, so a line costs the same however many panels there are.
+// Whoever else wants every message of a kind connects to its signal.
 //
 // The socket is the client's child and is only ever released with its
 // connections cut and deleteLater, so a listener may restart the link from
@@ -74,6 +81,29 @@ public:
     static bool isQuery(const QString &word);
     // A subscription: "flgon" or "flgoff" sent to System.
     static bool isSubscription(const QString &head, const QString &word);
+
+    // The signals that carry a routed message.
+    using MsgSignal = void (Tesra::*)(SMsg);
+    // How a panel's messages name it: by their receiver's sub-name, or by
+    // their sender (a device node).
+    enum class Addressed { ToSub, From };
+
+    // From now on every routed message of the kind of signal whose receiver
+    // sub-name (or sender) is address goes to receiver's slot, before the
+    // signal is emitted; receivers of one line are called in the order in
+    // which they were added. A panel states its addresses again on every
+    // ready connection, as it subscribes at the server, after StopDelivery.
+    template <typename Receiver>
+    void Deliver(Receiver *receiver, MsgSignal signal, Addressed by, const QString &address,
+                 void (Receiver::*slot)(const SMsg &))
+    {
+        addDelivery(receiver, signal, by, address,
+                    [receiver, slot](const SMsg &msg) { (receiver->*slot)(msg); });
+    }
+    // Ends every delivery to receiver; a destroyed receiver's end by themselves.
+    void StopDelivery(QObject *receiver);
+    // How many deliveries go to receiver (for tests and diagnostics).
+    int deliveryCount(const QObject *receiver) const;
 
     QString name() const { return clientName; }
     QString serverAddress() const { return svAddress; }
@@ -149,9 +179,21 @@ private:
     // Takes the next complete line of at most LineLimit bytes. Pieces of
     // longer lines are read and thrown away, so that buffered input stays
     // bounded; such a line is never returned.
+    // The line is only valid until the next call.
     bool takeLine(QByteArray &out);
     void answerChallenge(const QByteArray &challenge);
     void route(const QByteArray &bytes);
+
+    struct Delivery
+    {
+        int msgId;
+        QObject *receiver;
+        std::function<void(const SMsg &)> call;
+    };
+    using Deliveries = QHash<QString, std::vector<Delivery>>;
+    void addDelivery(QObject *receiver, MsgSignal signal, Addressed by, const QString &address,
+                     std::function<void(const SMsg &)> call);
+    void deliver(const Deliveries &table, const QString &address);
 
     QString clientName;
     QString svAddress;
@@ -164,6 +206,7 @@ private:
     bool discardingLongLine = false;
     bool readOnly = false;
     CommandLog *commandLog = nullptr;
+    std::array<char, LineLimit> lineBuffer{};
     SMsg working;
     // Counts sockets; a slot that emitted a signal compares it to learn
     // whether a listener replaced the socket meanwhile.
@@ -173,4 +216,10 @@ private:
     LinkState link = LinkState::Idle;
     QDateTime linkSince;
     QDateTime downSince;
+    // The panels' addresses: receiver sub-name or sender, to the deliveries
+    // made to it. Changed only by Deliver and StopDelivery; generation counts
+    // the changes, so that a delivery that changes them is noticed.
+    Deliveries byToSub;
+    Deliveries byFrom;
+    quint64 deliveryGeneration = 0;
 };

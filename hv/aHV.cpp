@@ -29,17 +29,8 @@ void aHV::setClient(Tesra *tesra)
         return;
     client = tesra;
     connect(client, &Tesra::ConnectionIsReady, this, &aHV::tesraIsReady, Qt::UniqueConnection);
-    connect(client, &Tesra::AnsGetMaxV, this, &aHV::AnsGetMaxV);
-    connect(client, &Tesra::AnsGetVLimit, this, &aHV::AnsGetVLimit);
-    connect(client, &Tesra::AnsGetV, this, &aHV::AnsGetV);
-    connect(client, &Tesra::AnsGetRamp, this, &aHV::AnsGetRamp);
-    connect(client, &Tesra::AnsGetStat1, this, &aHV::AnsGetStat1);
-    connect(client, &Tesra::AnsIsControllable, this, &aHV::AnsIsControllable);
-    connect(client, &Tesra::EvChangedOnOff, this, &aHV::ChangedOnOff);
-    connect(client, &Tesra::EvChangedStat, this, &aHV::ChangedStat);
-    connect(client, &Tesra::EvChangedValue, this, &aHV::ChangedValue);
-    // Ramp-rate changes made elsewhere show up here just like a GetRamp reply.
-    connect(client, &Tesra::EvChangedRampRate, this, &aHV::ChangedRampRate);
+    // The replies and events reach the panel through the client's delivery,
+    // which tesraIsReady sets up with the panel's address.
 }
 
 void aHV::setVoltageList(const QStringList &voltages)
@@ -71,6 +62,7 @@ void aHV::tesraIsReady(Tesra *)
     if (!client)
         return;
     const QString node = devCh();
+    takeMessages();
     client->SendMsg(id, QStringLiteral("System"), QStringLiteral("flgon"), node);
     sendToModule(QStringLiteral("GetMaxV"));
     sendToModule(QStringLiteral("GetVLimit"));
@@ -80,12 +72,31 @@ void aHV::tesraIsReady(Tesra *)
     sendToModule(QStringLiteral("IsControllable"));
 }
 
+void aHV::takeMessages()
+{
+    // The module's replies and its events alike are addressed to the panel's
+    // own sub-name, so that is where the client delivers them. Ramp-rate
+    // changes made elsewhere show up here just like a GetRamp reply.
+    client->StopDelivery(this);
+    const auto to = Tesra::Addressed::ToSub;
+    client->Deliver(this, &Tesra::AnsGetMaxV, to, id, &aHV::AnsGetMaxV);
+    client->Deliver(this, &Tesra::AnsGetVLimit, to, id, &aHV::AnsGetVLimit);
+    client->Deliver(this, &Tesra::AnsGetV, to, id, &aHV::AnsGetV);
+    client->Deliver(this, &Tesra::AnsGetRamp, to, id, &aHV::AnsGetRamp);
+    client->Deliver(this, &Tesra::AnsGetStat1, to, id, &aHV::AnsGetStat1);
+    client->Deliver(this, &Tesra::AnsIsControllable, to, id, &aHV::AnsIsControllable);
+    client->Deliver(this, &Tesra::EvChangedOnOff, to, id, &aHV::ChangedOnOff);
+    client->Deliver(this, &Tesra::EvChangedStat, to, id, &aHV::ChangedStat);
+    client->Deliver(this, &Tesra::EvChangedValue, to, id, &aHV::ChangedValue);
+    client->Deliver(this, &Tesra::EvChangedRampRate, to, id, &aHV::ChangedRampRate);
+}
+
 QString aHV::devCh()
 {
     return SMsg::joinName(driver, ch);
 }
 
-bool aHV::checkMine(SMsg msg)
+bool aHV::checkMine(const SMsg &msg)
 {
     return msg.toSub == id;
 }
@@ -119,7 +130,7 @@ void aHV::hvOnOff()
     applySetV();
 }
 
-void aHV::AnsGetMaxV(SMsg msg)
+void aHV::AnsGetMaxV(const SMsg &msg)
 {
     if (!checkMine(msg))
         return;
@@ -127,7 +138,7 @@ void aHV::AnsGetMaxV(SMsg msg)
     showMaxV();
 }
 
-void aHV::AnsGetVLimit(SMsg msg)
+void aHV::AnsGetVLimit(const SMsg &msg)
 {
     if (!checkMine(msg))
         return;
@@ -135,14 +146,14 @@ void aHV::AnsGetVLimit(SMsg msg)
     showMaxV();
 }
 
-void aHV::AnsGetV(SMsg msg)
+void aHV::AnsGetV(const SMsg &msg)
 {
     if (!checkMine(msg))
         return;
     ui.NowV->setText(msg.params);
 }
 
-void aHV::AnsGetStat1(SMsg msg)
+void aHV::AnsGetStat1(const SMsg &msg)
 {
     if (!checkMine(msg))
         return;
@@ -150,26 +161,26 @@ void aHV::AnsGetStat1(SMsg msg)
     setStatColor(msg.params);
 }
 
-void aHV::AnsGetRamp(SMsg msg)
+void aHV::AnsGetRamp(const SMsg &msg)
 {
     if (!checkMine(msg))
         return;
     ui.RampRate->setText(msg.params);
 }
 
-void aHV::AnsIsControllable(SMsg msg)
+void aHV::AnsIsControllable(const SMsg &msg)
 {
     if (!checkMine(msg))
         return;
     ui.Start->setEnabled(HVRules::isSwitchedOn(msg.params));
 }
 
-void aHV::ChangedOnOff(SMsg msg)
+void aHV::ChangedOnOff(const SMsg &msg)
 {
     AnsIsControllable(msg);
 }
 
-void aHV::ChangedStat(SMsg msg)
+void aHV::ChangedStat(const SMsg &msg)
 {
     if (!checkMine(msg))
         return;
@@ -177,7 +188,7 @@ void aHV::ChangedStat(SMsg msg)
     setStatColor(msg.params);
 }
 
-void aHV::ChangedValue(SMsg msg)
+void aHV::ChangedValue(const SMsg &msg)
 {
     if (!checkMine(msg))
         return;
@@ -185,7 +196,7 @@ void aHV::ChangedValue(SMsg msg)
     setStatColor(ui.Stat->text());
 }
 
-void aHV::ChangedRampRate(SMsg msg)
+void aHV::ChangedRampRate(const SMsg &msg)
 {
     AnsGetRamp(msg);
 }

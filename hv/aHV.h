@@ -14,8 +14,8 @@ class Tesra;
 // The main window creates it, hands it the shared client and writes its
 // addressing and placement fields. On every ready connection the panel
 // subscribes to its module node and asks for the module's values. Replies and
-// events come in through the client's signals; the panel keeps those
-// addressed to its own id and shows them in its fields and in the colour of
+// events addressed to its own id come in through the client's delivery (see
+// Tesra::Deliver), and the panel shows them in its fields and in the colour of
 // the Start button. The operator's set voltage, ramp rate and Start presses go
 // out as "SetRamp" and "SetV" lines to the module node. The only state beyond
 // the widgets is vApplied: whether a non-zero set voltage is taken to be on.
@@ -52,24 +52,26 @@ public:
 private slots:
     void tesraIsReady(Tesra *s);
     QString devCh();
-    bool checkMine(SMsg msg);
+    bool checkMine(const SMsg &msg);
     void newSetV();
     void newRampRate();
     void hvOnOff();
 
 public slots:
-    void AnsGetMaxV(SMsg msg);
-    void AnsGetVLimit(SMsg msg);
-    void AnsGetV(SMsg msg);
-    void AnsGetStat1(SMsg msg);
-    void AnsGetRamp(SMsg msg);
-    void AnsIsControllable(SMsg msg);
-    void ChangedOnOff(SMsg msg);
-    void ChangedStat(SMsg msg);
-    void ChangedValue(SMsg msg);
-    void ChangedRampRate(SMsg msg);
+    void AnsGetMaxV(const SMsg &msg);
+    void AnsGetVLimit(const SMsg &msg);
+    void AnsGetV(const SMsg &msg);
+    void AnsGetStat1(const SMsg &msg);
+    void AnsGetRamp(const SMsg &msg);
+    void AnsIsControllable(const SMsg &msg);
+    void ChangedOnOff(const SMsg &msg);
+    void ChangedStat(const SMsg &msg);
+    void ChangedValue(const SMsg &msg);
+    void ChangedRampRate(const SMsg &msg);
 
 private:
+    // Has the client deliver the panel's replies and events to its slots.
+    void takeMessages();
     void applySetV();
     void setStatColor(const QString &status);
     void showMaxV();
