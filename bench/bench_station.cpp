@@ -275,7 +275,7 @@ int runRawReader(quint16 port)
 struct Result
 {
     int chambers = 0;
-    std::vector<double> startMs, rawRate, rate, ratio, cpu, rssMiB, peakMiB;
+    std::vector<double> startMs, startCpuMs, rawRate, rate, ratio, cpu, rssMiB, peakMiB;
     double steadyCpuShare = -1;
     double lagP50 = 0, lagP95 = 0, lagMax = 0;
     bool failed = false;
@@ -341,6 +341,7 @@ private:
         if (server.keyLine != KeyLine)
             return stop(process, result, QStringLiteral("unexpected key line"));
         result.startMs.push_back(double(lastStartNs) / 1e6);
+        result.startCpuMs.push_back(cpuSeconds(process.processId()) * 1000);
         if (!measureTraffic)
             return stop(process, result, QString());
 
@@ -510,7 +511,8 @@ void printTable(const std::vector<Result> &results, const Bench &bench)
 {
     QTextStream out(stdout);
     out << "| chambers (panels) | routed lines/s | raw readLine lines/s | ratio to raw | "
-           "CPU s per 100k lines | start-up ms | RSS MiB (peak) | steady CPU % of a core | "
+           "CPU s per 100k lines | start-up ms (CPU ms) | RSS MiB (peak) | steady CPU % of a core "
+           "| "
            "lag ms p50 / p95 / max |\n";
     out << "|---|---|---|---|---|---|---|---|---|\n";
     for (const Result &r : results) {
@@ -519,8 +521,8 @@ void printTable(const std::vector<Result> &results, const Bench &bench)
             continue;
         }
         const double per100k = median(r.cpu) * 100000.0 / (bench.floodLines + 1);
-        out << QStringLiteral(
-                   "| %1 (%2) | %3 k | %4 k | %5 % | %6 | %7 | %8 (%9) | %10 | %11 / %12 / %13 |\n")
+        out << QStringLiteral("| %1 (%2) | %3 k | %4 k | %5 % | %6 | %7 (%14) | %8 (%9) | %10 | "
+                              "%11 / %12 / %13 |\n")
                    .arg(r.chambers)
                    .arg(2 * r.chambers)
                    .arg(median(r.rate) / 1000, 0, 'f', 0)
@@ -533,7 +535,8 @@ void printTable(const std::vector<Result> &results, const Bench &bench)
                    .arg(r.steadyCpuShare * 100, 0, 'f', 2)
                    .arg(r.lagP50, 0, 'f', 1)
                    .arg(r.lagP95, 0, 'f', 1)
-                   .arg(r.lagMax, 0, 'f', 1);
+                   .arg(r.lagMax, 0, 'f', 1)
+                   .arg(median(r.startCpuMs), 0, 'f', 0);
     }
     out.flush();
 }
