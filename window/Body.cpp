@@ -36,6 +36,14 @@ template <typename Panel> void configureModule(Panel &panel, const StationModule
     panel.row = module.place.row;
     panel.colSpan = module.place.colSpan;
     panel.rowSpan = module.place.rowSpan;
+}
+
+// The colour of the station file, once the panel has its place: a panel with
+// a style sheet of its own re-polishes itself and every widget inside it when
+// it is given a parent, so colouring it before its group takes it would do
+// all of that work twice.
+template <typename Panel> void colourModule(Panel &panel, const StationModule &module)
+{
     if (!module.styleSheet.isEmpty())
         panel.setStyleSheet(module.styleSheet);
     makeDropDownsReadable(&panel);
@@ -58,6 +66,7 @@ Body::Body(const QString &configPath, bool readOnlySwitch) : QMainWindow(nullptr
     setUpHVModules();
     setUpAMPModules();
     setUpICModules();
+    colourModules();
     if (readOnly)
         lockControls();
 }
@@ -212,6 +221,14 @@ void Body::setUpICModules()
         Base->addWidget(group, chamber.place.row, chamber.place.col);
         icGroups.append(group);
     }
+}
+
+void Body::colourModules()
+{
+    for (int i = 0; i < hvPanels.size(); ++i)
+        colourModule(*hvPanels.at(i), station.hvModules.at(i));
+    for (int i = 0; i < ampPanels.size(); ++i)
+        colourModule(*ampPanels.at(i), station.ampModules.at(i));
 }
 
 void Body::newSize()

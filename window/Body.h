@@ -48,10 +48,12 @@ private:
     void lockControls();
     void logLinkEvent(Tesra::LinkState state);
     // The module assembly, in this order: every panel exists before the
-    // first group looks one up.
+    // first group looks one up, and the panels' colours come last, once
+    // every panel has its place.
     void setUpHVModules();
     void setUpAMPModules();
     void setUpICModules();
+    void colourModules();
 
     Tesra *client = nullptr;
     QString clientName;
