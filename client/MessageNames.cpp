@@ -1,66 +1,128 @@
 #include "client/MessageNames.h"
 
+#include "client/Tesra.h"
+
+#include <iterator>
+
 namespace MessageNames {
 namespace {
+
+enum class Kind { Reply, Event, End };
 
 struct Row
 {
     const char *word;
-    int id;
+    Kind kind;
+    Signal signal;
 };
 
-// Built once at program start and never changed; the lookup walks it in order
-// up to the end row.
-const Row table[] = {
-    {"@IsBusy", 0},
-    {"@GetStatus", 1},
-    {"@GetRange", 2},
-    {"@GetCurrentSurpressionValue", 3},
-    {"@GetVoltageBiasRange", 4},
-    {"@GetMaxV", 5},
-    {"@GetVLimit", 6},
-    {"@GetV", 7},
-    {"@GetSetV", 8},
-    {"@GetRamp", 9},
-    {"@GetStat1", 10},
-    {"@IsControllable", 11},
-    {"_ChangedIsBusy", 12},
-    {"_CurrentSurpressionValueChanged", 13},
-    {"_StatusChanged", 14},
-    {"_ErrorStatusChanged", 15},
-    {"_VoltageBiasRangeChanged", 16},
-    {"_TotalGainChanged", 17},
-    {"_RangeChanged", 18},
-    {"_ChangedOnOff", 19},
-    {"_ChangedStat", 20},
-    {"_ChangedValue", 21},
-    {"_ChangedSetValue", 22},
-    {"_ChangedRampRate", 23},
-    {"@GetErrorStatus", GetErrorStatusId},
-    {"@GetSRQ", GetSRQId},
-    {"_SRQChanged", SRQChangedId},
-    {nullptr, EndId},
+// Built at compile time and never changed; the lookup walks it in order.
+constexpr Row table[] = {
+    {"@IsBusy", Kind::Reply, &Tesra::AnsIsBusy},
+    {"@GetStatus", Kind::Reply, &Tesra::AnsGetStatus},
+    {"@GetRange", Kind::Reply, &Tesra::AnsGetRange},
+    {"@GetCurrentSurpressionValue", Kind::Reply, &Tesra::AnsGetCurrentSurpressionValue},
+    {"@GetVoltageBiasRange", Kind::Reply, &Tesra::AnsGetVoltageBiasRange},
+    {"@GetMaxV", Kind::Reply, &Tesra::AnsGetMaxV},
+    {"@GetVLimit", Kind::Reply, &Tesra::AnsGetVLimit},
+    {"@GetV", Kind::Reply, &Tesra::AnsGetV},
+    {"@GetSetV", Kind::Reply, &Tesra::AnsGetSetV},
+    {"@GetRamp", Kind::Reply, &Tesra::AnsGetRamp},
+    {"@GetStat1", Kind::Reply, &Tesra::AnsGetStat1},
+    {"@IsControllable", Kind::Reply, &Tesra::AnsIsControllable},
+    {"_ChangedIsBusy", Kind::Event, &Tesra::EvIsBusy},
+    {"_CurrentSurpressionValueChanged", Kind::Event, &Tesra::EvCurrentSurpressionValueChanged},
+    {"_StatusChanged", Kind::Event, &Tesra::EvStatusChanged},
+    {"_ErrorStatusChanged", Kind::Event, &Tesra::EvErrorStatusChanged},
+    {"_VoltageBiasRangeChanged", Kind::Event, &Tesra::EvVoltageBiasRangeChanged},
+    {"_TotalGainChanged", Kind::Event, &Tesra::EvTotalGainChanged},
+    {"_RangeChanged", Kind::Event, &Tesra::EvRangeChanged},
+    {"_ChangedOnOff", Kind::Event, &Tesra::EvChangedOnOff},
+    {"_ChangedStat", Kind::Event, &Tesra::EvChangedStat},
+    {"_ChangedValue", Kind::Event, &Tesra::EvChangedValue},
+    {"_ChangedSetValue", Kind::Event, &Tesra::EvChangedSetValue},
+    {"_ChangedRampRate", Kind::Event, &Tesra::EvChangedRampRate},
+    // The end row: its id is the one of every word that is in no row.
+    {nullptr, Kind::End, nullptr},
+    // The amplifier's error status and overload alerts, added later.
+    {"@GetErrorStatus", Kind::Reply, &Tesra::AnsGetErrorStatus},
+    {"@GetSRQ", Kind::Reply, &Tesra::AnsGetSRQ},
+    {"_SRQChanged", Kind::Event, &Tesra::EvSRQChanged},
 };
+
+constexpr int rowCount = int(std::size(table));
+
+constexpr int endRow()
+{
+    for (int id = 0; id < rowCount; ++id) {
+        if (table[id].kind == Kind::End)
+            return id;
+    }
+    return rowCount;
+}
+
+// Every row but the end row has a word and a signal, its word's first
+// character matches its kind, and there is exactly one end row.
+constexpr bool wellFormed()
+{
+    int ends = 0;
+    for (const Row &row : table) {
+        if (row.kind == Kind::End) {
+            ++ends;
+            if (row.word || row.signal)
+                return false;
+            continue;
+        }
+        if (!row.word || !row.signal)
+            return false;
+        if (row.word[0] != (row.kind == Kind::Reply ? '@' : '_'))
+            return false;
+    }
+    return ends == 1;
+}
+static_assert(wellFormed(), "every routed word needs a signal and the prefix of its kind");
+
+const Row *rowAt(int id)
+{
+    return id >= 0 && id < rowCount ? &table[id] : nullptr;
+}
 
 } // namespace
 
+const int EndId = endRow();
+const int IdCount = rowCount;
+
 int lookUp(const QString &message)
 {
-    for (const Row *row = table; row->word; ++row) {
-        if (message == QLatin1String(row->word))
-            return row->id;
+    for (int id = 0; id < rowCount; ++id) {
+        if (table[id].word && message == QLatin1String(table[id].word))
+            return id;
     }
     return EndId;
 }
 
 bool isReplyId(int id)
 {
-    return (id >= 0 && id <= 11) || id == GetErrorStatusId || id == GetSRQId;
+    const Row *row = rowAt(id);
+    return row && row->kind == Kind::Reply;
 }
 
 bool isEventId(int id)
 {
-    return (id >= 12 && id <= 23) || id == SRQChangedId;
+    const Row *row = rowAt(id);
+    return row && row->kind == Kind::Event;
+}
+
+QLatin1String word(int id)
+{
+    const Row *row = rowAt(id);
+    return row && row->word ? QLatin1String(row->word) : QLatin1String();
+}
+
+Signal signalFor(int id)
+{
+    const Row *row = rowAt(id);
+    return row ? row->signal : nullptr;
 }
 
 } // namespace MessageNames

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "client/MessageNames.h"
+
 #include <QMetaType>
 #include <QString>
 #include <QStringList>
@@ -26,7 +28,7 @@ public:
     QString params;
     QStringList paramList;
     qint32 kind = Request;
-    qint32 msgId = 24;
+    qint32 msgId = MessageNames::EndId;
     QString line;
 
     // Fills every field from one received line and returns the kind.

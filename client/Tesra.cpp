@@ -36,50 +36,11 @@ QString decodeLine(const QByteArray &bytes)
     return QString::fromUtf8(nul < 0 ? bytes : bytes.left(nul));
 }
 
-using MsgSignal = Tesra::MsgSignal;
-
-MsgSignal signalFor(int id)
-{
-    static const MsgSignal table[] = {
-        &Tesra::AnsIsBusy,
-        &Tesra::AnsGetStatus,
-        &Tesra::AnsGetRange,
-        &Tesra::AnsGetCurrentSurpressionValue,
-        &Tesra::AnsGetVoltageBiasRange,
-        &Tesra::AnsGetMaxV,
-        &Tesra::AnsGetVLimit,
-        &Tesra::AnsGetV,
-        &Tesra::AnsGetSetV,
-        &Tesra::AnsGetRamp,
-        &Tesra::AnsGetStat1,
-        &Tesra::AnsIsControllable,
-        &Tesra::EvIsBusy,
-        &Tesra::EvCurrentSurpressionValueChanged,
-        &Tesra::EvStatusChanged,
-        &Tesra::EvErrorStatusChanged,
-        &Tesra::EvVoltageBiasRangeChanged,
-        &Tesra::EvTotalGainChanged,
-        &Tesra::EvRangeChanged,
-        &Tesra::EvChangedOnOff,
-        &Tesra::EvChangedStat,
-        &Tesra::EvChangedValue,
-        &Tesra::EvChangedSetValue,
-        &Tesra::EvChangedRampRate,
-        nullptr, // the end row: no signal
-        &Tesra::AnsGetErrorStatus,
-        &Tesra::AnsGetSRQ,
-        &Tesra::EvSRQChanged,
-    };
-    if (id < 0 || id >= int(sizeof(table) / sizeof(table[0])))
-        return nullptr;
-    return table[id];
-}
-
 // The dispatch id whose signal is signal, or -1.
-int idOfSignal(MsgSignal signal)
+int idOfSignal(Tesra::MsgSignal signal)
 {
-    for (int id = 0; signalFor(id) || id == MessageNames::EndId; ++id) {
-        if (signalFor(id) == signal)
+    for (int id = 0; id < MessageNames::IdCount; ++id) {
+        if (signal && MessageNames::signalFor(id) == signal)
             return id;
     }
     return -1;
@@ -380,7 +341,7 @@ void Tesra::route(const QByteArray &received)
     // first to connect to the signal.
     deliver(byToSub, working.toSub);
     deliver(byFrom, working.from);
-    if (const MsgSignal sig = signalFor(id))
+    if (const MessageNames::Signal sig = MessageNames::signalFor(id))
         (this->*sig)(working);
 }
 

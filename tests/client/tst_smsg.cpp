@@ -1,5 +1,6 @@
 // Parsing of received lines into SMsg, without any socket.
 
+#include "client/MessageNames.h"
 #include "client/SMsg.h"
 
 #include <QtTest>
@@ -14,6 +15,7 @@ private slots:
     void parseResetsEveryField();
     void lookUp_data();
     void lookUp();
+    void routingTable();
     void isOk_data();
     void isOk();
 };
@@ -126,6 +128,48 @@ void tst_SMsg::lookUp()
     SMsg msg;
     QCOMPARE(msg.Parse(line), kind);
     QCOMPARE(msg.msgId, msgId);
+}
+
+void tst_SMsg::routingTable()
+{
+    // The original words keep the ids 0 to 23 and the end row 24, whatever
+    // rows are added after it.
+    QCOMPARE(MessageNames::EndId, 24);
+    QCOMPARE(SMsg().msgId, MessageNames::EndId);
+
+    int replies = 0;
+    int events = 0;
+    for (int id = 0; id < MessageNames::IdCount; ++id) {
+        const QString word = MessageNames::word(id);
+        if (id == MessageNames::EndId) {
+            QVERIFY(word.isEmpty());
+            QVERIFY(!MessageNames::isReplyId(id));
+            QVERIFY(!MessageNames::isEventId(id));
+            QVERIFY(!MessageNames::signalFor(id));
+            continue;
+        }
+        // Each word finds its own row, and its first character tells the
+        // kind the routing checks.
+        QCOMPARE(MessageNames::lookUp(word), id);
+        QCOMPARE(MessageNames::isReplyId(id), word.startsWith(QLatin1Char('@')));
+        QCOMPARE(MessageNames::isEventId(id), word.startsWith(QLatin1Char('_')));
+        QVERIFY(MessageNames::signalFor(id));
+        replies += MessageNames::isReplyId(id) ? 1 : 0;
+        events += MessageNames::isEventId(id) ? 1 : 0;
+        // Two rows never lead to the same signal.
+        for (int other = 0; other < id; ++other)
+            QVERIFY2(MessageNames::signalFor(other) != MessageNames::signalFor(id),
+                     qPrintable(word));
+    }
+    QCOMPARE(replies, 14);
+    QCOMPARE(events, 13);
+
+    for (const int outside : {-1, MessageNames::IdCount, MessageNames::IdCount + 1}) {
+        QVERIFY(MessageNames::word(outside).isEmpty());
+        QVERIFY(!MessageNames::isReplyId(outside));
+        QVERIFY(!MessageNames::isEventId(outside));
+        QVERIFY(!MessageNames::signalFor(outside));
+    }
 }
 
 void tst_SMsg::isOk_data()
