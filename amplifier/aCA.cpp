@@ -1,5 +1,6 @@
 #include "amplifier/aCA.h"
 
+#include "amplifier/CA5350Status.h"
 #include "app/Logging.h"
 #include "client/Tesra.h"
 #include "client/Values.h"
@@ -8,7 +9,6 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QRegularExpression>
 #include <QResizeEvent>
 #include <QTimer>
 #include <array>
@@ -16,51 +16,10 @@
 
 namespace {
 
-// The letters of the amplifier's status text, in the order they are kept.
-enum StatusLetter { A, B, C, H, I, J, K, M, N, P, R, S, T, W, Y, Z, LetterCount };
-
-const char StatusLetters[] = "ABCHIJKMNPRSTWYZ";
-
-const QString ModelPrefix = QStringLiteral("CA5350");
-
-// Compiled once for the life of the program; every status reply runs all of them.
-const std::array<QRegularExpression, LetterCount> &statusPatterns()
-{
-    static const std::array<QRegularExpression, LetterCount> patterns = [] {
-        std::array<QRegularExpression, LetterCount> all;
-        for (int k = 0; k < LetterCount; ++k) {
-            const QString body = k == T ? QStringLiteral("([\\./\\d])") : QStringLiteral("(\\d+)");
-            all[k] = QRegularExpression(QLatin1Char(StatusLetters[k]) + body);
-            all[k].optimize();
-        }
-        return all;
-    }();
-    return patterns;
-}
-
 QString flag(bool on)
 {
     return on ? QStringLiteral("1") : QStringLiteral("0");
 }
-
-// The error-status positions the panel reads and their texts; a later
-// position with a 1 overrides an earlier one.
-struct ErrorBit
-{
-    int position;
-    const char *text;
-};
-
-const ErrorBit ErrorBits[] = {
-    {0, QT_TRANSLATE_NOOP("aCA", "Er: CMD")},
-    {1, QT_TRANSLATE_NOOP("aCA", "Er: CMD Arg")},
-    {3, QT_TRANSLATE_NOOP("aCA", "Er: Self CHK")},
-    {4, QT_TRANSLATE_NOOP("aCA", "Er: CSpr Set")},
-    {5, QT_TRANSLATE_NOOP("aCA", "Er: CSpr Over")},
-    {6, QT_TRANSLATE_NOOP("aCA", "Er: AutoCSpr while ZeroCHK")},
-    {8, QT_TRANSLATE_NOOP("aCA", "Er: Mem Err")},
-    {9, QT_TRANSLATE_NOOP("aCA", "Er: Over!")},
-};
 
 // A time-constant entry in seconds as the selector shows it: 300us, 10ms, 2s.
 QString timeConstantLabel(const QString &entry)
@@ -187,13 +146,18 @@ void aCA::setPollErrors(bool on)
         pollTimer->start();
 }
 
+QStringList aCA::rangeTexts() const
+{
+    QStringList texts;
+    texts.reserve(ui.RangeSCB->count());
+    for (int i = 0; i < ui.RangeSCB->count(); ++i)
+        texts << ui.RangeSCB->itemText(i);
+    return texts;
+}
+
 QString aCA::statusOf(QChar letter) const
 {
-    for (int k = 0; k < LetterCount; ++k) {
-        if (QLatin1Char(StatusLetters[k]) == letter)
-            return status[k];
-    }
-    return QString();
+    return status.capture(letter);
 }
 
 // ---- link -------------------------------------------------------------
@@ -421,49 +385,39 @@ void aCA::AnsGetStatus(const SMsg &msg)
 
 QString aCA::decodeStatus(const QString &text)
 {
-    if (!text.startsWith(ModelPrefix))
+    const CA5350::Status decoded = CA5350::Status::fromText(text);
+    if (!decoded.isValid())
         return QString();
-    const QString body = text.mid(ModelPrefix.size());
-
-    const auto &patterns = statusPatterns();
-    for (int k = 0; k < LetterCount; ++k)
-        status[k] = patterns[k].match(body).captured(1);
+    status = decoded;
 
     // Each change below runs the widget's own slot, which sends the command
     // back to the device; widgets already in the reported state stay silent.
-    ui.ZeroCheckB->setChecked(Values::toInteger(status[C]) == 1);
+    ui.ZeroCheckB->setChecked(status.isOne(CA5350::C));
 
-    const bool csprInUse = Values::toInteger(status[N]) == 1;
+    const bool csprInUse = status.isOne(CA5350::N);
     ui.CSprUseB->setChecked(csprInUse);
     ui.CSprUseBox->setEnabled(csprInUse);
 
-    const bool filterInUse = Values::toInteger(status[P]) == 1;
+    const bool filterInUse = status.isOne(CA5350::P);
     ui.FilterUseB->setChecked(filterInUse);
     ui.FilterUseBox->setEnabled(filterInUse);
-    const bool autoFilter = Values::toInteger(status[Z]) == 1;
+    const bool autoFilter = status.isOne(CA5350::Z);
     ui.FilterAutoB->setChecked(autoFilter);
     ui.FilterManualB->setChecked(!autoFilter);
 
-    int tcIndex;
-    if (status[T] == QLatin1String("."))
-        tcIndex = 0;
-    else if (status[T] == QLatin1String("/"))
-        tcIndex = 1;
-    else
-        tcIndex = Values::toInteger(status[T]) + 2;
-    ui.SelectTCCB->setCurrentIndex(tcIndex);
+    ui.SelectTCCB->setCurrentIndex(status.timeConstantIndex());
 
-    const bool biasOn = Values::toInteger(status[B]) == 1;
+    const bool biasOn = status.isOne(CA5350::B);
     ui.VBiasOnB->setChecked(biasOn);
     ui.VBiasOffB->setChecked(!biasOn);
 
-    const bool rearInput = Values::toInteger(status[I]) == 1;
+    const bool rearInput = status.isOne(CA5350::I);
     ui.SelInputFB->setChecked(!rearInput);
     ui.SelInputRB->setChecked(rearInput);
 
     // The button to be checked goes first: the exclusive group refuses to
     // uncheck its checked button directly.
-    switch (Values::toInteger(status[A])) {
+    switch (status.value(CA5350::A)) {
     case 0:
         ui.BackLightHB->setChecked(true);
         ui.BackLightLB->setChecked(false);
@@ -483,7 +437,7 @@ QString aCA::decodeStatus(const QString &text)
         break;
     }
 
-    return body;
+    return status.body();
 }
 
 void aCA::AnsGetRange(const SMsg &msg)
@@ -491,14 +445,13 @@ void aCA::AnsGetRange(const SMsg &msg)
     if (!checkMine(msg))
         return;
     const double range = msg.params.toDouble();
-    for (int i = 0; i < ui.RangeSCB->count(); ++i) {
-        if (ui.RangeSCB->itemText(i).toDouble() == range) {
-            ui.RangeSCB->setCurrentIndex(i);
-            return;
-        }
+    const int index = CA5350::exactRangeIndex(rangeTexts(), range);
+    if (index < 0) {
+        qCDebug(lcAmplifier).noquote()
+            << QStringLiteral("can't find the range %1 in RangeSCB").arg(range, 0, 'g', 6);
+        return;
     }
-    qCDebug(lcAmplifier).noquote()
-        << QStringLiteral("can't find the range %1 in RangeSCB").arg(range, 0, 'g', 6);
+    ui.RangeSCB->setCurrentIndex(index);
 }
 
 void aCA::AnsGetCurrentSurpressionValue(const SMsg &msg)
@@ -527,15 +480,7 @@ void aCA::EvRangeChanged(const SMsg &msg)
             << QStringLiteral("range event with no usable value [%1]").arg(msg.params);
         return;
     }
-    double best = 1e300;
-    int chosen = 0;
-    for (int i = 0; i < ui.RangeSCB->count(); ++i) {
-        const double distance = std::fabs(ui.RangeSCB->itemText(i).toDouble() - range);
-        if (distance < best) {
-            best = distance;
-            chosen = i;
-        }
-    }
+    const int chosen = CA5350::nearestRangeIndex(rangeTexts(), range);
     if (chosen != ui.RangeSCB->currentIndex())
         ui.RangeSCB->setCurrentIndex(chosen);
 }
@@ -569,24 +514,12 @@ void aCA::AnsGetErrorStatus(const SMsg &msg)
 {
     if (!checkMine(msg))
         return;
-    if (!msg.params.startsWith(ModelPrefix))
+    const CA5350::ErrorStatus error = CA5350::decodeErrorStatus(msg.params);
+    if (!error.valid)
         return;
-    const QString body = msg.params.mid(ModelPrefix.size());
-
-    auto bitAt = [&body](int position) {
-        if (position >= body.size())
-            return 0;
-        const QChar c = body.at(position);
-        return c >= QLatin1Char('0') && c <= QLatin1Char('9') ? c.unicode() - '0' : 0;
-    };
-
-    qCDebug(lcAmplifier).noquote() << "ErrStat" << body;
-
-    QString message;
-    for (const ErrorBit &bit : ErrorBits) {
-        if (bitAt(bit.position) == 1)
-            message = QCoreApplication::translate("aCA", bit.text);
-    }
+    qCDebug(lcAmplifier).noquote() << "ErrStat" << error.body;
+    const QString message =
+        error.message ? QCoreApplication::translate("aCA", error.message) : QString();
     setStyleSheet(message.isEmpty() ? normalStyle : alertStyle);
     ui.DispErr->setText(message);
 }

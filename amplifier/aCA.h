@@ -1,5 +1,6 @@
 #pragma once
 
+#include "amplifier/CA5350Status.h"
 #include "amplifier/CSprTable.h"
 #include "client/SMsg.h"
 #include "ui_aCA.h"
@@ -120,13 +121,15 @@ private:
     // line with the device.
     void sendThenStatus(const QString &command);
     QString decodeStatus(const QString &text);
+    // The texts of RangeSCB's items, in order.
+    QStringList rangeTexts() const;
     void loadCSprTable();
     void applyCSprFromTable(int rangeIndex);
 
     QStringList tcTable;
     CSprTable csprTable;
     QTimer *pollTimer = nullptr;
-    std::array<QString, 16> status;
+    CA5350::Status status;
     QString csprFile;
     QButtonGroup *backLightGroup = nullptr;
     bool pollErrors = false;
