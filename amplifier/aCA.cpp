@@ -38,13 +38,6 @@ aCA::aCA() : QWidget(nullptr, Qt::WindowFlags())
 {
     ui.setupUi(this);
 
-    ready = false;
-    col = 1;
-    row = 0;
-    colSpan = 1;
-    rowSpan = 1;
-    client = nullptr;
-
     backLightGroup = new QButtonGroup(this);
     backLightGroup->addButton(ui.BackLightHB);
     backLightGroup->addButton(ui.BackLightLB);
@@ -63,8 +56,6 @@ aCA::aCA() : QWidget(nullptr, Qt::WindowFlags())
     pollTimer->setInterval(500);
     connect(pollTimer, &QTimer::timeout, this, &aCA::doPolling);
 
-    // The paired buttons need to know which of the two toggled, so they are
-    // wired through small forwarding lambdas.
     connect(ui.ModuleName, &QLineEdit::editingFinished, this, &aCA::sendMyName);
     connect(ui.ZeroCheckB, &QAbstractButton::toggled, this, &aCA::selectedZeroCheck);
     connect(ui.ResetB, &QAbstractButton::clicked, this, &aCA::reset);
@@ -73,12 +64,18 @@ aCA::aCA() : QWidget(nullptr, Qt::WindowFlags())
     connect(ui.CSprUseB, &QAbstractButton::toggled, this, &aCA::selectedCSprUse);
     connect(ui.NewCSprEdit, &QLineEdit::editingFinished, this, &aCA::newCSpr);
     connect(ui.FilterUseB, &QAbstractButton::toggled, this, &aCA::selectedFilterUse);
-    connectPair(ui.FilterAutoB, ui.FilterManualB, QStringLiteral("SetAutoFilter "));
+    keepOpposite(ui.FilterAutoB, ui.FilterManualB);
+    connect(ui.FilterAutoB, &QAbstractButton::toggled, this, &aCA::changeFilterMode);
+    connect(ui.FilterManualB, &QAbstractButton::toggled, this, &aCA::changeFilterMode);
     connect(ui.SelectTCCB, qOverload<int>(&QComboBox::currentIndexChanged), this,
             &aCA::selectedNewTC);
-    connectPair(ui.VBiasOnB, ui.VBiasOffB, QStringLiteral("SetVoltageBias "));
+    keepOpposite(ui.VBiasOnB, ui.VBiasOffB);
+    connect(ui.VBiasOnB, &QAbstractButton::toggled, this, &aCA::changedVBiasMode);
+    connect(ui.VBiasOffB, &QAbstractButton::toggled, this, &aCA::changedVBiasMode);
     connect(ui.NewVBias, &QLineEdit::editingFinished, this, &aCA::newVBias);
-    connectPair(ui.SelInputRB, ui.SelInputFB, QStringLiteral("SelectInput "));
+    keepOpposite(ui.SelInputRB, ui.SelInputFB);
+    connect(ui.SelInputRB, &QAbstractButton::toggled, this, &aCA::selectedInput);
+    connect(ui.SelInputFB, &QAbstractButton::toggled, this, &aCA::selectedInput);
     connect(ui.BackLightHB, &QAbstractButton::toggled, this, &aCA::selectedBackLightMode);
     connect(ui.BackLightLB, &QAbstractButton::toggled, this, &aCA::selectedBackLightMode);
     connect(ui.BackLightOffB, &QAbstractButton::toggled, this, &aCA::selectedBackLightMode);
@@ -93,7 +90,6 @@ aCA::aCA() : QWidget(nullptr, Qt::WindowFlags())
     showDetails(ui.ShowDetailsB->isChecked());
     connect(ui.ShowDetailsB, &QAbstractButton::toggled, this, &aCA::showDetails);
 
-    normalStyle = QString();
     alertStyle = QStringLiteral("background-color: rgb(255, 200, 200);");
     setStyleSheet(normalStyle);
 }
@@ -314,34 +310,24 @@ void aCA::selectedNewTC(int i)
     sendThenStatus(QStringLiteral("SetFilterDuration ") + tcTable.at(i));
 }
 
-void aCA::connectPair(QAbstractButton *first, QAbstractButton *second, const QString &command)
+void aCA::keepOpposite(QAbstractButton *first, QAbstractButton *second)
 {
-    // The handler has to know which of the two toggled, so each button gets
-    // its own forwarding connection.
-    for (QAbstractButton *button : {first, second}) {
-        connect(button, &QAbstractButton::toggled, this,
-                [=](bool f) { togglePair(button, f, first, second, command); });
-    }
-}
-
-void aCA::togglePair(QAbstractButton *origin, bool f, QAbstractButton *first,
-                     QAbstractButton *second, const QString &command)
-{
-    if (origin == first)
-        second->setChecked(!f);
-    else if (origin == second)
-        first->setChecked(!f);
-    sendThenStatus(command + flag(first->isChecked()));
+    // Made before the buttons' command connections, so a toggled button first
+    // turns its partner, whose command goes out nested, and then sends its own.
+    connect(first, &QAbstractButton::toggled, second, [second](bool f) { second->setChecked(!f); });
+    connect(second, &QAbstractButton::toggled, first, [first](bool f) { first->setChecked(!f); });
 }
 
 void aCA::changeFilterMode(bool f)
 {
-    togglePair(nullptr, f, ui.FilterAutoB, ui.FilterManualB, QStringLiteral("SetAutoFilter "));
+    Q_UNUSED(f)
+    sendThenStatus(QStringLiteral("SetAutoFilter ") + flag(ui.FilterAutoB->isChecked()));
 }
 
 void aCA::changedVBiasMode(bool f)
 {
-    togglePair(nullptr, f, ui.VBiasOnB, ui.VBiasOffB, QStringLiteral("SetVoltageBias "));
+    Q_UNUSED(f)
+    sendThenStatus(QStringLiteral("SetVoltageBias ") + flag(ui.VBiasOnB->isChecked()));
 }
 
 void aCA::newVBias()
@@ -355,7 +341,8 @@ void aCA::newVBias()
 
 void aCA::selectedInput(bool f)
 {
-    togglePair(nullptr, f, ui.SelInputRB, ui.SelInputFB, QStringLiteral("SelectInput "));
+    Q_UNUSED(f)
+    sendThenStatus(QStringLiteral("SelectInput ") + flag(ui.SelInputRB->isChecked()));
 }
 
 void aCA::selectedBackLightMode(bool f)

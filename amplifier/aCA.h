@@ -106,13 +106,9 @@ private slots:
     void resizeEvent(QResizeEvent *e) override;
 
 private:
-    // One of a pair of buttons kept opposite has toggled (origin; none when
-    // the slot runs directly): its partner takes the other state, which runs
-    // this once more, nested, for the partner. Then the command goes out with
-    // the first button's state.
-    void togglePair(QAbstractButton *origin, bool f, QAbstractButton *first,
-                    QAbstractButton *second, const QString &command);
-    void connectPair(QAbstractButton *first, QAbstractButton *second, const QString &command);
+    // Keeps two buttons in opposite states: checking or unchecking one sets
+    // the other to the reverse.
+    void keepOpposite(QAbstractButton *first, QAbstractButton *second);
 
     // Has the client deliver the panel's replies and events to its slots.
     void takeMessages();
