@@ -94,7 +94,24 @@ aCA::aCA() : QWidget(nullptr, Qt::WindowFlags())
     setStyleSheet(normalStyle);
 }
 
-aCA::~aCA() = default;
+aCA::~aCA()
+{
+    releaseClient();
+}
+
+void aCA::releaseClient()
+{
+    if (client) {
+        client->StopDelivery(this);
+        disconnect(client, nullptr, this, nullptr);
+    }
+    client = nullptr;
+    ready = false;
+    pollTimer->stop();
+    const QList<QObject *> children = findChildren<QObject *>();
+    for (QObject *child : children)
+        disconnect(child, nullptr, this, nullptr);
+}
 
 void aCA::setClient(Tesra *c)
 {

@@ -45,6 +45,12 @@ public:
     // Whether the panel asks the amplifier for its error status every 500 ms
     // once the connection is ready. Off by default.
     void setPollErrors(bool on);
+    // Makes the panel inert: the client's signals, the panel's own fields and
+    // its timer no longer reach its slots, and it holds no client, so nothing
+    // more is sent. The main window calls it when it starts closing; the
+    // destructor calls it first, before the child widgets are hidden and lose
+    // the focus, which would otherwise run the slots of a half-destroyed panel.
+    void releaseClient();
 
     bool isReady() const { return ready; }
     bool pollsErrors() const { return pollErrors; }

@@ -23,6 +23,23 @@ aHV::aHV(QWidget *parent) : QWidget(parent)
     ui.Start->setEnabled(false);
 }
 
+aHV::~aHV()
+{
+    releaseClient();
+}
+
+void aHV::releaseClient()
+{
+    if (client) {
+        client->StopDelivery(this);
+        disconnect(client, nullptr, this, nullptr);
+    }
+    client = nullptr;
+    const QList<QObject *> children = findChildren<QObject *>();
+    for (QObject *child : children)
+        disconnect(child, nullptr, this, nullptr);
+}
+
 void aHV::setClient(Tesra *tesra)
 {
     if (!tesra)

@@ -25,11 +25,18 @@ class aHV : public QWidget
 
 public:
     explicit aHV(QWidget *parent = nullptr);
+    ~aHV() override;
 
     void setClient(Tesra *tesra);
     void setVoltageList(const QStringList &voltages);
     void selectVoltage(const QString &voltage);
     void setVoltageEditable(bool editable);
+    // Makes the panel inert: the client's signals and the panel's own fields
+    // no longer reach its slots, and it holds no client, so nothing
+    // more is sent. The main window calls it when it starts closing; the
+    // destructor calls it first, before the child widgets are hidden and lose
+    // the focus, which would otherwise run the slots of a half-destroyed panel.
+    void releaseClient();
 
     Ui_aHV ui;
 

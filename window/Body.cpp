@@ -8,6 +8,7 @@
 #include "window/StatusNotes.h"
 #include "window/aIC.h"
 
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QLayout>
@@ -73,6 +74,7 @@ Body::Body(const QString &configPath, bool readOnlySwitch) : QMainWindow(nullptr
 
 Body::~Body()
 {
+    releasePanels();
     // Placed panels go with their groups; a panel that no chamber names has
     // no parent and is released here, before the client it points to.
     for (aHV *panel : qAsConst(hvPanels)) {
@@ -113,6 +115,22 @@ void Body::openCommandLog()
                                            .arg(station.commandLog, commandLog.errorString());
         notes->noteCommandLogFailed(station.commandLog);
     }
+}
+
+void Body::closeEvent(QCloseEvent *event)
+{
+    // Hiding the window takes the focus from a field the operator may have
+    // edited, and its panel would send the edit as a command on the way out.
+    releasePanels();
+    QMainWindow::closeEvent(event);
+}
+
+void Body::releasePanels()
+{
+    for (aHV *panel : qAsConst(hvPanels))
+        panel->releaseClient();
+    for (aCA *panel : qAsConst(ampPanels))
+        panel->releaseClient();
 }
 
 void Body::setUpClient()

@@ -38,6 +38,9 @@ public:
     bool isReadOnly() const { return readOnly; }
     const StatusNotes *statusNotes() const { return notes; }
 
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
 private slots:
     void newSize();
 
@@ -47,6 +50,10 @@ private:
     void setUpClient();
     void lockControls();
     void logLinkEvent(Tesra::LinkState state);
+    // Makes every panel inert (see aHV::releaseClient): from the moment the
+    // window starts closing no panel slot runs and no command is written,
+    // whatever the focus does while the widgets go.
+    void releasePanels();
     // The module assembly, in this order: every panel exists before the
     // first group looks one up, and the panels' colours come last, once
     // every panel has its place.

@@ -66,6 +66,8 @@ private slots:
     void messagesForAnotherIdChangeNothing();
     void voltageList();
     void withoutClient();
+    void goneWithFocusedEdit_data();
+    void goneWithFocusedEdit();
 
 private:
     void makePanel(const QString &ch = QStringLiteral("2"));
@@ -753,6 +755,49 @@ void tst_HVPanel::withoutClient()
     QTest::mouseClick(alone.ui.Start, Qt::LeftButton);
     QVERIFY(!alone.vApplied);
     QCOMPARE(sentLines(), QStringList{});
+}
+
+// The panel destroyed, or released and hidden as the main window does when it
+// closes, while the operator's edit still has the focus: the focus-out that
+// follows must not run a slot of the going panel nor write its edit.
+void tst_HVPanel::goneWithFocusedEdit_data()
+{
+    QTest::addColumn<bool>("rampField");
+    QTest::addColumn<bool>("destroy");
+    QTest::newRow("ramp rate, destroyed") << true << true;
+    QTest::newRow("set voltage, destroyed") << false << true;
+    QTest::newRow("ramp rate, released and hidden") << true << false;
+    QTest::newRow("set voltage, released and hidden") << false << false;
+}
+
+void tst_HVPanel::goneWithFocusedEdit()
+{
+    QFETCH(bool, rampField);
+    QFETCH(bool, destroy);
+    makePanel();
+    connectAndSettle();
+    bringToApplied();
+    if (rampField) {
+        QTest::mouseClick(panel->ui.ShowDetailsB, Qt::LeftButton);
+        typeInto(panel->ui.RampRate, QStringLiteral("9"));
+    } else {
+        typeInto(panel->ui.SetV, QStringLiteral("1200"));
+    }
+    QWidget *edit = rampField ? static_cast<QWidget *>(panel->ui.RampRate)
+                              : static_cast<QWidget *>(panel->ui.SetV->lineEdit());
+    QVERIFY(edit->hasFocus());
+
+    if (destroy) {
+        panel.reset();
+    } else {
+        panel->releaseClient();
+        panel->hide();
+        QVERIFY(!edit->hasFocus());
+        // Released: the module's messages no longer reach it either.
+        reply(QStringLiteral("@GetV"), QStringLiteral("77"));
+        QVERIFY(panel->ui.NowV->text() != QStringLiteral("77"));
+    }
+    QCOMPARE(sentLines(), QStringList());
 }
 
 QTEST_MAIN(tst_HVPanel)
