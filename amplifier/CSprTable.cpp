@@ -4,9 +4,17 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QStringList>
 #include <QTextStream>
 #include <utility>
+
+namespace {
+
+// How much of the file's end append looks at to learn its line ends.
+constexpr qint64 TailLength = 4096;
+
+} // namespace
 
 void CSprTable::mergeLine(const QString &line)
 {
@@ -38,15 +46,25 @@ void CSprTable::sortByRange()
 bool CSprTable::load(const QString &fileName)
 {
     entries.clear();
+    // Only a plain file is a table: a device or pipe given by mistake could
+    // be read without end.
+    const QFileInfo info(fileName);
+    if (info.exists() && !info.isFile())
+        return false;
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
         return false;
-    QTextStream in(&file);
+    read(file);
+    return true;
+}
+
+void CSprTable::read(QIODevice &device)
+{
+    entries.clear();
+    QTextStream in(&device);
     while (!in.atEnd())
         mergeLine(in.readLine());
-    file.close();
     sortByRange();
-    return true;
 }
 
 int CSprTable::indexOfRange(double range) const
@@ -75,24 +93,40 @@ QString CSprTable::entryLine(const QString &rangeText, const QString &valueText,
            when.toString(QStringLiteral("yy/MM/dd hh:mm:ss")) + QLatin1Char('\n');
 }
 
-bool CSprTable::append(const QString &fileName, const QString &text)
+CSprTable::AppendResult CSprTable::append(const QString &fileName, const QString &text,
+                                          QString *reason)
 {
-    bool needsBreak = false;
-    {
-        QFile existing(fileName);
-        if (existing.size() > 0 && existing.open(QIODevice::ReadOnly)) {
-            existing.seek(existing.size() - 1);
-            needsBreak = existing.read(1) != "\n";
-        }
-    }
+    // One open for both the look at the file's end and the write, in append
+    // mode: whatever someone else added since the table was loaded stays, and
+    // the new line goes after it. Unbuffered, so a full disk shows at write().
     QFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text))
-        return false;
-    QTextStream out(&file);
-    if (needsBreak)
-        out << '\n';
-    out << text;
-    out.flush();
-    file.close();
-    return true;
+    if (!file.open(QIODevice::ReadWrite | QIODevice::Append | QIODevice::Unbuffered)) {
+        if (reason)
+            *reason = file.errorString();
+        return AppendResult::CannotOpen;
+    }
+    const qint64 before = file.size();
+    QByteArray tail;
+    if (before > 0 && file.seek(qMax<qint64>(0, before - TailLength)))
+        tail = file.read(TailLength);
+
+    const bool crlf = tail.contains("\r\n");
+    const QByteArray lineEnd = crlf ? QByteArrayLiteral("\r\n") : QByteArrayLiteral("\n");
+    QByteArray bytes;
+    if (!tail.isEmpty() && !tail.endsWith('\n'))
+        bytes += lineEnd;
+    QString body = text;
+    if (crlf)
+        body.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
+    bytes += body.toLocal8Bit();
+
+    if (file.write(bytes) != bytes.size()) {
+        if (reason)
+            *reason = file.errorString();
+        // Take back a half-written line; what was there before is kept.
+        if (file.size() > before)
+            file.resize(before);
+        return AppendResult::CannotWrite;
+    }
+    return AppendResult::Appended;
 }

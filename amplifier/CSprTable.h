@@ -4,6 +4,7 @@
 #include <QVector>
 
 class QDateTime;
+class QIODevice;
 
 // One entry of a current-suppression table: the suppression value to use at
 // one amplifier range.
@@ -37,6 +38,8 @@ public:
     // Empties the table, then reads, merges and sorts the file. False when the
     // file cannot be opened; the table is then empty.
     bool load(const QString &fileName);
+    // Empties the table, then reads, merges and sorts what device holds.
+    void read(QIODevice &device);
     // The first entry whose range equals range exactly, or -1.
     int indexOfRange(double range) const;
 
@@ -47,10 +50,16 @@ public:
     // The line the panel appends: range, value, " : " and the time stamp.
     static QString entryLine(const QString &rangeText, const QString &valueText,
                              const QDateTime &when);
+    enum class AppendResult { Appended, CannotOpen, CannotWrite };
     // Appends text to the file, creating it when needed. When the file's last
     // line lacks its line feed, one is written first so that the new line does
-    // not run into it. False when the file cannot be opened for appending.
-    static bool append(const QString &fileName, const QString &text);
+    // not run into it; in a file whose lines end in carriage return and line
+    // feed the new line ends so too. The file is only ever added to: a write
+    // that fails part way is cut back off, so no half line is left for the
+    // next load to misread. reason, when given, receives the system's words
+    // for a failure.
+    static AppendResult append(const QString &fileName, const QString &text,
+                               QString *reason = nullptr);
 
 private:
     QVector<CSprEntry> entries;

@@ -583,9 +583,18 @@ void aCA::setAValToCSprTable()
     }
     const QString line = CSprTable::entryLine(ui.RangeSCB->currentText(), ui.NowCSprDisp->text(),
                                               QDateTime::currentDateTime());
-    if (!CSprTable::append(csprFile, line)) {
+    QString reason;
+    switch (CSprTable::append(csprFile, line, &reason)) {
+    case CSprTable::AppendResult::Appended:
+        break;
+    case CSprTable::AppendResult::CannotOpen:
         qCDebug(lcAmplifier).noquote()
             << QStringLiteral("Can't open CSpr Table file [%1]").arg(csprFile);
+        return;
+    case CSprTable::AppendResult::CannotWrite:
+        // Nothing was added; the table on screen still matches the file.
+        qCDebug(lcAmplifier).noquote()
+            << QStringLiteral("Can't write CSpr Table file [%1]: %2").arg(csprFile, reason);
         return;
     }
     loadCSprTable();

@@ -17,7 +17,10 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <linux/capability.h>
 #include <memory>
+#include <sys/syscall.h>
+#include <unistd.h>
 #include <vector>
 
 using namespace TestSupport;
@@ -58,6 +61,37 @@ private:
         else if (previous())
             previous()(type, context, text);
     }
+};
+
+// While it lives, the file modes hold for this thread even when the tests run
+// as root: the permission override is dropped from the effective
+// capabilities (it stays permitted, so it comes back afterwards).
+class FileModesHold
+{
+public:
+    FileModesHold()
+    {
+        if (syscall(SYS_capget, &header, data) != 0)
+            return;
+        saved = data[0].effective;
+        data[0].effective &= ~(1u << CAP_DAC_OVERRIDE);
+        dropped = syscall(SYS_capset, &header, data) == 0;
+    }
+    ~FileModesHold()
+    {
+        if (!dropped)
+            return;
+        data[0].effective = saved;
+        syscall(SYS_capset, &header, data);
+    }
+    FileModesHold(const FileModesHold &) = delete;
+    FileModesHold &operator=(const FileModesHold &) = delete;
+
+private:
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3]{};
+    quint32 saved = 0;
+    bool dropped = false;
 };
 
 QStringList prefixed(const QString &head, const QStringList &commands)
@@ -135,6 +169,8 @@ private slots:
     void setTableRefused_data();
     void setTableRefused();
     void failedReloadKeepsItems();
+    void tableFileFaults_data();
+    void tableFileFaults();
 
     void polling();
     void wheel();
@@ -1113,6 +1149,106 @@ void tst_aCA::failedReloadKeepsItems()
     DebugLog::lines().clear();
     panel.setCSprTableFile(QString());
     QCOMPARE(DebugLog::lines(), QStringList{"Can't open CSpr Table file []"});
+}
+
+// "Set Table" when the table file cannot take the line, or was changed by
+// someone else since the panel loaded it: nothing already in the file is lost
+// or changed, a failure leaves one debug line saying what failed, and the
+// panel goes on working.
+void tst_aCA::tableFileFaults_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QByteArray>("added"); // by someone else after the load
+    QTest::addColumn<QString>("failure");  // start of the debug line; empty: appended
+    QTest::addColumn<QByteArray>("lineEnd");
+    QTest::addColumn<QStringList>("items");
+    const QByteArray one = "1e-6 2e-10\n";
+    const QStringList oneItem{"1e-06 : 2e-10"};
+    QTest::newRow("not writable") << "read-only" << one << QByteArray()
+                                  << "Can't open CSpr Table file [" << QByteArray() << oneItem;
+    QTest::newRow("directory missing") << "no directory" << one << QByteArray()
+                                       << "Can't open CSpr Table file [" << QByteArray() << oneItem;
+    QTest::newRow("disk full") << "full" << one << QByteArray() << "Can't write CSpr Table file ["
+                               << QByteArray() << oneItem;
+    QTest::newRow("changed by someone else")
+        << "" << one << QByteArray("1e-7 9e-11") << "" << QByteArray("\n")
+        << QStringList{"1e-05 : 4e-10", "1e-06 : 2e-10", "1e-07 : 9e-11"};
+    QTest::newRow("no trailing line feed")
+        << "" << QByteArray("1e-6 2e-10") << QByteArray() << "" << QByteArray("\n")
+        << QStringList{"1e-05 : 4e-10", "1e-06 : 2e-10"};
+    QTest::newRow("CRLF line ends")
+        << "" << QByteArray("# taken by hand\r\n1e-6 2e-10\r\n") << QByteArray() << ""
+        << QByteArray("\r\n") << QStringList{"1e-05 : 4e-10", "1e-06 : 2e-10"};
+}
+
+void tst_aCA::tableFileFaults()
+{
+    QFETCH(QString, fault);
+    QFETCH(QByteArray, before);
+    QFETCH(QByteArray, added);
+    QFETCH(QString, failure);
+    QFETCH(QByteArray, lineEnd);
+    QFETCH(QStringList, items);
+    QVERIFY(startReady(before));
+    aCA &panel = *panels.front();
+    QCOMPARE(itemsOf(panel.ui.CSprTBLCB).size(), 1);
+
+    std::unique_ptr<FileModesHold> modesHold;
+    if (fault == QLatin1String("read-only")) {
+        QVERIFY(QFile::setPermissions(panel.cSprFile(), QFile::ReadOwner | QFile::ReadGroup));
+        modesHold = std::make_unique<FileModesHold>();
+        QFile probe(panel.cSprFile());
+        if (probe.open(QIODevice::Append))
+            QSKIP("this process may write to a read-only file");
+    } else if (fault == QLatin1String("no directory")) {
+        const QString path = writeFile(dir->filePath(QStringLiteral("gone/t.txt")), before);
+        panel.setCSprTableFile(path);
+        QCOMPARE(itemsOf(panel.ui.CSprTBLCB), items);
+        QVERIFY(QDir(dir->filePath(QStringLiteral("gone"))).removeRecursively());
+    } else if (fault == QLatin1String("full")) {
+        DebugLog log; // a device is not a table: it loads as no table
+        panel.setCSprTableFile(QStringLiteral("/dev/full"));
+        QCOMPARE(DebugLog::lines(), QStringList{"Can't open CSpr Table file [/dev/full]"});
+    }
+    const QString path = panel.cSprFile();
+    if (!added.isEmpty()) {
+        QFile other(path);
+        QVERIFY(other.open(QIODevice::Append));
+        QCOMPARE(other.write(added), qint64(added.size()));
+    }
+    const QByteArray onDisk = readAll(path);
+
+    QVERIFY(deliver("dev1>Brenlow.amp1 @GetCurrentSurpressionValue 4e-10"));
+    {
+        DebugLog log;
+        panel.ui.SetCSprTableB->click();
+        if (failure.isEmpty()) {
+            QCOMPARE(DebugLog::lines(), QStringList());
+        } else {
+            QCOMPARE(DebugLog::lines().size(), 1);
+            QVERIFY2(DebugLog::lines().first().startsWith(failure + path),
+                     qPrintable(DebugLog::lines().first()));
+        }
+    }
+    modesHold.reset();
+
+    const QByteArray after = readAll(path);
+    if (lineEnd.isEmpty()) {
+        QCOMPARE(after, onDisk);
+        if (fault == QLatin1String("no directory"))
+            QVERIFY(!QFile::exists(path));
+    } else {
+        const QByteArray kept = onDisk.endsWith('\n') ? onDisk : onDisk + lineEnd;
+        QVERIFY2(after.startsWith(kept + "1e-5 4e-10 : "), after.constData());
+        QVERIFY(after.endsWith(lineEnd));
+        QCOMPARE(after.count('\n'), kept.count('\n') + 1);
+    }
+    QCOMPARE(itemsOf(panel.ui.CSprTBLCB), items);
+
+    // The panel goes on working.
+    panel.ui.ShowStatB->click();
+    QCOMPARE(sent(), amp1({"GetStatus"}));
 }
 
 // ---- polling, wheel, shown --------------------------------------------

@@ -146,6 +146,13 @@ void tst_CSprTable::append_data()
     QTest::newRow("last line without line feed")
         << true << QByteArray("1e-7 2") << QByteArray("1e-7 2\n1e-6 5 : x\n")
         << Entries{{1e-6, 5}, {1e-7, 2}};
+    QTest::newRow("crlf file") << true << QByteArray("1e-7 2\r\n")
+                               << QByteArray("1e-7 2\r\n1e-6 5 : x\r\n")
+                               << Entries{{1e-6, 5}, {1e-7, 2}};
+    QTest::newRow("crlf file without final line end")
+        << true << QByteArray("1e-8 1\r\n1e-7 2")
+        << QByteArray("1e-8 1\r\n1e-7 2\r\n1e-6 5 : x\r\n")
+        << Entries{{1e-6, 5}, {1e-7, 2}, {1e-8, 1}};
     QTest::newRow("same range wins when appended")
         << true << QByteArray("1e-6 2\n") << QByteArray("1e-6 2\n1e-6 5 : x\n")
         << Entries{{1e-6, 5}};
@@ -162,7 +169,8 @@ void tst_CSprTable::append()
     if (exists)
         TestSupport::writeFile(path, before);
 
-    QVERIFY(CSprTable::append(path, QStringLiteral("1e-6 5 : x\n")));
+    QCOMPARE(CSprTable::append(path, QStringLiteral("1e-6 5 : x\n")),
+             CSprTable::AppendResult::Appended);
     QCOMPARE(readAll(path), after);
     CSprTable table;
     QVERIFY(table.load(path));
@@ -172,9 +180,11 @@ void tst_CSprTable::append()
 void tst_CSprTable::appendCannotOpen()
 {
     QTemporaryDir dir;
-    QVERIFY(!CSprTable::append(dir.filePath(QStringLiteral("no/such/dir/t.txt")),
-                               QStringLiteral("1 2\n")));
-    QVERIFY(!CSprTable::append(QString(), QStringLiteral("1 2\n")));
+    QCOMPARE(CSprTable::append(dir.filePath(QStringLiteral("no/such/dir/t.txt")),
+                               QStringLiteral("1 2\n")),
+             CSprTable::AppendResult::CannotOpen);
+    QCOMPARE(CSprTable::append(QString(), QStringLiteral("1 2\n")),
+             CSprTable::AppendResult::CannotOpen);
 }
 
 QTEST_GUILESS_MAIN(tst_CSprTable)
