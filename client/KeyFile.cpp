@@ -18,4 +18,11 @@ QStringList readWords(QIODevice &device)
     return words;
 }
 
+QString pick(const QStringList &words, qint32 number)
+{
+    if (words.isEmpty() || number < 0)
+        return QString();
+    return words.at(number % words.size());
+}
+
 } // namespace KeyFile

@@ -12,4 +12,8 @@ namespace KeyFile {
 
 QStringList readWords(QIODevice &device);
 
+// The key word that a challenge number selects: word number modulo the word
+// count; the empty text when there are no words or the number is negative.
+QString pick(const QStringList &words, qint32 number);
+
 } // namespace KeyFile

@@ -97,6 +97,23 @@ QString SMsg::joinName(const QString &node, const QString &sub)
     return sub.isEmpty() ? node : node + QLatin1Char('.') + sub;
 }
 
+QString SMsg::oneLine(QString text)
+{
+    for (QChar &c : text) {
+        if (c == QLatin1Char('\r') || c == QLatin1Char('\n'))
+            c = QLatin1Char(' ');
+    }
+    return text;
+}
+
+QString SMsg::compose(const QString &head, const QString &message, const QString &params)
+{
+    QString text = oneLine(head) + QLatin1Char(' ') + oneLine(message);
+    if (!params.isEmpty())
+        text += QLatin1Char(' ') + oneLine(params);
+    return text + QLatin1Char('\n');
+}
+
 int SMsg::Parse(const QString &text)
 {
     *this = SMsg();

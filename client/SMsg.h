@@ -43,6 +43,13 @@ public:
     // The name of a node with an optional sub part: node, or node "." sub;
     // the inverse of the split at the last dot that Parse makes.
     static QString joinName(const QString &node, const QString &sub);
+    // One outgoing line: head, a blank, the message word and, when there are
+    // any, a blank and the parameters, then the line feed. A line break inside
+    // a piece becomes a blank, so that nothing the caller passes can end the
+    // line early.
+    static QString compose(const QString &head, const QString &message, const QString &params);
+    // text with every carriage return and line feed replaced by a blank.
+    static QString oneLine(QString text);
 };
 
 Q_DECLARE_METATYPE(SMsg)

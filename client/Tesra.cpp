@@ -18,17 +18,6 @@ namespace {
 const char *const FallbackAddress = "localhost";
 constexpr quint16 FallbackPort = 6057;
 
-// A line break inside an argument would end the line early and let the rest
-// pass as a line of its own; it is written as a blank instead.
-QString oneLine(QString text)
-{
-    for (QChar &c : text) {
-        if (c == QLatin1Char('\r') || c == QLatin1Char('\n'))
-            c = QLatin1Char(' ');
-    }
-    return text;
-}
-
 // Received bytes as text: UTF-8, up to the first NUL byte if there is one.
 QString decodeLine(const QByteArray &bytes)
 {
@@ -233,17 +222,17 @@ void Tesra::setLinkState(LinkState state)
 
 QString Tesra::PickKey(qint32 number) const
 {
-    if (keyCount <= 0 || number < 0 || keys.size() < keyCount)
+    if (keys.size() != keyCount)
         return QString();
-    return keys.at(number % keyCount);
+    return KeyFile::pick(keys, number);
 }
 
-bool Tesra::takeLine(QByteArray &out)
+bool Tesra::takeLine(QIODevice &device, QByteArray &out)
 {
-    while (socket->canReadLine()) {
+    while (device.canReadLine()) {
         // Read into the client's own buffer: a line read into a new array
         // would reserve the whole limit for every line.
-        const int length = int(qMax<qint64>(0, socket->readLine(lineBuffer.data(), LineLimit)));
+        const int length = int(qMax<qint64>(0, device.readLine(lineBuffer.data(), LineLimit)));
         const bool complete = length > 0 && lineBuffer[size_t(length - 1)] == '\n';
         if (discardingLongLine) {
             if (complete)
@@ -263,31 +252,35 @@ bool Tesra::takeLine(QByteArray &out)
     // No line feed in what has arrived. Once that is more than a line may
     // hold, the line is too long whatever follows: drop what is there now so
     // the buffer stays bounded.
-    if (discardingLongLine || socket->bytesAvailable() >= LineLimit - 1) {
-        if (!discardingLongLine && socket->bytesAvailable() > 0) {
+    if (discardingLongLine || device.bytesAvailable() >= LineLimit - 1) {
+        if (!discardingLongLine && device.bytesAvailable() > 0) {
             discardingLongLine = true;
             qCDebug(lcClient).noquote()
                 << "Tesra: dropped a line longer than" << LineLimit << "bytes";
         }
-        socket->readAll();
+        device.readAll();
     }
     return false;
 }
 
 void Tesra::ReceiveMessageFromTesra()
 {
-    if (!socket)
-        return;
+    if (socket)
+        ReadFrom(*socket);
+}
+
+void Tesra::ReadFrom(QIODevice &device)
+{
     QByteArray bytes;
     switch (stage) {
     case AwaitChallenge:
         // The key is chosen from the whole challenge number, so wait for its
         // line feed: a number split across arrivals must not be read in part.
-        if (takeLine(bytes))
+        if (takeLine(device, bytes))
             answerChallenge(bytes);
         return;
     case AwaitVerdict: {
-        while (takeLine(bytes)) {
+        while (takeLine(device, bytes)) {
         }
         stage = Ready;
         const quint64 current = generation;
@@ -299,8 +292,9 @@ void Tesra::ReceiveMessageFromTesra()
     default: {
         // A listener may restart the connection while lines are routed; the
         // old socket is then gone and its remaining lines with it.
-        const QPointer<QTcpSocket> current(socket);
-        while (current && current == socket && takeLine(bytes))
+        const QPointer<QIODevice> current(&device);
+        QTcpSocket *const connection = socket;
+        while (current && connection == socket && takeLine(device, bytes))
             route(bytes);
         return;
     }
@@ -322,11 +316,12 @@ void Tesra::answerChallenge(const QByteArray &challenge)
                               "words; closing the connection")
                    .arg(number)
                    .arg(keyCount);
-        socket->abort();
+        if (socket)
+            socket->abort();
         return;
     }
     stage = AwaitVerdict;
-    writeLine(tr("%1 %2\n").arg(oneLine(clientName), key));
+    writeLine(tr("%1 %2\n").arg(SMsg::oneLine(clientName), key));
 }
 
 void Tesra::route(const QByteArray &received)
@@ -449,11 +444,10 @@ bool Tesra::isSubscription(const QString &head, const QString &word)
 
 bool Tesra::SendLine(const QString &head, const QString &message, const QString &params)
 {
-    const QString cleanHead = oneLine(head);
-    const QString cleanMessage = oneLine(message);
-    QString text = cleanHead + QLatin1Char(' ') + cleanMessage;
-    if (!params.isEmpty())
-        text += QLatin1Char(' ') + oneLine(params);
+    const QString cleanHead = SMsg::oneLine(head);
+    const QString cleanMessage = SMsg::oneLine(message);
+    const QString line = SMsg::compose(cleanHead, cleanMessage, params);
+    const QString text = line.chopped(1); // without its line feed, for the log
 
     const QString word = cleanMessage.section(QLatin1Char(' '), 0, 0, QString::SectionSkipEmpty);
     const bool changesNothing = isQuery(word) || isSubscription(cleanHead, word);
@@ -463,7 +457,7 @@ bool Tesra::SendLine(const QString &head, const QString &message, const QString 
     }
     if (!socket)
         return false;
-    const bool written = writeLine(text + QLatin1Char('\n'));
+    const bool written = writeLine(line);
     if (written && commandLog && !changesNothing)
         commandLog->write(text);
     return written;

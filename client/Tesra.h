@@ -13,6 +13,7 @@
 #include <vector>
 
 class CommandLog;
+class QIODevice;
 class QTcpSocket;
 
 // The one client of the Tesra message server.
@@ -165,6 +166,13 @@ public slots:
     void ReceiveMessageFromTesra();
     void ReConnect();
 
+public:
+    // Handles the complete lines that device holds as if they had arrived on
+    // the connection: one step of the handshake or the routing loop. The
+    // socket's notification runs it on the socket; the fuzzers and tests feed
+    // bytes through it without a network.
+    void ReadFrom(QIODevice &device);
+
 private:
     void restart();
     // Cuts the socket's connections to the client, closes it at once and
@@ -180,7 +188,7 @@ private:
     // longer lines are read and thrown away, so that buffered input stays
     // bounded; such a line is never returned.
     // The line is only valid until the next call.
-    bool takeLine(QByteArray &out);
+    bool takeLine(QIODevice &device, QByteArray &out);
     void answerChallenge(const QByteArray &challenge);
     void route(const QByteArray &bytes);
 

@@ -1,0 +1,61 @@
+#include "FuzzSupport.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <cstdlib>
+
+namespace FuzzSupport {
+
+namespace {
+
+QTemporaryDir *scratch = nullptr;
+
+void quiet(QtMsgType, const QMessageLogContext &, const QString &) {}
+
+} // namespace
+
+void init()
+{
+    static int argc = 1;
+    static char name[] = "fuzz";
+    static char *argv[] = {name, nullptr};
+    if (QCoreApplication::instance())
+        return;
+    new QCoreApplication(argc, argv);
+    qInstallMessageHandler(quiet);
+    scratch = new QTemporaryDir;
+    check(scratch->isValid(), "no scratch directory");
+}
+
+QString scratchPath(const QString &name)
+{
+    return scratch->filePath(name);
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    return file.write(bytes) == bytes.size();
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    return file.readAll();
+}
+
+void check(bool ok, const char *what)
+{
+    if (ok)
+        return;
+    std::fprintf(stderr, "fuzz check failed: %s\n", what);
+    std::abort();
+}
+
+} // namespace FuzzSupport

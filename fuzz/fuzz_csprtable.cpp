@@ -1,0 +1,94 @@
+// The current-suppression table: loading and merging arbitrary file bytes,
+// the selector's item text, the entry line and appending it to the file.
+//
+// Checked: the loaded table holds each range once, largest first, with finite
+// numbers; item texts and entry lines are one line each; appending keeps
+// every byte that was in the file and the new line's value is what a reload
+// then finds for its range.
+
+#include "FuzzSupport.h"
+#include "amplifier/CSprTable.h"
+#include "client/Values.h"
+
+#include <QBuffer>
+#include <QDateTime>
+#include <cmath>
+#include <fuzzer/FuzzedDataProvider.h>
+
+namespace {
+
+// A number-like word: the bytes mapped onto the characters of decimal numbers.
+QString numberWord(const std::string &bytes)
+{
+    static const char alphabet[] = "0123456789.eE+-";
+    QString out;
+    for (const char c : bytes)
+        out.append(QLatin1Char(alphabet[static_cast<unsigned char>(c) % (sizeof(alphabet) - 1)]));
+    return out;
+}
+
+void checkTable(const CSprTable &table)
+{
+    using FuzzSupport::check;
+    for (int i = 0; i < table.size(); ++i) {
+        check(std::isfinite(table.at(i).range) && std::isfinite(table.at(i).value),
+              "a number that is not finite");
+        check(table.indexOfRange(table.at(i).range) == i, "a range held twice");
+        if (i > 0)
+            check(table.at(i - 1).range > table.at(i).range, "not largest range first");
+        const QString item = CSprTable::itemText(table.at(i));
+        check(!item.contains(QLatin1Char('\n')) && !item.contains(QLatin1Char('\r')),
+              "item text with a line break");
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    FuzzSupport::init();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    using FuzzSupport::check;
+    FuzzedDataProvider input(data, size);
+    const QString rangeText = numberWord(input.ConsumeRandomLengthString(24));
+    const QString valueText = numberWord(input.ConsumeRandomLengthString(24));
+    const qint64 seconds = input.ConsumeIntegralInRange<qint64>(0, 4102444800LL);
+    const std::string rest = input.ConsumeRemainingBytesAsString();
+    const QByteArray before(rest.data(), int(rest.size()));
+
+    CSprTable table;
+    {
+        QByteArray copy = before;
+        QBuffer buffer(&copy);
+        buffer.open(QIODevice::ReadOnly | QIODevice::Text);
+        table.read(buffer);
+    }
+    checkTable(table);
+
+    const QString line =
+        CSprTable::entryLine(rangeText, valueText, QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC));
+    check(line.endsWith(QLatin1Char('\n')) && line.count(QLatin1Char('\n')) == 1,
+          "entry line is not one line");
+
+    const QString path = FuzzSupport::scratchPath(QStringLiteral("table.txt"));
+    check(FuzzSupport::writeFile(path, before), "cannot write the scratch file");
+    check(CSprTable::append(path, line) == CSprTable::AppendResult::Appended, "append failed");
+    const QByteArray after = FuzzSupport::readFile(path);
+    check(after.startsWith(before), "append lost or changed earlier bytes");
+    check(after.size() > before.size(), "append wrote nothing");
+
+    CSprTable reloaded;
+    check(reloaded.load(path), "cannot load the table");
+    checkTable(reloaded);
+    if (!rangeText.isEmpty() && !valueText.isEmpty()) {
+        const int index = reloaded.indexOfRange(Values::toNumber(rangeText));
+        check(index >= 0, "the appended range is missing");
+        check(reloaded.at(index).value == Values::toNumber(valueText),
+              "the appended value does not win");
+    }
+    return 0;
+}

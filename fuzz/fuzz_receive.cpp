@@ -1,0 +1,133 @@
+// The client's receive path fed arbitrary bytes in arbitrary pieces: the
+// handshake stages, the line reader with its length limit and the router,
+// exactly as they run on the socket.
+//
+// Checked: every routed message comes from a complete line of the input that
+// is within the line limit, is a reply or event word of the table, and once
+// the client is past the challenge, what it leaves buffered stays below one
+// line's worth.
+
+#include "FeedDevice.h"
+#include "FuzzSupport.h"
+#include "client/MessageNames.h"
+#include "client/SMsg.h"
+#include "client/Tesra.h"
+
+#include <QSet>
+#include <fuzzer/FuzzedDataProvider.h>
+
+namespace {
+
+using MsgSignal = void (Tesra::*)(SMsg);
+
+const MsgSignal RoutedSignals[] = {
+    &Tesra::AnsIsBusy,
+    &Tesra::AnsGetStatus,
+    &Tesra::AnsGetRange,
+    &Tesra::AnsGetCurrentSurpressionValue,
+    &Tesra::AnsGetVoltageBiasRange,
+    &Tesra::AnsGetMaxV,
+    &Tesra::AnsGetVLimit,
+    &Tesra::AnsGetV,
+    &Tesra::AnsGetSetV,
+    &Tesra::AnsGetRamp,
+    &Tesra::AnsGetStat1,
+    &Tesra::AnsIsControllable,
+    &Tesra::EvIsBusy,
+    &Tesra::EvCurrentSurpressionValueChanged,
+    &Tesra::EvStatusChanged,
+    &Tesra::EvErrorStatusChanged,
+    &Tesra::EvVoltageBiasRangeChanged,
+    &Tesra::EvTotalGainChanged,
+    &Tesra::EvRangeChanged,
+    &Tesra::EvChangedOnOff,
+    &Tesra::EvChangedStat,
+    &Tesra::EvChangedValue,
+    &Tesra::EvChangedSetValue,
+    &Tesra::EvChangedRampRate,
+    &Tesra::AnsGetErrorStatus,
+    &Tesra::AnsGetSRQ,
+    &Tesra::EvSRQChanged,
+};
+
+// The texts of the complete lines of stream that a line read of the client's
+// limit returns whole, as the router sees them.
+QSet<QString> wholeLines(const QByteArray &stream)
+{
+    QSet<QByteArray> raw;
+    int start = 0;
+    for (int end = stream.indexOf('\n'); end >= 0; end = stream.indexOf('\n', start)) {
+        if (end + 1 - start <= Tesra::LineLimit - 1)
+            raw.insert(stream.mid(start, end - start));
+        start = end + 1;
+    }
+    QSet<QString> lines;
+    for (QByteArray line : qAsConst(raw)) {
+        const int nul = line.indexOf('\0');
+        if (nul >= 0)
+            line.truncate(nul);
+        lines.insert(SMsg::normalise(QString::fromUtf8(line)));
+    }
+    return lines;
+}
+
+QString keyFile()
+{
+    static const QString base = [] {
+        const QString path = FuzzSupport::scratchPath(QStringLiteral("Fuzz"));
+        FuzzSupport::writeFile(path + QStringLiteral(".key"), "alpha beta\tgamma\ndelta epsilon\n");
+        return path;
+    }();
+    return base;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    FuzzSupport::init();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    FuzzedDataProvider input(data, size);
+    Tesra client;
+    client.SetKeyFile(keyFile(), QStringLiteral("Fuzz"));
+
+    QList<SMsg> routed;
+    for (const MsgSignal sig : RoutedSignals)
+        QObject::connect(&client, sig, [&routed](SMsg msg) { routed.append(msg); });
+
+    FeedDevice device;
+    QByteArray stream;
+    while (input.remaining_bytes() > 0) {
+        // The piece sizes come from the end of the input, the bytes from its
+        // front; now and then a piece arrives several times over, which makes
+        // lines past the limit out of a short input.
+        const size_t length = input.ConsumeIntegralInRange<size_t>(1, 512);
+        const int repeat = input.ConsumeIntegralInRange<int>(0, 15) == 15 ? 9 : 1;
+        const std::string piece = input.ConsumeBytesAsString(length);
+        QByteArray bytes = QByteArray(piece.data(), int(piece.size())).repeated(repeat);
+        stream += bytes;
+        device.feed(bytes);
+
+        const int stageBefore = client.handshakeStage();
+        client.ReadFrom(device);
+        if (stageBefore != Tesra::AwaitChallenge)
+            FuzzSupport::check(device.bytesAvailable() < Tesra::LineLimit,
+                               "buffered input above one line");
+    }
+
+    if (routed.isEmpty())
+        return 0;
+    const QSet<QString> lines = wholeLines(stream);
+    for (const SMsg &msg : qAsConst(routed)) {
+        FuzzSupport::check(lines.contains(msg.line), "routed a message from no whole line");
+        FuzzSupport::check((msg.kind == SMsg::Request && MessageNames::isReplyId(msg.msgId)) ||
+                               (msg.kind == SMsg::Event && MessageNames::isEventId(msg.msgId)),
+                           "routed a word that is not a reply or event of the table");
+    }
+    FuzzSupport::check(routed.size() <= stream.count('\n'), "more messages than lines");
+    return 0;
+}
