@@ -4,6 +4,7 @@
 #include "app/Logging.h"
 #include "client/Tesra.h"
 #include "client/Values.h"
+#include "window/LinkGuard.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
@@ -92,6 +93,19 @@ aCA::aCA() : QWidget(nullptr, Qt::WindowFlags())
 
     alertStyle = QStringLiteral("background-color: rgb(255, 200, 200);");
     setStyleSheet(normalStyle);
+
+    // Everything that sends a command, or writes a value into the
+    // suppression table; Show Details only changes the view. The two boxes
+    // that the panel enables by its own rules are not guarded themselves,
+    // only the controls inside them.
+    linkGuard = new LinkGuard(this);
+    linkGuard->addControls(
+        {ui.ModuleName,  ui.ZeroCheckB,  ui.ResetB,        ui.RangeSCB,      ui.CSprUseB,
+         ui.NewCSprEdit, ui.FilterUseB,  ui.FilterAutoB,   ui.FilterManualB, ui.SelectTCCB,
+         ui.VBiasOnB,    ui.VBiasOffB,   ui.NewVBias,      ui.SelInputRB,    ui.SelInputFB,
+         ui.BackLightHB, ui.BackLightLB, ui.BackLightOffB, ui.ShowStatB,     ui.CSprFromTBLB,
+         ui.CSprManualB, ui.CSprTBLCB,   ui.SetCSprTableB, ui.SaveCSprDefB,  ui.CSprLoadDefB});
+    linkGuard->addValues({ui.StatDisp, ui.NowCSprDisp, ui.NowVBias, ui.DispErr});
 }
 
 aCA::~aCA()
@@ -118,6 +132,7 @@ void aCA::setClient(Tesra *c)
     if (!c)
         return;
     client = c;
+    linkGuard->follow(client);
     connect(client, &Tesra::ConnectionIsReady, this, &aCA::tesraIsReady, Qt::UniqueConnection);
     // The replies and events reach the panel through the client's delivery,
     // which tesraIsReady sets up with the panel's addresses.

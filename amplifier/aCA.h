@@ -13,6 +13,7 @@
 class QAbstractButton;
 class QButtonGroup;
 class QResizeEvent;
+class LinkGuard;
 class QTimer;
 class Tesra;
 
@@ -61,6 +62,9 @@ public:
     QString statusOf(QChar letter) const;
 
     Ui_aCA ui;
+    // Disables the sending controls and greys the values while the link is
+    // not ready.
+    LinkGuard *linkGuard = nullptr;
     Tesra *client = nullptr;
     bool ready = false;
     QString id;

@@ -4,6 +4,7 @@
 
 #include <QSettings>
 #include <QVariant>
+#include <algorithm>
 #include <cmath>
 
 namespace Config {
@@ -92,6 +93,15 @@ QString colourStyleSheet(const QStringList &numbers)
 double tolerance(const QString &text)
 {
     return std::fabs(Values::toNumber(text));
+}
+
+int reconnectIntervalMs(const QString &text)
+{
+    constexpr double HourMs = 3600.0 * 1000.0;
+    const double ms = Values::toNumber(text) * 1000.0;
+    if (!(ms > 0.0))
+        return 0;
+    return int(std::lround(std::min(ms, HourMs)));
 }
 
 int findTable(const QStringList &names, const QString &name)

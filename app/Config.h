@@ -58,6 +58,12 @@ QString colourStyleSheet(const QStringList &numbers);
 // The tolerance in volts: the absolute value of the text as a number.
 double tolerance(const QString &text);
 
+// The "Reconnect Interval" in milliseconds from its text in seconds
+// (fractions allowed). 0, the default, turns automatic reconnecting off;
+// so do negative values and texts that are not numbers. Values above an
+// hour are taken as an hour.
+int reconnectIntervalMs(const QString &text);
+
 // The index of the first name that equals name exactly, or -1.
 int findTable(const QStringList &names, const QString &name);
 

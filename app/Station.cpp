@@ -167,6 +167,8 @@ Station Station::read(const QString &path)
                                      QString::fromLatin1(Config::DefaultClientName));
     station.keyFile =
         reader.text(QStringLiteral("Key File"), QString::fromLatin1(Config::DefaultKeyFile));
+    station.reconnectIntervalMs = Config::reconnectIntervalMs(
+        reader.text(QStringLiteral("Reconnect Interval"), QStringLiteral("0")));
 
     station.readOnly = reader.flag(QStringLiteral("Read Only"), false);
     station.commandLog = reader.text(QStringLiteral("Command Log"));

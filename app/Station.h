@@ -102,6 +102,9 @@ struct Station
     bool readOnly = false;
     // The audit trail's file; empty for none.
     QString commandLog;
+    // "Reconnect Interval": the first wait before an automatic reconnect, in
+    // milliseconds; 0 when the link is not reconnected by itself.
+    int reconnectIntervalMs = 0;
 
     QStringList tcTableNames;
     QList<QStringList> tcTables;

@@ -3,6 +3,7 @@
 #include "client/Tesra.h"
 #include "client/Values.h"
 #include "hv/HVRules.h"
+#include "window/LinkGuard.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -21,6 +22,10 @@ aHV::aHV(QWidget *parent) : QWidget(parent)
 
     // Until the module says it may be driven from here, Start does nothing.
     ui.Start->setEnabled(false);
+
+    linkGuard = new LinkGuard(this);
+    linkGuard->addControls({ui.Start, ui.SetV, ui.RampRate});
+    linkGuard->addValues({ui.NowV, ui.Stat, ui.MaxV});
 }
 
 aHV::~aHV()
@@ -45,6 +50,7 @@ void aHV::setClient(Tesra *tesra)
     if (!tesra)
         return;
     client = tesra;
+    linkGuard->follow(client);
     connect(client, &Tesra::ConnectionIsReady, this, &aHV::tesraIsReady, Qt::UniqueConnection);
     // The replies and events reach the panel through the client's delivery,
     // which tesraIsReady sets up with the panel's address.
@@ -189,7 +195,7 @@ void aHV::AnsIsControllable(const SMsg &msg)
 {
     if (!checkMine(msg))
         return;
-    ui.Start->setEnabled(HVRules::isSwitchedOn(msg.params));
+    linkGuard->setOwnEnabled(ui.Start, HVRules::isSwitchedOn(msg.params));
 }
 
 void aHV::ChangedOnOff(const SMsg &msg)

@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QWidget>
 
+class LinkGuard;
 class Tesra;
 
 // The panel of one high-voltage supply module.
@@ -39,6 +40,9 @@ public:
     void releaseClient();
 
     Ui_aHV ui;
+    // Disables the sending controls and greys the values while the link is
+    // not ready; Start's own enable rule goes through it.
+    LinkGuard *linkGuard = nullptr;
 
 private:
     Tesra *client = nullptr;

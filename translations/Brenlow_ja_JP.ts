@@ -17,6 +17,52 @@
     </message>
 </context>
 <context>
+    <name>LinkGuard</name>
+    <message>
+        <source>Link lost at %1: this value may be out of date</source>
+        <translation>%1 に接続が切れました: この値は古い可能性があります</translation>
+    </message>
+    <message>
+        <source>Not connected yet: no value has arrived</source>
+        <translation>未接続: まだ値を受信していません</translation>
+    </message>
+</context>
+<context>
+    <name>LinkStatus</name>
+    <message>
+        <source>%1, retrying in %2 s, attempt %3</source>
+        <translation>%1、%2 秒後に再接続（%3 回目）</translation>
+    </message>
+    <message>
+        <source>Connected as %1 to %2:%3, since %4</source>
+        <translation>%1 として %2:%3 に接続中（%4 から）</translation>
+    </message>
+    <message>
+        <source>Connecting to %1:%2</source>
+        <translation>%1:%2 に接続しています</translation>
+    </message>
+    <message>
+        <source>Lost at %1</source>
+        <translation>%1 に接続が切れました</translation>
+    </message>
+    <message>
+        <source>Not connected</source>
+        <translation>未接続</translation>
+    </message>
+    <message>
+        <source>Not connecting: no valid port</source>
+        <translation>接続しません: 有効なポートがありません</translation>
+    </message>
+    <message>
+        <source>Reconnect</source>
+        <translation>再接続</translation>
+    </message>
+    <message>
+        <source>Refused: the server closed the link during the handshake (%1:%2)</source>
+        <translation>拒否: 認証中にサーバーが接続を閉じました（%1:%2）</translation>
+    </message>
+</context>
+<context>
     <name>ReadOnlyLock</name>
     <message>
         <source>%1 (read-only)</source>

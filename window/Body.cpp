@@ -2,8 +2,10 @@
 
 #include "amplifier/aCA.h"
 #include "app/Logging.h"
+#include "client/Reconnector.h"
 #include "client/Tesra.h"
 #include "hv/aHV.h"
+#include "window/LinkStatus.h"
 #include "window/ReadOnlyLock.h"
 #include "window/StatusNotes.h"
 #include "window/aIC.h"
@@ -88,6 +90,7 @@ Body::~Body()
     // The client's last signals (the link going down as it closes) find no
     // window to write to.
     disconnect(client, nullptr, this, nullptr);
+    delete reconnector;
     delete client;
 }
 
@@ -145,6 +148,11 @@ void Body::setUpClient()
     client->SetKeyFile(station.keyFile, clientName);
     client->SetNewSVAddress(station.serverAddress);
     client->SetNewSVPort(station.serverPort);
+    if (station.reconnectIntervalMs > 0)
+        reconnector = new Reconnector(client, station.reconnectIntervalMs);
+    linkView = new LinkStatus(statusbar);
+    linkView->follow(client, reconnector);
+    statusbar->addPermanentWidget(linkView);
     client->MakeConnection();
 }
 

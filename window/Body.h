@@ -10,7 +10,10 @@
 #include <QString>
 #include <QStringList>
 
+class LinkStatus;
+class Reconnector;
 class StatusNotes;
+class Tesra;
 class aCA;
 class aHV;
 class aIC;
@@ -32,6 +35,8 @@ public:
     ~Body() override;
 
     Tesra *tesra() const { return client; }
+    Reconnector *autoReconnect() const { return reconnector; }
+    LinkStatus *linkStatus() const { return linkView; }
     const QList<aHV *> &hvModules() const { return hvPanels; }
     const QList<aCA *> &ampModules() const { return ampPanels; }
     const QList<aIC *> &icModules() const { return icGroups; }
@@ -63,6 +68,10 @@ private:
     void colourModules();
 
     Tesra *client = nullptr;
+    // Brings the link back by itself when "Reconnect Interval" is above 0;
+    // null otherwise.
+    Reconnector *reconnector = nullptr;
+    LinkStatus *linkView = nullptr;
     QString clientName;
     // The station as read from the configuration file, once, at construction.
     Station station;

@@ -44,6 +44,8 @@ private slots:
     void colours();
     void tolerance_data();
     void tolerance();
+    void reconnectInterval_data();
+    void reconnectInterval();
     void tableLookUp();
     void missingFileGivesDefaults();
 
@@ -175,6 +177,28 @@ void tst_Config::tolerance()
     QFETCH(QString, text);
     QFETCH(double, value);
     QCOMPARE(Config::tolerance(text), value);
+}
+
+void tst_Config::reconnectInterval_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("ms");
+    QTest::newRow("off by default") << "0" << 0;
+    QTest::newRow("seconds") << "2" << 2000;
+    QTest::newRow("fraction") << "0.25" << 250;
+    QTest::newRow("blanks around") << " 5 " << 5000;
+    QTest::newRow("negative is off") << "-3" << 0;
+    QTest::newRow("not a number is off") << "soon" << 0;
+    QTest::newRow("empty is off") << "" << 0;
+    QTest::newRow("infinite is off") << "inf" << 0;
+    QTest::newRow("capped at an hour") << "1e9" << 3600000;
+}
+
+void tst_Config::reconnectInterval()
+{
+    QFETCH(QString, text);
+    QFETCH(int, ms);
+    QCOMPARE(Config::reconnectIntervalMs(text), ms);
 }
 
 void tst_Config::tableLookUp()

@@ -276,6 +276,9 @@ void tst_OperatorModes::readOnlyControlsStayLocked()
     // The view stays the operator's.
     for (const char *name : {"ShowDetailsB", "ShowStatB"})
         QVERIFY(!locked.contains(QLatin1String(name)));
+    // Show Stat sends a query, so like every sending control it waits for
+    // the link to be ready.
+    QTRY_COMPARE_WITH_TIMEOUT(body.tesra()->linkState(), Tesra::LinkState::Ready, 15000);
     QVERIFY(amp->findChild<QWidget *>(QStringLiteral("ShowStatB"))->isEnabled());
 }
 
