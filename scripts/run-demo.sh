@@ -24,6 +24,11 @@
 #   --hv-target V      the HV modules start ramping to V volts (headless
 #                      default 1500, so the screenshot shows them moving)
 #   --keep             keep the temporary directory and print its path
+#   --drop-every S     the simulator closes Brenlow's connection every S
+#                      seconds; the status bar shows the link going and
+#                      coming back (the example station reconnects after 2 s)
+#   --refuse-for S     after each drop the simulator turns connections away
+#                      for S seconds
 #   --no-install       never call apt-get
 #   --no-build         use the programs already built
 # The build directory is ./build, or $BRENLOW_BUILD_DIR when set.
@@ -40,6 +45,7 @@ hv_voltage=0
 hv_target=""
 install=1
 build=1
+sim_extra=()
 keep=0
 bdir="${BRENLOW_BUILD_DIR:-build}"
 while [ $# -gt 0 ]; do
@@ -51,6 +57,8 @@ while [ $# -gt 0 ]; do
         --hv-voltage) hv_voltage="${2:?--hv-voltage needs a number}"; shift ;;
         --hv-target) hv_target="${2:?--hv-target needs a number}"; shift ;;
         --keep) keep=1 ;;
+        --drop-every) sim_extra+=(--drop-every "${2:?--drop-every needs a number}"); shift ;;
+        --refuse-for) sim_extra+=(--refuse-for "${2:?--refuse-for needs a number}"); shift ;;
         --no-install) install=0 ;;
         --no-build) build=0 ;;
         -h|--help) sed -n '2,/^set -euo/p' "$0" | sed '$d; s/^# \{0,1\}//'; exit 0 ;;
@@ -106,7 +114,8 @@ trap 'exit 130' INT TERM
 
 log="$work/traffic.log"
 "$sim_bin" -c examples/station.ini --address 127.0.0.1 --port 0 --log "$log" \
-    --hv-voltage "$hv_voltage" ${hv_target:+--hv-target "$hv_target"} >"$work/sim.out" 2>&1 &
+    --hv-voltage "$hv_voltage" ${hv_target:+--hv-target "$hv_target"} \
+    ${sim_extra[@]+"${sim_extra[@]}"} >"$work/sim.out" 2>&1 &
 sim_pid=$!
 pids+=("$sim_pid")
 port=""

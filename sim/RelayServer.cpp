@@ -9,6 +9,7 @@
 #include <QRandomGenerator>
 #include <QTcpSocket>
 #include <QTime>
+#include <vector>
 
 namespace {
 
@@ -97,6 +98,12 @@ void RelayServer::accept()
             socket->deleteLater();
             continue;
         }
+        if (sinceDrop.isValid() && sinceDrop.elapsed() < refuseMs) {
+            log("refused", QStringLiteral("turning connections away after a drop"));
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
         Client client;
         client.socket = socket;
         // The client reads the number as a 32-bit integer.
@@ -107,6 +114,7 @@ void RelayServer::accept()
                 [this, socket] { drop(socket, QStringLiteral("no key line in time")); });
         client.loginTimer->start(LoginTimeoutMs);
         clients[socket] = client;
+        log("open", QStringLiteral("%1 connection(s)").arg(clients.size()));
 
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { readFrom(socket); });
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
@@ -308,6 +316,18 @@ void RelayServer::drop(QTcpSocket *socket, const QString &reason)
     log("closed", clients.at(socket).name + QStringLiteral(": ") + reason);
     forget(socket);
     socket->abort();
+}
+
+void RelayServer::dropAll(int refuse)
+{
+    std::vector<QTcpSocket *> all;
+    for (const auto &entry : clients)
+        all.push_back(entry.first);
+    log("drop-all", QStringLiteral("closing %1 connection(s)").arg(all.size()));
+    for (QTcpSocket *socket : all)
+        drop(socket, QStringLiteral("dropped on purpose"));
+    refuseMs = refuse;
+    sinceDrop.start();
 }
 
 void RelayServer::forget(QTcpSocket *socket)

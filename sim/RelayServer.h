@@ -55,6 +55,9 @@ public:
     quint16 port() const { return server.serverPort(); }
     // Closes every connection and stops the clock; the server is then inert.
     void stop();
+    // Closes every client's connection, as a server restart would, and then
+    // turns new connections away for refuseMs (closed at once on arrival).
+    void dropAll(int refuseMs);
 
 private:
     struct Client
@@ -98,4 +101,6 @@ private:
     QElapsedTimer sinceTick;
     QIODevice *logDevice = nullptr;
     bool stopped = false;
+    QElapsedTimer sinceDrop;
+    int refuseMs = 0;
 };

@@ -65,6 +65,14 @@ bool SimOptions::parse(const QStringList &arguments, QString &error)
     const QCommandLineOption quitOption(QStringLiteral("quit-after"),
                                         QStringLiteral("Stop by itself after this many seconds."),
                                         QStringLiteral("seconds"));
+    const QCommandLineOption dropOption(
+        QStringLiteral("drop-every"),
+        QStringLiteral("Close every client connection this often, in seconds (default: never)."),
+        QStringLiteral("seconds"));
+    const QCommandLineOption refuseOption(
+        QStringLiteral("refuse-for"),
+        QStringLiteral("After each drop, close new connections at once for this many seconds."),
+        QStringLiteral("seconds"));
     const QCommandLineOption voltageOption(
         QStringLiteral("hv-voltage"),
         QStringLiteral("Voltage the HV modules hold at start (default 0: off)."),
@@ -78,7 +86,8 @@ bool SimOptions::parse(const QStringList &arguments, QString &error)
         QStringLiteral("Voltage the HV modules start ramping to, as if told so (default: none)."),
         QStringLiteral("volts"));
     parser.addOptions({helpOption, stationOption, addressOption, portOption, keyOption, ampOption,
-                       hvOption, logOption, quitOption, voltageOption, rampOption, targetOption});
+                       hvOption, logOption, quitOption, dropOption, refuseOption, voltageOption,
+                       rampOption, targetOption});
     helpText = parser.helpText();
 
     if (!parser.parse(arguments)) {
@@ -116,6 +125,15 @@ bool SimOptions::parse(const QStringList &arguments, QString &error)
 
     if (parser.isSet(quitOption) && !toSeconds(parser.value(quitOption), quitAfter)) {
         error = QStringLiteral("--quit-after takes a number of seconds");
+        return false;
+    }
+    if (parser.isSet(dropOption) &&
+        (!toSeconds(parser.value(dropOption), dropEvery) || dropEvery <= 0)) {
+        error = QStringLiteral("--drop-every takes a number of seconds above 0");
+        return false;
+    }
+    if (parser.isSet(refuseOption) && !toSeconds(parser.value(refuseOption), refuseFor)) {
+        error = QStringLiteral("--refuse-for takes a number of seconds");
         return false;
     }
     if (parser.isSet(voltageOption) && !toSeconds(parser.value(voltageOption), hvVoltage)) {

@@ -18,6 +18,8 @@ struct SimOptions
     QStringList hvNodes;
     QString logPath;      // "-": standard output
     double quitAfter = 0; // seconds; 0 runs until a signal
+    double dropEvery = 0; // seconds between closing every client; 0: never
+    double refuseFor = 0; // seconds new clients are turned away after each drop
     double hvVoltage = 0;
     double hvRampRate = 50;
     double hvTarget = -1; // volts the HV modules ramp to from the start; -1: they rest

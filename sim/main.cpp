@@ -128,6 +128,13 @@ int main(int argc, char *argv[])
         say(stderr, QStringLiteral("tesra-sim: cannot watch SIGINT/SIGTERM"));
     QObject::connect(&watcher, &SignalWatcher::terminate, &app,
                      [](int) { QCoreApplication::quit(); });
+    QTimer dropTimer;
+    if (options.dropEvery > 0) {
+        dropTimer.setInterval(int(options.dropEvery * 1000));
+        QObject::connect(&dropTimer, &QTimer::timeout, &server,
+                         [&server, &options] { server.dropAll(int(options.refuseFor * 1000)); });
+        dropTimer.start();
+    }
     if (options.quitAfter > 0)
         QTimer::singleShot(int(options.quitAfter * 1000), &app, &QCoreApplication::quit);
 

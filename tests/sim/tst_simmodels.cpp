@@ -368,6 +368,12 @@ void TestSimModels::options_data()
     QTest::newRow("zero ramp") << QStringList{"--hv-ramp", "0"} << false << "" << 0;
     QTest::newRow("ramp target") << QStringList{"--hv-target", "1500"} << true << "127.0.0.1" << -1;
     QTest::newRow("negative ramp target") << QStringList{"--hv-target", "-5"} << false << "" << 0;
+    QTest::newRow("drops and refusals")
+        << QStringList{"--drop-every", "5", "--refuse-for", "1.5"} << true << "127.0.0.1" << -1;
+    QTest::newRow("drop every 0") << QStringList{"--drop-every", "0"} << false << "" << 0;
+    QTest::newRow("drop every not a number")
+        << QStringList{"--drop-every", "often"} << false << "" << 0;
+    QTest::newRow("negative refusal") << QStringList{"--refuse-for", "-1"} << false << "" << 0;
     QTest::newRow("stray argument") << QStringList{"extra"} << false << "" << 0;
     QTest::newRow("unknown option") << QStringList{"--bogus"} << false << "" << 0;
 }
