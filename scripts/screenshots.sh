@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Refreshes the README's screenshots from the station simulator:
-# docs/images/station-en.png (English) and docs/images/station-ja.png
+# docs/images/station-en.png (English) and docs/images/station-ja.png, and
+# the link's states, docs/images/link-{connected,lost}-{en,ja}.png
 # (Japanese; needs fonts-noto-cjk, which run-demo.sh installs). Brenlow draws
 # both itself, off screen, with the simulated HV modules holding 1000 V; no
 # display is needed.
@@ -12,3 +13,14 @@ scripts/run-demo.sh --headless -e --seconds 6 --hv-voltage 1000 \
     --screenshot docs/images/station-en.png "$@"
 scripts/run-demo.sh --headless --seconds 6 --hv-voltage 1000 \
     --screenshot docs/images/station-ja.png "$@"
+# The link's states. The simulator drops the connection more often than the
+# picture waits after the link is ready, so the lost one shows the link down
+# (and the example station's reconnect counting down).
+scripts/run-demo.sh --headless -e --seconds 6 --hv-voltage 1000 \
+    --screenshot docs/images/link-connected-en.png "$@"
+scripts/run-demo.sh --headless --seconds 6 --hv-voltage 1000 \
+    --screenshot docs/images/link-connected-ja.png "$@"
+scripts/run-demo.sh --headless -e --seconds 6 --hv-voltage 1000 --drop-every 0.9 \
+    --screenshot docs/images/link-lost-en.png "$@"
+scripts/run-demo.sh --headless --seconds 6 --hv-voltage 1000 --drop-every 0.9 \
+    --screenshot docs/images/link-lost-ja.png "$@"
