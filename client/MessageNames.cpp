@@ -61,7 +61,7 @@ constexpr int endRow()
     return rowCount;
 }
 
-// Every row but the end row has a word and a signal, its word's first
+// Every row but the end row has a word, its word's first
 // character matches its kind, and there is exactly one end row.
 constexpr bool wellFormed()
 {
@@ -69,18 +69,22 @@ constexpr bool wellFormed()
     for (const Row &row : table) {
         if (row.kind == Kind::End) {
             ++ends;
-            if (row.word || row.signal)
+            if (row.word)
                 return false;
             continue;
         }
-        if (!row.word || !row.signal)
+        // The signal is not looked at here: with UndefinedBehaviorSanitizer
+        // gcc cannot fold a member-function-pointer comparison, and the
+        // sanitized build would not compile. tst_smsg checks that every
+        // row has a signal of its own.
+        if (!row.word)
             return false;
         if (row.word[0] != (row.kind == Kind::Reply ? '@' : '_'))
             return false;
     }
     return ends == 1;
 }
-static_assert(wellFormed(), "every routed word needs a signal and the prefix of its kind");
+static_assert(wellFormed(), "every routed word needs the prefix of its kind");
 
 const Row *rowAt(int id)
 {
