@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QStringList>
 #include <QTextStream>
 #include <utility>
@@ -13,6 +14,35 @@ namespace {
 
 // How much of the file's end append looks at to learn its line ends.
 constexpr qint64 TailLength = 4096;
+
+enum class Utf16 { None, Little, Big };
+
+QString decode(const QByteArray &bytes, Utf16 utf16)
+{
+    if (utf16 == Utf16::None)
+        return QString::fromLocal8Bit(bytes);
+    QString text;
+    for (int i = 0; i + 1 < bytes.size(); i += 2) {
+        const auto low = uchar(bytes.at(utf16 == Utf16::Little ? i : i + 1));
+        const auto high = uchar(bytes.at(utf16 == Utf16::Little ? i + 1 : i));
+        text.append(QChar(ushort(low | (high << 8))));
+    }
+    return text;
+}
+
+QByteArray encode(const QString &text, Utf16 utf16)
+{
+    if (utf16 == Utf16::None)
+        return text.toLocal8Bit();
+    QByteArray bytes;
+    for (const QChar c : text) {
+        const char low = char(c.unicode() & 0xff);
+        const char high = char(c.unicode() >> 8);
+        bytes.append(utf16 == Utf16::Little ? low : high);
+        bytes.append(utf16 == Utf16::Little ? high : low);
+    }
+    return bytes;
+}
 
 } // namespace
 
@@ -106,19 +136,29 @@ CSprTable::AppendResult CSprTable::append(const QString &fileName, const QString
         return AppendResult::CannotOpen;
     }
     const qint64 before = file.size();
-    QByteArray tail;
-    if (before > 0 && file.seek(qMax<qint64>(0, before - TailLength)))
-        tail = file.read(TailLength);
+    // A file that begins with a UTF-16 byte-order mark is read back as
+    // UTF-16 (the reader detects the mark), so the new line is written so
+    // too; any other file takes the local 8-bit encoding.
+    const QByteArray mark = before >= 2 && file.seek(0) ? file.read(2) : QByteArray();
+    const Utf16 utf16 = mark == "\xff\xfe"   ? Utf16::Little
+                        : mark == "\xfe\xff" ? Utf16::Big
+                                             : Utf16::None;
+    QString tail;
+    qint64 tailStart = qMax<qint64>(0, before - TailLength);
+    if (utf16 != Utf16::None)
+        tailStart += tailStart % 2; // a whole code unit
+    if (before > 0 && file.seek(tailStart))
+        tail = decode(file.read(TailLength), utf16);
 
-    const bool crlf = tail.contains("\r\n");
-    const QByteArray lineEnd = crlf ? QByteArrayLiteral("\r\n") : QByteArrayLiteral("\n");
-    QByteArray bytes;
-    if (!tail.isEmpty() && !tail.endsWith('\n'))
-        bytes += lineEnd;
-    QString body = text;
+    const bool crlf = tail.contains(QStringLiteral("\r\n"));
+    const QString lineEnd = crlf ? QStringLiteral("\r\n") : QStringLiteral("\n");
+    QString body;
+    if (!tail.isEmpty() && !tail.endsWith(QLatin1Char('\n')))
+        body += lineEnd;
+    body += text;
     if (crlf)
-        body.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
-    bytes += body.toLocal8Bit();
+        body.replace(QRegularExpression(QStringLiteral("\r?\n")), QStringLiteral("\r\n"));
+    const QByteArray bytes = encode(body, utf16);
 
     if (file.write(bytes) != bytes.size()) {
         if (reason)

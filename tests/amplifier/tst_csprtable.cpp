@@ -153,6 +153,21 @@ void tst_CSprTable::append_data()
         << true << QByteArray("1e-8 1\r\n1e-7 2")
         << QByteArray("1e-8 1\r\n1e-7 2\r\n1e-6 5 : x\r\n")
         << Entries{{1e-6, 5}, {1e-7, 2}, {1e-8, 1}};
+    // Found by fuzz_csprtable: a line written in 8-bit text after a UTF-16
+    // file's mark was read back as UTF-16 and its value lost.
+    QTest::newRow("UTF-16 file") << true
+                                 << QByteArray("\xff\xfe"
+                                               "1\0 \0"
+                                               "2\0\n\0",
+                                               10)
+                                 << QByteArray("\xff\xfe"
+                                               "1\0 \0"
+                                               "2\0\n\0"
+                                               "1\0e\0-\0"
+                                               "6\0 \0"
+                                               "5\0 \0:\0 \0x\0\n\0",
+                                               32)
+                                 << Entries{{1, 2}, {1e-6, 5}};
     QTest::newRow("same range wins when appended")
         << true << QByteArray("1e-6 2\n") << QByteArray("1e-6 2\n1e-6 5 : x\n")
         << Entries{{1e-6, 5}};
