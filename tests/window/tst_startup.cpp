@@ -251,6 +251,13 @@ void tst_StartUp::missingKeyFile()
                   .toUtf8());
     QProcess process;
     process.setWorkingDirectory(dir->path());
+    // The program ends at once with exit(), its objects still alive; in the
+    // sanitized build that is not a leak to report.
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    if (env.contains(QStringLiteral("ASAN_OPTIONS")))
+        env.insert(QStringLiteral("ASAN_OPTIONS"),
+                   env.value(QStringLiteral("ASAN_OPTIONS")) + QStringLiteral(":detect_leaks=0"));
+    process.setProcessEnvironment(env);
     process.start(QStringLiteral(BRENLOW_BIN),
                   {QStringLiteral("-e"), QStringLiteral("-c"), QStringLiteral("k.ini")});
     QVERIFY(process.waitForFinished(20000));
