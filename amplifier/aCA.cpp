@@ -5,6 +5,7 @@
 #include "client/Tesra.h"
 #include "client/Values.h"
 #include "window/LinkGuard.h"
+#include "window/QtCompat.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
@@ -57,13 +58,13 @@ aCA::aCA() : QWidget(nullptr, Qt::WindowFlags())
     pollTimer->setInterval(500);
     connect(pollTimer, &QTimer::timeout, this, &aCA::doPolling);
 
-    connect(ui.ModuleName, &QLineEdit::editingFinished, this, &aCA::sendMyName);
+    connect(QtCompat::editEnd(ui.ModuleName), &QtCompat::EditEnd::finished, this, &aCA::sendMyName);
     connect(ui.ZeroCheckB, &QAbstractButton::toggled, this, &aCA::selectedZeroCheck);
     connect(ui.ResetB, &QAbstractButton::clicked, this, &aCA::reset);
     connect(ui.RangeSCB, qOverload<int>(&QComboBox::currentIndexChanged), this,
             &aCA::selectedNewRange);
     connect(ui.CSprUseB, &QAbstractButton::toggled, this, &aCA::selectedCSprUse);
-    connect(ui.NewCSprEdit, &QLineEdit::editingFinished, this, &aCA::newCSpr);
+    connect(QtCompat::editEnd(ui.NewCSprEdit), &QtCompat::EditEnd::finished, this, &aCA::newCSpr);
     connect(ui.FilterUseB, &QAbstractButton::toggled, this, &aCA::selectedFilterUse);
     keepOpposite(ui.FilterAutoB, ui.FilterManualB);
     connect(ui.FilterAutoB, &QAbstractButton::toggled, this, &aCA::changeFilterMode);
@@ -73,7 +74,7 @@ aCA::aCA() : QWidget(nullptr, Qt::WindowFlags())
     keepOpposite(ui.VBiasOnB, ui.VBiasOffB);
     connect(ui.VBiasOnB, &QAbstractButton::toggled, this, &aCA::changedVBiasMode);
     connect(ui.VBiasOffB, &QAbstractButton::toggled, this, &aCA::changedVBiasMode);
-    connect(ui.NewVBias, &QLineEdit::editingFinished, this, &aCA::newVBias);
+    connect(QtCompat::editEnd(ui.NewVBias), &QtCompat::EditEnd::finished, this, &aCA::newVBias);
     keepOpposite(ui.SelInputRB, ui.SelInputFB);
     connect(ui.SelInputRB, &QAbstractButton::toggled, this, &aCA::selectedInput);
     connect(ui.SelInputFB, &QAbstractButton::toggled, this, &aCA::selectedInput);

@@ -138,7 +138,7 @@ int SMsg::Parse(const QString &text)
     splitName(to, toNode, toSub);
 
     const int wordStart = blank + 1;
-    kind = line.midRef(wordStart).startsWith(QLatin1Char('_')) ? Event : Request;
+    kind = QStringView(line).mid(wordStart).startsWith(QLatin1Char('_')) ? Event : Request;
 
     const int nextBlank = line.indexOf(QLatin1Char(' '), wordStart);
     if (nextBlank < 0) {

@@ -4,6 +4,7 @@
 #include "client/Values.h"
 #include "hv/HVRules.h"
 #include "window/LinkGuard.h"
+#include "window/QtCompat.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -13,7 +14,7 @@ aHV::aHV(QWidget *parent) : QWidget(parent)
 {
     ui.setupUi(this);
 
-    connect(ui.RampRate, &QLineEdit::editingFinished, this, &aHV::newRampRate);
+    connect(QtCompat::editEnd(ui.RampRate), &QtCompat::EditEnd::finished, this, &aHV::newRampRate);
     watchSetVEdit();
     connect(ui.Start, &QPushButton::clicked, this, &aHV::hvOnOff);
 
@@ -264,5 +265,6 @@ void aHV::sendRamp()
 void aHV::watchSetVEdit()
 {
     if (QLineEdit *edit = ui.SetV->lineEdit())
-        connect(edit, &QLineEdit::editingFinished, this, &aHV::newSetV, Qt::UniqueConnection);
+        connect(QtCompat::editEnd(edit), &QtCompat::EditEnd::finished, this, &aHV::newSetV,
+                Qt::UniqueConnection);
 }

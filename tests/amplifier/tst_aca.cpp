@@ -1107,7 +1107,8 @@ void tst_aCA::setTableRefused()
     panel.ui.SetCSprTableB->click();
     const QByteArray after = readAll(panel.cSprFile());
     if (appended) {
-        QVERIFY2(after.startsWith(before + "\n1e-5 " + value.toUtf8() + " : "), after.constData());
+        QVERIFY2(after.startsWith(QByteArray(before + "\n1e-5 " + value.toUtf8() + " : ")),
+                 after.constData());
         QCOMPARE(DebugLog::lines(), QStringList());
     } else {
         QCOMPARE(after, before);

@@ -193,7 +193,7 @@ void tst_StartUp::commandLine()
     QCOMPARE(server->keyLine(), clientName + QStringLiteral(" w7"));
     QByteArray err;
     QTRY_VERIFY2((err += process.readAllStandardError())
-                     .contains("interface language: " + language.toUtf8()),
+                     .contains(QByteArray("interface language: " + language.toUtf8())),
                  err.constData());
     process.kill();
     process.waitForFinished();
