@@ -1,0 +1,42 @@
+# The Debian package: `cpack -G DEB` in a build directory makes
+# brenlow_<version>_<arch>.deb from the install rules. Its library
+# dependencies are read from the installed programs.
+
+set(BRENLOW_PACKAGE_MAINTAINER "Brenlow developers <brenlow@station.example.org>"
+    CACHE STRING "Maintainer named in the Debian package")
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME brenlow)
+set(CPACK_PACKAGE_VENDOR "Brenlow developers")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "operator panel for the ion chambers of a beamline station")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Brenlow shows the CA5350 current amplifiers and the high-voltage supply\n"
+    "modules of an experimental station's ion chambers in one window and lets\n"
+    "the operator set ranges, filters, current suppression, bias, voltages and\n"
+    "ramp rates. It talks to the devices through the station's Tesra message\n"
+    "server over TCP.\n"
+    "\n"
+    "The package also holds tesra-sim, a stand-in for the message server and\n"
+    "its devices on the loopback interface, and an example station.")
+string(CONCAT CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
+
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${BRENLOW_PACKAGE_MAINTAINER}")
+set(CPACK_DEBIAN_PACKAGE_SECTION science)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+# Qt 6 keeps its platform plugins (the X11 and Wayland connections) in a
+# package of their own that no library of the program names.
+if(BRENLOW_QT_MAJOR EQUAL 6)
+    set(CPACK_DEBIAN_PACKAGE_DEPENDS qt6-qpa-plugins)
+endif()
+# The Japanese interface needs a font with Japanese glyphs.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS fonts-noto-cjk)
+set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+
+include(CPack)
