@@ -1,12 +1,18 @@
 #!/usr/bin/env bash
-# Builds Brenlow with every warning enabled and runs the whole test suite
-# headless. Installs what a fresh Debian machine is missing first.
+# Builds Brenlow with every warning enabled, once with Qt 5.15 and once with
+# Qt 6, and runs the whole test suite headless on each; then makes the Debian
+# package from the Qt 5.15 build and tries it (scripts/package-test.sh).
+# Installs what a fresh Debian machine is missing first.
+#
+# The builds are the presets of CMakePresets.json: "default" in ./build and
+# "qt6" in ./build-qt6.
 #
 # Usage: scripts/test.sh [--sanitize]
-#   --sanitize  build in ./build-sanitize with AddressSanitizer and
-#               UndefinedBehaviorSanitizer (-fno-sanitize-recover=all) and run
-#               the whole suite with halt_on_error=1 and LeakSanitizer on; the
-#               only leaks suppressed are those of Qt's platform plugins
+#   --sanitize  instead, build the preset "sanitize" in ./build-sanitize with
+#               AddressSanitizer and UndefinedBehaviorSanitizer
+#               (-fno-sanitize-recover=all) and run the whole suite with
+#               halt_on_error=1 and LeakSanitizer on; the only leaks
+#               suppressed are those of Qt's platform plugins
 #               (scripts/lsan.supp). Any report fails the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -21,30 +27,38 @@ done
 
 bash scripts/install-deps.sh \
     cmake make g++ pkg-config util-linux \
-    qtbase5-dev qttools5-dev qttools5-dev-tools
+    qtbase5-dev qttools5-dev qttools5-dev-tools \
+    qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
+
+# build_and_test PRESET: configures, builds warning-free and runs ctest (the
+# test preset sets the environment, the sanitizer options included).
+build_and_test() {
+    local preset=$1
+    local dir=build-$preset
+    [ "$preset" = default ] && dir=build
+    echo "=== $preset: build in $dir"
+    cmake --preset "$preset"
+    cmake --build --preset "$preset" 2>&1 | tee "$dir/build.log"
+    if grep -q "warning:" "$dir/build.log"; then
+        echo "The $preset build printed warnings; it must be warning-free." >&2
+        exit 1
+    fi
+    echo "=== $preset: tests"
+    local status=0
+    ctest --preset "$preset" 2>&1 | tee "$dir/ctest.log" || status=$?
+    # A sanitizer report inside a test that still passed (a child process,
+    # say) fails the run as well.
+    if grep -qE "ERROR: (Address|Leak)Sanitizer|runtime error:" "$dir/ctest.log"; then
+        echo "A sanitizer reported a fault." >&2
+        exit 1
+    fi
+    [ "$status" = 0 ] || exit "$status"
+}
 
 if [ "$sanitize" = 1 ]; then
-    build_dir=${BUILD_DIR:-build-sanitize}
-    cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=Debug -DBRENLOW_SANITIZE=ON
-    export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=1"
-    export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
-    export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:print_suppressions=0"
-else
-    build_dir=${BUILD_DIR:-build-test}
-    cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    build_and_test sanitize
+    exit 0
 fi
-cmake --build "$build_dir" -j"$(nproc)" 2>&1 | tee "$build_dir/build.log"
-if grep -q "warning:" "$build_dir/build.log"; then
-    echo "The build printed warnings; it must be warning-free." >&2
-    exit 1
-fi
-export QT_QPA_PLATFORM=offscreen
-ctest --test-dir "$build_dir" --output-on-failure -j2 --timeout 600 2>&1 | tee "$build_dir/ctest.log"
-status=${PIPESTATUS[0]}
-# A sanitizer report inside a test that still passed (a child process, say)
-# fails the run as well.
-if grep -qE "ERROR: (Address|Leak)Sanitizer|runtime error:" "$build_dir/ctest.log"; then
-    echo "A sanitizer reported a fault." >&2
-    exit 1
-fi
-exit "$status"
+build_and_test default
+build_and_test qt6
+bash scripts/package-test.sh build
