@@ -41,6 +41,9 @@ int main(int argc, char *argv[])
 
     QApplication app(argc, argv);
     QApplication::setStyle(QStringLiteral("fusion"));
+    // Lets the desktop match the window to the installed menu entry and its
+    // icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("brenlow"));
 
     // The switches are applied before the parser runs, so the catalogue is in
     // place before any text is built.
