@@ -433,8 +433,8 @@ void tst_OperatorModes::dropDownsReadable()
     QFETCH(QString, box);
     QFETCH(QByteArray, colour);
     QByteArray station = TwoPanels;
-    station.replace("[H]\n", "[H]\nColor=" + colour + "\n");
-    station.replace("[A]\n", "[A]\nColor=" + colour + "\n");
+    station.replace("[H]\n", QByteArray("[H]\nColor=" + colour + "\n"));
+    station.replace("[A]\n", QByteArray("[A]\nColor=" + colour + "\n"));
     Body body(writeConfig(station));
     body.show();
     QVERIFY(QTest::qWaitForWindowExposed(&body));
