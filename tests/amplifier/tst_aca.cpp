@@ -109,6 +109,9 @@ QStringList amp1(const QStringList &commands)
 
 QByteArray readAll(const QString &path)
 {
+    // A device such as /dev/full reads without end under Qt 6.
+    if (!QFileInfo(path).isFile())
+        return {};
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {};
@@ -1241,7 +1244,7 @@ void tst_aCA::tableFileFaults()
             QVERIFY(!QFile::exists(path));
     } else {
         const QByteArray kept = onDisk.endsWith('\n') ? onDisk : onDisk + lineEnd;
-        QVERIFY2(after.startsWith(kept + "1e-5 4e-10 : "), after.constData());
+        QVERIFY2(after.startsWith(QByteArray(kept + "1e-5 4e-10 : ")), after.constData());
         QVERIFY(after.endsWith(lineEnd));
         QCOMPARE(after.count('\n'), kept.count('\n') + 1);
     }
