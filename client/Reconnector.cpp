@@ -46,11 +46,10 @@ void Reconnector::linkStateChanged(Tesra::LinkState state)
         return;
     case Tesra::LinkState::Connecting:
     case Tesra::LinkState::Handshake:
-        // An attempt is under way, whoever started it.
-        timer.stop();
-        return;
     case Tesra::LinkState::Idle:
     case Tesra::LinkState::NoValidPort:
+        // An attempt is under way, whoever started it, or there is nothing
+        // to retry.
         timer.stop();
         return;
     }

@@ -28,7 +28,8 @@ done
 bash scripts/install-deps.sh \
     cmake make g++ pkg-config util-linux \
     qtbase5-dev qttools5-dev qttools5-dev-tools \
-    qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
+    qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools \
+    clang-format clang-tidy
 
 # build_and_test PRESET: configures, builds warning-free and runs ctest (the
 # test preset sets the environment, the sanitizer options included).
@@ -60,5 +61,8 @@ if [ "$sanitize" = 1 ]; then
     exit 0
 fi
 build_and_test default
+# A formatting or clang-tidy finding fails the run, like a warning
+# (scripts/lint.sh; checked once, on the Qt 5.15 build).
+bash scripts/lint.sh build
 build_and_test qt6
 bash scripts/package-test.sh build

@@ -177,7 +177,7 @@ QString AmplifierModel::handle(const QString &command, const QString &params, De
     if (command == QLatin1String("GetStatus"))
         return statusText();
     if (command == QLatin1String("GetErrorStatus")) {
-        const QString text = errorStatusText();
+        QString text = errorStatusText();
         for (bool &b : latched)
             b = false;
         return text;
