@@ -10,7 +10,6 @@
 #include "client/Tesra.h"
 
 #include <QComboBox>
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -29,7 +28,6 @@ namespace {
 
 const QStringList TCTable = {"0.0003", "0.001", "0.01", "0.03", "0.1", "0.3", "1", "2", "3"};
 const QStringList Ranges = {"1e-5", "1e-6", "1e-7"};
-const QString Marker = QStringLiteral("Brenlow.probe>Marker End");
 
 // Collects the debug log while it lives; other messages go on to the test
 // framework as usual.
@@ -259,33 +257,16 @@ bool tst_aCA::startReady(const QByteArray &table)
     return true;
 }
 
-// Everything the client wrote since the last call, made certain by a marker
-// line sent behind it on the same connection.
+// Everything the client wrote since the last call.
 QStringList tst_aCA::sent()
 {
-    client->SendMsg(QStringLiteral("probe"), QStringLiteral("Marker"), QStringLiteral("End"),
-                    QString());
-    QDeadlineTimer deadline(5000);
-    QSignalSpy spy(server.get(), &FakeTesraServer::lineReceived);
-    while (!server->messageLines().contains(Marker) && !deadline.hasExpired())
-        spy.wait(int(qMax<qint64>(1, deadline.remainingTime())));
-    QStringList lines = server->messageLines();
-    server->clearLines();
-    const int at = lines.indexOf(Marker);
-    if (at < 0)
-        return {QStringLiteral("<marker never arrived>")};
-    return lines.mid(0, at);
+    return takeSentLines(*server, *client);
 }
 
-// Sends lines to the client and waits until it has routed all of them: a
-// busy reply that no panel listens to follows them on the same connection.
+// Sends lines to the client and waits until it has routed all of them.
 bool tst_aCA::deliver(const QStringList &lines)
 {
-    QSignalSpy routed(client.get(), &Tesra::AnsIsBusy);
-    for (const QString &line : lines)
-        server->sendLine(line);
-    server->sendLine(QStringLiteral("sync>Brenlow.sync @IsBusy 0"));
-    return routed.wait(5000) || routed.count() > 0;
+    return TestSupport::deliver(*server, *client, lines);
 }
 
 bool tst_aCA::deliver(const QString &line)

@@ -1,9 +1,11 @@
 // The amplifier panel's form without a server: captions in both languages,
-// the widget tree and its cells, the initial states that the form and the
-// panel's construction give, and the buttons' checking behaviour.
+// the widget tree and its cells, what the operator can and cannot change in
+// it, the state of a panel not yet connected, and the buttons' checking
+// behaviour.
 
 #include "amplifier/aCA.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QLabel>
@@ -11,7 +13,9 @@
 #include <QMetaMethod>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 #include <QTranslator>
+#include <QWheelEvent>
 #include <QtTest>
 
 class tst_aCAForm : public QObject
@@ -26,10 +30,10 @@ private slots:
     void cells_data();
     void cells();
     void creationOrder();
-    void fields();
+    void valueFields();
     void radioButtons_data();
     void radioButtons();
-    void constructedState();
+    void freshPanel();
     void showDetails();
     void checkingBehaviour();
     void metaObjectInterface();
@@ -252,61 +256,43 @@ void tst_aCAForm::creationOrder()
     QCOMPARE(chain, expected);
 }
 
-void tst_aCAForm::fields()
+void tst_aCAForm::valueFields()
 {
     aCA panel;
-    QCOMPARE(panel.size(), QSize(391, 379));
-    QCOMPARE(panel.sizePolicy().horizontalPolicy(), QSizePolicy::Preferred);
-    QCOMPARE(panel.sizePolicy().verticalPolicy(), QSizePolicy::Maximum);
-    QCOMPARE(panel.ui.frame->sizePolicy().verticalPolicy(), QSizePolicy::Maximum);
-    QCOMPARE(panel.ui.frame->frameShape(), QFrame::StyledPanel);
-    QCOMPARE(panel.ui.frame->frameShadow(), QFrame::Raised);
-    for (QFrame *box : {panel.ui.frame_2, panel.ui.FilterUseBox, panel.ui.CSprUseBox})
-        QCOMPARE(box->frameShape(), QFrame::NoFrame);
-    for (QFrame *line : {panel.ui.line, panel.ui.line_3, panel.ui.line_4, panel.ui.line_5,
-                         panel.ui.line_6, panel.ui.line_7, panel.ui.line_9}) {
-        QCOMPARE(line->frameShape(), QFrame::HLine);
-        QCOMPARE(line->frameShadow(), QFrame::Sunken);
-    }
-    QCOMPARE(panel.ui.line_8->frameShape(), QFrame::VLine);
+    panel.show();
+    panel.ui.ShowDetailsB->click();
+    QVERIFY(QTest::qWaitForWindowExposed(&panel));
 
-    QCOMPARE(panel.ui.gridLayout_2->horizontalSpacing(), 1);
-    QCOMPARE(panel.ui.gridLayout_2->verticalSpacing(), 0);
-    QCOMPARE(panel.ui.gridLayout_2->contentsMargins(), QMargins(1, 1, 1, 1));
-    QCOMPARE(panel.ui.gridLayout->spacing(), 3);
-    QCOMPARE(panel.ui.gridLayout->contentsMargins().top(), 3);
-    QCOMPARE(panel.ui.gridLayout_3->contentsMargins(), QMargins(3, 3, 3, 3));
-    QCOMPARE(panel.ui.gridLayout_6->contentsMargins(), QMargins(0, 0, 0, 0));
-
-    const QString display = QStringLiteral("background-color: rgb(255, 255, 220);");
-    const QString entry = QStringLiteral("background-color: rgb(255, 255, 255);");
-    const Qt::Alignment right = Qt::AlignRight | Qt::AlignTrailing | Qt::AlignVCenter;
+    // What the device reports cannot be typed over; what the operator sends can.
     for (QLineEdit *edit : {panel.ui.StatDisp, panel.ui.NowVBias, panel.ui.NowCSprDisp}) {
-        QVERIFY(edit->isReadOnly());
-        QCOMPARE(edit->styleSheet(), display);
+        edit->setText(QStringLiteral("reported"));
+        QTest::keyClicks(edit, QStringLiteral("12"));
+        QCOMPARE(edit->text(), QStringLiteral("reported"));
     }
-    for (QLineEdit *edit : {panel.ui.NewVBias, panel.ui.NewCSprEdit}) {
-        QVERIFY(!edit->isReadOnly());
-        QCOMPARE(edit->styleSheet(), entry);
+    for (QLineEdit *edit : {panel.ui.NewVBias, panel.ui.NewCSprEdit, panel.ui.ModuleName}) {
+        QVERIFY(edit->text().isEmpty());
+        QTest::keyClicks(edit, QStringLiteral("12"));
+        QCOMPARE(edit->text(), QStringLiteral("12"));
     }
-    for (QLineEdit *edit :
-         {panel.ui.NowVBias, panel.ui.NewVBias, panel.ui.NowCSprDisp, panel.ui.NewCSprEdit})
-        QCOMPARE(edit->alignment(), right);
-    QCOMPARE(panel.ui.label_4->alignment(), right);
-    QCOMPARE(panel.ui.label_5->alignment(), right);
-    QCOMPARE(panel.ui.CSprUseB->styleSheet(),
-             QStringLiteral("alternate-background-color: rgb(255, 255, 255);"));
-    QCOMPARE(panel.ui.CSprManualB->styleSheet(),
-             QStringLiteral("selection-background-color: rgb(255, 255, 255);"));
-    QVERIFY(!panel.ui.ModuleName->isReadOnly());
-    QVERIFY(panel.ui.ModuleName->text().isEmpty());
 
-    QCOMPARE(panel.ui.RangeSCB->metaObject()->className(), "ComboBox");
-    QCOMPARE(panel.ui.SelectTCCB->metaObject()->className(), "QComboBox");
-    QCOMPARE(panel.ui.CSprTBLCB->metaObject()->className(), "QComboBox");
+    // The selectors hold nothing until the station configures them: an item
+    // of the form's own would be sent to the device as a setting.
     for (QComboBox *box :
          {static_cast<QComboBox *>(panel.ui.RangeSCB), panel.ui.SelectTCCB, panel.ui.CSprTBLCB})
         QCOMPARE(box->count(), 0);
+
+    // A wheel turn never changes the range selector, each of whose changes
+    // switches the amplifier's range; the time-constant selector takes it.
+    panel.setRangeTable({"1e-5", "1e-6", "1e-7"});
+    panel.setTCTable({"0.001", "0.01", "0.1"});
+    for (QComboBox *box : {static_cast<QComboBox *>(panel.ui.RangeSCB), panel.ui.SelectTCCB}) {
+        box->setCurrentIndex(1);
+        QWheelEvent wheel(QPointF(5, 5), QPointF(box->mapToGlobal(QPoint(5, 5))), QPoint(),
+                          QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(box, &wheel);
+    }
+    QCOMPARE(panel.ui.RangeSCB->currentIndex(), 1);
+    QCOMPARE(panel.ui.SelectTCCB->currentIndex(), 2);
 }
 
 void tst_aCAForm::radioButtons_data()
@@ -351,27 +337,34 @@ void tst_aCAForm::radioButtons()
     QCOMPARE(button->isEnabled(), enabled);
 }
 
-void tst_aCAForm::constructedState()
+void tst_aCAForm::freshPanel()
 {
     aCA panel;
-    QVERIFY(panel.parent() == nullptr);
+    // Until its connection is ready the panel does not poll, even when the
+    // station asks for polling.
     QVERIFY(!panel.isReady());
-    QVERIFY(panel.client == nullptr);
-    QCOMPARE((QVector<int>{panel.col, panel.row, panel.colSpan, panel.rowSpan}),
-             (QVector<int>{1, 0, 1, 1}));
-    QCOMPARE(panel.cSprFile(), QStringLiteral("CSprTable.txt"));
-    QVERIFY(panel.cSprTable().isEmpty());
-    QVERIFY(panel.styleSheet().isEmpty());
-    QVERIFY(panel.normalStyle.isEmpty());
-    QCOMPARE(panel.alertStyle, QStringLiteral("background-color: rgb(255, 200, 200);"));
-    QVERIFY(panel.ui.CSprUseBox->isEnabled());
-    QVERIFY(!panel.ui.FilterUseBox->isEnabled());
     auto *timer = panel.findChild<QTimer *>(QStringLiteral("pollTimer"));
     QVERIFY(timer);
     QCOMPARE(timer->interval(), 500);
-    QVERIFY(!timer->isSingleShot());
-    QVERIFY(!timer->isActive());
     QVERIFY(!panel.pollsErrors());
+    panel.setPollErrors(true);
+    QVERIFY(panel.pollsErrors());
+    QVERIFY(!timer->isActive());
+
+    // No alert is shown, and an alert would look different.
+    QCOMPARE(panel.styleSheet(), panel.normalStyle);
+    QVERIFY(panel.ui.DispErr->text().isEmpty());
+    QVERIFY(panel.alertStyle != panel.normalStyle);
+
+    // Each group of settings can be used exactly when its check box is on.
+    QCOMPARE(panel.ui.CSprUseBox->isEnabled(), panel.ui.CSprUseB->isChecked());
+    QCOMPARE(panel.ui.FilterUseBox->isEnabled(), panel.ui.FilterUseB->isChecked());
+
+    // The suppression table comes from CSprTable.txt unless the station
+    // names another file; none is read before that.
+    QCOMPARE(panel.cSprFile(), QStringLiteral("CSprTable.txt"));
+    QVERIFY(panel.cSprTable().isEmpty());
+
     // A null client is ignored.
     panel.setClient(nullptr);
     QVERIFY(panel.client == nullptr);

@@ -12,8 +12,6 @@
 
 namespace {
 
-const QString Probe = QStringLiteral("Brenlow.probe>System ping");
-
 QString line(const QString &rest)
 {
     return QStringLiteral("Brenlow.hv1>hvps.2 ") + rest;
@@ -133,35 +131,16 @@ void tst_HVPanel::connectAndSettle()
     QVERIFY(panel->ui.Start->isEnabled());
 }
 
-// Every line the server received since the last call. A probe line sent
-// behind them proves that nothing else is still on its way.
+// Every line the server received since the last call.
 QStringList tst_HVPanel::sentLines()
 {
-    client->SendMsg(QStringLiteral("probe"), QStringLiteral("System"), QStringLiteral("ping"),
-                    QString());
-    const bool arrived = QTest::qWaitFor(
-        [this] {
-            const QStringList lines = server->messageLines();
-            return !lines.isEmpty() && lines.last() == Probe;
-        },
-        5000);
-    QStringList lines = server->messageLines();
-    server->clearLines();
-    if (!arrived)
-        return lines << QStringLiteral("(probe never arrived)");
-    lines.removeLast();
-    return lines;
+    return TestSupport::takeSentLines(*server, *client);
 }
 
-// Sends lines to the client and returns once the client has routed them all:
-// a reply that no panel listens to follows them as a marker.
+// Sends lines to the client and returns once the client has routed them all.
 void tst_HVPanel::deliver(const QStringList &lines)
 {
-    QSignalSpy marker(client.get(), &Tesra::AnsIsBusy);
-    for (const QString &text : lines)
-        server->sendLine(text);
-    server->sendLine(QStringLiteral("hvps.2>Brenlow.probe @IsBusy"));
-    QVERIFY(marker.wait(5000) || marker.count() > 0);
+    QVERIFY(TestSupport::deliver(*server, *client, lines));
 }
 
 void tst_HVPanel::reply(const QString &word, const QString &params)

@@ -75,11 +75,7 @@ void TestSimPanels::cleanup()
 
 std::unique_ptr<Tesra> TestSimPanels::client(const QString &name)
 {
-    auto tesra = std::make_unique<Tesra>();
-    tesra->SetKeyFile(TestSupport::writeKeyFile(*dir, Keys, name), name);
-    tesra->SetNewSVAddress(QStringLiteral("127.0.0.1"));
-    tesra->SetNewSVPort(QString::number(sim->port()));
-    return tesra;
+    return TestSupport::makeClient(sim->port(), *dir, name, Keys);
 }
 
 std::unique_ptr<aCA> TestSimPanels::amplifierPanel(Tesra *tesra)

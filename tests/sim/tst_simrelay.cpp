@@ -63,10 +63,7 @@ void TestSimRelay::cleanup()
 
 std::unique_ptr<Tesra> TestSimRelay::connected(const QString &name, const QStringList &keys)
 {
-    auto client = std::make_unique<Tesra>();
-    client->SetKeyFile(TestSupport::writeKeyFile(*dir, keys, name), name);
-    client->SetNewSVAddress(QStringLiteral("127.0.0.1"));
-    client->SetNewSVPort(QString::number(sim->port()));
+    auto client = TestSupport::makeClient(sim->port(), *dir, name, keys);
     if (!TestSupport::connectClient(*client, 10000))
         return nullptr;
     return client;
@@ -141,11 +138,7 @@ void TestSimRelay::clientWithWrongKey()
 {
     // The client takes any answer to its key line as the verdict and becomes
     // ready; the simulator then closes the connection.
-    auto client = std::make_unique<Tesra>();
-    client->SetKeyFile(TestSupport::writeKeyFile(*dir, {"wrong"}, QStringLiteral("Intruder")),
-                       QStringLiteral("Intruder"));
-    client->SetNewSVAddress(QStringLiteral("127.0.0.1"));
-    client->SetNewSVPort(QString::number(sim->port()));
+    auto client = TestSupport::makeClient(sim->port(), *dir, QStringLiteral("Intruder"), {"wrong"});
     QSignalSpy ready(client.get(), &Tesra::ConnectionIsReady);
     QSignalSpy gone(client.get(), &Tesra::Disconnected);
     client->MakeConnection();

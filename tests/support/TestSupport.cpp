@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
 
 namespace TestSupport {
 
@@ -27,17 +28,20 @@ QString writeKeyFile(const QTemporaryDir &dir, const QStringList &words, const Q
     return stem;
 }
 
+std::unique_ptr<Tesra> makeClient(quint16 port, const QTemporaryDir &dir, const QString &name,
+                                  const QStringList &keys)
+{
+    auto client = std::make_unique<Tesra>();
+    client->SetKeyFile(writeKeyFile(dir, keys, name), name);
+    client->SetNewSVAddress(QStringLiteral("127.0.0.1"));
+    client->SetNewSVPort(QString::number(port));
+    return client;
+}
+
 std::unique_ptr<Tesra> makeClient(const FakeTesraServer &server, const QTemporaryDir &dir,
                                   const QString &name)
 {
-    auto client = std::make_unique<Tesra>();
-    client->SetKeyFile(
-        writeKeyFile(dir, {QStringLiteral("k0"), QStringLiteral("k1"), QStringLiteral("k2"),
-                           QStringLiteral("k3"), QStringLiteral("k4")}),
-        name);
-    client->SetNewSVAddress(QStringLiteral("127.0.0.1"));
-    client->SetNewSVPort(QString::number(server.port()));
-    return client;
+    return makeClient(server.port(), dir, name, {"k0", "k1", "k2", "k3", "k4"});
 }
 
 bool connectClient(Tesra &client, int timeoutMs)
@@ -45,6 +49,38 @@ bool connectClient(Tesra &client, int timeoutMs)
     QSignalSpy ready(&client, &Tesra::ConnectionIsReady);
     client.MakeConnection();
     return ready.wait(timeoutMs) || ready.count() > 0;
+}
+
+QStringList takeSentLines(FakeTesraServer &server, Tesra &client, int timeoutMs)
+{
+    // A query, so that a read-only client lets it through as well.
+    const QString marker = client.name() + QStringLiteral(".marker>Marker GetMarker");
+    client.SendMsg(QStringLiteral("marker"), QStringLiteral("Marker"), QStringLiteral("GetMarker"),
+                   QString());
+    const bool arrived =
+        QTest::qWaitFor([&] { return server.messageLines().contains(marker); }, timeoutMs);
+    QStringList lines = server.messageLines();
+    server.clearLines();
+    if (!arrived)
+        return lines << QStringLiteral("(marker never arrived)");
+    return lines.mid(0, lines.indexOf(marker));
+}
+
+bool deliver(FakeTesraServer &server, Tesra &client, const QStringList &lines, int timeoutMs)
+{
+    QSignalSpy routed(&client, &Tesra::AnsIsBusy);
+    for (const QString &line : lines)
+        server.sendLine(line);
+    server.sendLine(QStringLiteral("marker>%1.marker @IsBusy end").arg(client.name()));
+    return QTest::qWaitFor(
+        [&] {
+            for (const QList<QVariant> &arguments : qAsConst(routed)) {
+                if (arguments.at(0).value<SMsg>().from == QLatin1String("marker"))
+                    return true;
+            }
+            return false;
+        },
+        timeoutMs);
 }
 
 } // namespace TestSupport

@@ -21,12 +21,28 @@ QString writeFile(const QString &path, const QByteArray &content);
 QString writeKeyFile(const QTemporaryDir &dir, const QStringList &words,
                      const QString &base = QStringLiteral("Brenlow"));
 
-// A client named name with a fresh key file, aimed at 127.0.0.1 and the
-// server's port, not yet connected.
+// A client named name with a fresh key file of the given words, aimed at
+// 127.0.0.1 and port, not yet connected.
+std::unique_ptr<Tesra> makeClient(quint16 port, const QTemporaryDir &dir, const QString &name,
+                                  const QStringList &keys);
+// The same for the fake server, with the key words k0 to k4.
 std::unique_ptr<Tesra> makeClient(const FakeTesraServer &server, const QTemporaryDir &dir,
                                   const QString &name = QStringLiteral("Brenlow"));
 
 // Starts the connection and waits until the client reports it ready.
 bool connectClient(Tesra &client, int timeoutMs = 5000);
+
+// The lines the server received from the client since its lines were last
+// cleared. A marker line that the client sends behind them on the same
+// connection proves that nothing is still on its way; the server's lines are
+// cleared. When the marker does not arrive in time, the list ends with
+// "(marker never arrived)", so a comparison fails and shows what came.
+QStringList takeSentLines(FakeTesraServer &server, Tesra &client, int timeoutMs = 10000);
+
+// Sends lines to the client and returns once it has routed all of them: a
+// busy reply from the node "marker", which no panel listens to, follows them
+// on the same connection. False when it was not routed in time.
+bool deliver(FakeTesraServer &server, Tesra &client, const QStringList &lines,
+             int timeoutMs = 10000);
 
 } // namespace TestSupport
