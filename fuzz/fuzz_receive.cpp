@@ -18,38 +18,6 @@
 
 namespace {
 
-using MsgSignal = void (Tesra::*)(SMsg);
-
-const MsgSignal RoutedSignals[] = {
-    &Tesra::AnsIsBusy,
-    &Tesra::AnsGetStatus,
-    &Tesra::AnsGetRange,
-    &Tesra::AnsGetCurrentSurpressionValue,
-    &Tesra::AnsGetVoltageBiasRange,
-    &Tesra::AnsGetMaxV,
-    &Tesra::AnsGetVLimit,
-    &Tesra::AnsGetV,
-    &Tesra::AnsGetSetV,
-    &Tesra::AnsGetRamp,
-    &Tesra::AnsGetStat1,
-    &Tesra::AnsIsControllable,
-    &Tesra::EvIsBusy,
-    &Tesra::EvCurrentSurpressionValueChanged,
-    &Tesra::EvStatusChanged,
-    &Tesra::EvErrorStatusChanged,
-    &Tesra::EvVoltageBiasRangeChanged,
-    &Tesra::EvTotalGainChanged,
-    &Tesra::EvRangeChanged,
-    &Tesra::EvChangedOnOff,
-    &Tesra::EvChangedStat,
-    &Tesra::EvChangedValue,
-    &Tesra::EvChangedSetValue,
-    &Tesra::EvChangedRampRate,
-    &Tesra::AnsGetErrorStatus,
-    &Tesra::AnsGetSRQ,
-    &Tesra::EvSRQChanged,
-};
-
 // The texts of the complete lines of stream that a line read of the client's
 // limit returns whole, as the router sees them.
 QSet<QString> wholeLines(const QByteArray &stream)
@@ -96,8 +64,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     client.SetKeyFile(keyFile(), QStringLiteral("Fuzz"));
 
     QList<SMsg> routed;
-    for (const MsgSignal sig : RoutedSignals)
-        QObject::connect(&client, sig, [&routed](SMsg msg) { routed.append(msg); });
+    // Every signal the routing table emits a line as.
+    for (int id = 0; id < MessageNames::IdCount; ++id) {
+        if (const MessageNames::Signal sig = MessageNames::signalFor(id)) {
+            QObject::connect(&client, sig, [&routed](SMsg msg) { routed.append(msg); });
+        }
+    }
 
     FeedDevice device;
     QByteArray stream;

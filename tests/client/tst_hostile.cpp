@@ -6,6 +6,7 @@
 
 #include "FakeTesraServer.h"
 #include "TestSupport.h"
+#include "client/MessageNames.h"
 #include "client/Tesra.h"
 
 #include <QRandomGenerator>
@@ -14,38 +15,6 @@
 #include <memory>
 
 namespace {
-
-using MsgSignal = void (Tesra::*)(SMsg);
-
-const MsgSignal Routed[] = {
-    &Tesra::AnsIsBusy,
-    &Tesra::AnsGetStatus,
-    &Tesra::AnsGetRange,
-    &Tesra::AnsGetCurrentSurpressionValue,
-    &Tesra::AnsGetVoltageBiasRange,
-    &Tesra::AnsGetMaxV,
-    &Tesra::AnsGetVLimit,
-    &Tesra::AnsGetV,
-    &Tesra::AnsGetSetV,
-    &Tesra::AnsGetRamp,
-    &Tesra::AnsGetStat1,
-    &Tesra::AnsIsControllable,
-    &Tesra::EvIsBusy,
-    &Tesra::EvCurrentSurpressionValueChanged,
-    &Tesra::EvStatusChanged,
-    &Tesra::EvErrorStatusChanged,
-    &Tesra::EvVoltageBiasRangeChanged,
-    &Tesra::EvTotalGainChanged,
-    &Tesra::EvRangeChanged,
-    &Tesra::EvChangedOnOff,
-    &Tesra::EvChangedStat,
-    &Tesra::EvChangedValue,
-    &Tesra::EvChangedSetValue,
-    &Tesra::EvChangedRampRate,
-    &Tesra::AnsGetErrorStatus,
-    &Tesra::AnsGetSRQ,
-    &Tesra::EvSRQChanged,
-};
 
 const QString ProbeLine = QStringLiteral("dev1>Brenlow.probe @IsBusy 0");
 
@@ -135,13 +104,16 @@ void tst_Hostile::hostileServer()
     std::unique_ptr<Tesra> client = TestSupport::makeClient(server, dir);
     int count = 0;
     int probes = 0;
-    for (const MsgSignal sig : Routed) {
-        connect(client.get(), sig, this, [&](SMsg msg) {
-            if (msg.line == ProbeLine)
-                ++probes;
-            else
-                ++count;
-        });
+    // Every signal the routing table emits a line as.
+    for (int id = 0; id < MessageNames::IdCount; ++id) {
+        if (const MessageNames::Signal sig = MessageNames::signalFor(id)) {
+            connect(client.get(), sig, this, [&](SMsg msg) {
+                if (msg.line == ProbeLine)
+                    ++probes;
+                else
+                    ++count;
+            });
+        }
     }
     QSignalSpy connected(&server, &FakeTesraServer::clientConnected);
     QSignalSpy gone(client.get(), &Tesra::Disconnected);
