@@ -28,6 +28,16 @@ QString writeKeyFile(const QTemporaryDir &dir, const QStringList &words, const Q
     return stem;
 }
 
+QString writeStation(const QTemporaryDir &dir, const QString &port, const QByteArray &body)
+{
+    const QString key =
+        writeKeyFile(dir, {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")},
+                     QStringLiteral("station"));
+    const QByteArray head =
+        QStringLiteral("Tesra IP=127.0.0.1\nTesra Port=%1\nKey File=%2\n").arg(port, key).toUtf8();
+    return writeFile(dir.filePath(QStringLiteral("station.ini")), head + body);
+}
+
 std::unique_ptr<Tesra> makeClient(quint16 port, const QTemporaryDir &dir, const QString &name,
                                   const QStringList &keys)
 {

@@ -21,6 +21,10 @@ QString writeFile(const QString &path, const QByteArray &content);
 QString writeKeyFile(const QTemporaryDir &dir, const QStringList &words,
                      const QString &base = QStringLiteral("Brenlow"));
 
+// Writes "<dir>/station.ini": a station aimed at 127.0.0.1 and port, with a
+// fresh key file "<dir>/station.key", followed by body. Returns its path.
+QString writeStation(const QTemporaryDir &dir, const QString &port, const QByteArray &body = {});
+
 // A client named name with a fresh key file of the given words, aimed at
 // 127.0.0.1 and port, not yet connected.
 std::unique_ptr<Tesra> makeClient(quint16 port, const QTemporaryDir &dir, const QString &name,

@@ -99,12 +99,7 @@ void tst_Assembly::cleanup()
 
 QString tst_Assembly::writeStation(const QByteArray &body)
 {
-    const QString key = writeKeyFile(*dir, {"a", "b", "c"}, QStringLiteral("station"));
-    const QByteArray head = QStringLiteral("Tesra IP=127.0.0.1\nTesra Port=%1\nKey File=%2\n")
-                                .arg(server->port())
-                                .arg(key)
-                                .toUtf8();
-    return writeFile(dir->filePath(QStringLiteral("station.ini")), head + body);
+    return TestSupport::writeStation(*dir, QString::number(server->port()), body);
 }
 
 QByteArray tst_Assembly::station() const

@@ -57,13 +57,7 @@ void tst_Body::cleanup()
 
 QString tst_Body::writeConfig(const QByteArray &extra)
 {
-    const QString key = writeKeyFile(*dir, {"a", "b", "c"}, QStringLiteral("station"));
-    return writeFile(dir->filePath(QStringLiteral("station.ini")),
-                     QStringLiteral("Tesra IP=127.0.0.1\nTesra Port=%1\nKey File=%2\n")
-                             .arg(server->port())
-                             .arg(key)
-                             .toUtf8() +
-                         extra);
+    return TestSupport::writeStation(*dir, QString::number(server->port()), extra);
 }
 
 void tst_Body::titleAndMenu_data()

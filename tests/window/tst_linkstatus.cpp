@@ -87,16 +87,12 @@ void tst_LinkStatus::cleanup()
 
 QString tst_LinkStatus::writeConfig(const QByteArray &extra, const QString &port)
 {
-    const QString key = writeKeyFile(*dir, {"a", "b", "c"}, QStringLiteral("station"));
-    const QByteArray top = QStringLiteral("Tesra IP=127.0.0.1\nTesra Port=%1\nKey File=%2\n")
-                               .arg(port.isEmpty() ? QString::number(server->port()) : port, key)
-                               .toUtf8();
-    return writeFile(dir->filePath(QStringLiteral("station.ini")),
-                     top + extra +
-                         "HV Module Names=HV1\nAMP Module Names=AMP1\nIC Module Names=I0\n"
-                         "[HV1]\nid=hv1\ndriver=hvps\nch=1\nDefault Voltage=1000, 0\n"
-                         "[AMP1]\nid=amp1\ndriver=ca\nch=1\n"
-                         "[I0]\nHV Unit id=hv1\nAMP Unit id=amp1\n");
+    return TestSupport::writeStation(
+        *dir, port.isEmpty() ? QString::number(server->port()) : port,
+        extra + "HV Module Names=HV1\nAMP Module Names=AMP1\nIC Module Names=I0\n"
+                "[HV1]\nid=hv1\ndriver=hvps\nch=1\nDefault Voltage=1000, 0\n"
+                "[AMP1]\nid=amp1\ndriver=ca\nch=1\n"
+                "[I0]\nHV Unit id=hv1\nAMP Unit id=amp1\n");
 }
 
 QLabel *tst_LinkStatus::stateLabel(Body &body)

@@ -111,13 +111,7 @@ void tst_OperatorModes::cleanup()
 
 QString tst_OperatorModes::writeConfig(const QByteArray &extra)
 {
-    const QString key = writeKeyFile(*dir, {"a", "b", "c"}, QStringLiteral("station"));
-    return writeFile(dir->filePath(QStringLiteral("station.ini")),
-                     QStringLiteral("Tesra IP=127.0.0.1\nTesra Port=%1\nKey File=%2\n")
-                             .arg(server->port())
-                             .arg(key)
-                             .toUtf8() +
-                         extra);
+    return TestSupport::writeStation(*dir, QString::number(server->port()), extra);
 }
 
 QStringList tst_OperatorModes::sentSoFar(Tesra &client)
