@@ -59,3 +59,11 @@ void check(bool ok, const char *what)
 }
 
 } // namespace FuzzSupport
+
+// Every target sets up the same way before its first input; libFuzzer calls
+// this once, so the targets need not each repeat it.
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    FuzzSupport::init();
+    return 0;
+}

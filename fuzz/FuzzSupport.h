@@ -9,7 +9,8 @@
 // the check that stops a run on a broken property.
 namespace FuzzSupport {
 
-// Creates the application object and the scratch directory once.
+// Creates the application object and the scratch directory once. The
+// support library's LLVMFuzzerInitialize calls it for every target.
 void init();
 
 // A file path inside the scratch directory.

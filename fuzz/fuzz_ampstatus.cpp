@@ -26,12 +26,6 @@ bool allDigits(const QString &text)
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    FuzzSupport::init();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     FuzzedDataProvider input(data, size);

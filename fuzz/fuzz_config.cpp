@@ -31,12 +31,6 @@ void checkNumbers(const QStringList &items)
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    FuzzSupport::init();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QString path = FuzzSupport::scratchPath(QStringLiteral("station.ini"));

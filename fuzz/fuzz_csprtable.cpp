@@ -44,12 +44,6 @@ void checkTable(const CSprTable &table)
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    FuzzSupport::init();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     using FuzzSupport::check;

@@ -12,12 +12,6 @@
 #include <QTextStream>
 #include <fuzzer/FuzzedDataProvider.h>
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    FuzzSupport::init();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     using FuzzSupport::check;

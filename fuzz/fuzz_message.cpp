@@ -59,12 +59,6 @@ void checkParsed(const SMsg &msg, const QString &text)
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    FuzzSupport::init();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     using FuzzSupport::check;
