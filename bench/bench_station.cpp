@@ -212,6 +212,11 @@ public:
             }
             socket = next;
             socket->setParent(this);
+            // Each paced slice goes out when it is written, as a message
+            // server's relay would: with the small-segment delay a slice can
+            // wait up to 40 ms for the acknowledgement of the one before,
+            // and that wait would be counted as Brenlow's lag.
+            socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
             authenticated = !withHandshake;
             connect(socket, &QTcpSocket::readyRead, this, [this] { read(); });
             if (withHandshake)

@@ -177,6 +177,10 @@ void Tesra::socketConnected()
     // noticed only by keep-alive probes; without them the link would look
     // ready forever.
     socket->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
+    // Every line is a whole command written at once: it goes out now rather
+    // than waiting for the server to acknowledge the one before, which with
+    // a delayed acknowledgement holds an operator's command for up to 40 ms.
+    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     setLinkState(LinkState::Handshake);
 }
 
