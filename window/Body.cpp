@@ -5,6 +5,7 @@
 #include "client/Reconnector.h"
 #include "client/Tesra.h"
 #include "hv/aHV.h"
+#include "window/FramePacer.h"
 #include "window/LinkStatus.h"
 #include "window/ReadOnlyLock.h"
 #include "window/StatusNotes.h"
@@ -57,6 +58,8 @@ template <typename Panel> void colourModule(Panel &panel, const StationModule &m
 Body::Body(const QString &configPath, bool readOnlySwitch) : QMainWindow(nullptr)
 {
     setupUi(this);
+    // At most one paint a frame, however fast the devices report.
+    new FramePacer(this);
     connect(actionQuit, &QAction::triggered, this, &QWidget::close);
     notes = new StatusNotes(statusbar);
     statusbar->addWidget(notes, 1);
