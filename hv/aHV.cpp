@@ -3,6 +3,7 @@
 #include "client/Tesra.h"
 #include "client/Values.h"
 #include "hv/HVRules.h"
+#include "window/LatestText.h"
 #include "window/LinkGuard.h"
 #include "window/QtCompat.h"
 
@@ -27,6 +28,7 @@ aHV::aHV(QWidget *parent) : QWidget(parent)
     linkGuard = new LinkGuard(this);
     linkGuard->addControls({ui.Start, ui.SetV, ui.RampRate});
     linkGuard->addValues({ui.NowV, ui.Stat, ui.MaxV});
+    nowV = new LatestText(ui.NowV, this);
 }
 
 aHV::~aHV()
@@ -174,7 +176,7 @@ void aHV::AnsGetV(const SMsg &msg)
 {
     if (!checkMine(msg))
         return;
-    ui.NowV->setText(msg.params);
+    nowV->setText(msg.params);
 }
 
 void aHV::AnsGetStat1(const SMsg &msg)
@@ -216,7 +218,7 @@ void aHV::ChangedValue(const SMsg &msg)
 {
     if (!checkMine(msg))
         return;
-    ui.NowV->setText(msg.params);
+    nowV->setText(msg.params);
     setStatColor(ui.Stat->text());
 }
 
@@ -241,7 +243,7 @@ void aHV::setStatColor(const QString &status)
     // same, and every value event comes here: only a change of colour is
     // applied. The button's own style sheet is what is compared, so nothing
     // else has to be kept in step with it.
-    const QString &style = HVRules::statusStyle(status, ui.NowV->text(), voltageTolerance);
+    const QString &style = HVRules::statusStyle(status, nowV->text(), voltageTolerance);
     if (ui.Start->styleSheet() != style)
         ui.Start->setStyleSheet(style);
 }

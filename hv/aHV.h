@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QWidget>
 
+class LatestText;
 class LinkGuard;
 class Tesra;
 
@@ -46,6 +47,8 @@ public:
 
 private:
     Tesra *client = nullptr;
+    // What NowV shows: the newest value, laid out once per batch of lines.
+    LatestText *nowV = nullptr;
 
 public:
     QString id;

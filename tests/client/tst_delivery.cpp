@@ -73,8 +73,8 @@ void tst_Delivery::cleanup()
     dir.reset();
 }
 
-// Sends the lines and waits until the client has routed all of them: a busy
-// reply follows them on the same connection.
+// Sends the lines and waits until the client has routed all of them (a busy
+// reply follows them on the same connection) and the panels show them.
 bool tst_Delivery::deliver(const QStringList &lines)
 {
     QSignalSpy routed(client.get(), &Tesra::AnsIsBusy);
@@ -83,6 +83,8 @@ bool tst_Delivery::deliver(const QStringList &lines)
     server->sendLine(Sync);
     for (int i = 0; i < 20 && routed.isEmpty(); ++i)
         routed.wait(1000);
+    // The panels show what the batch changed once it is over.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
     return !routed.isEmpty();
 }
 

@@ -82,7 +82,7 @@ bool deliver(FakeTesraServer &server, Tesra &client, const QStringList &lines, i
     for (const QString &line : lines)
         server.sendLine(line);
     server.sendLine(QStringLiteral("marker>%1.marker @IsBusy end").arg(client.name()));
-    return QTest::qWaitFor(
+    const bool routedAll = QTest::qWaitFor(
         [&] {
             for (const QList<QVariant> &arguments : qAsConst(routed)) {
                 if (arguments.at(0).value<SMsg>().from == QLatin1String("marker"))
@@ -91,6 +91,10 @@ bool deliver(FakeTesraServer &server, Tesra &client, const QStringList &lines, i
             return false;
         },
         timeoutMs);
+    // What the lines changed is shown once their batch is over, as it would
+    // be before the window's next paint.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
+    return routedAll;
 }
 
 } // namespace TestSupport

@@ -45,7 +45,9 @@ QStringList takeSentLines(FakeTesraServer &server, Tesra &client, int timeoutMs 
 
 // Sends lines to the client and returns once it has routed all of them: a
 // busy reply from the node "marker", which no panel listens to, follows them
-// on the same connection. False when it was not routed in time.
+// on the same connection. The work the panels queue for the end of a batch
+// (see LatestText) has run when it returns. False when it was not routed in
+// time.
 bool deliver(FakeTesraServer &server, Tesra &client, const QStringList &lines,
              int timeoutMs = 10000);
 
