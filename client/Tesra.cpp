@@ -413,6 +413,10 @@ bool Tesra::writeLine(const QString &text)
     if (!socket)
         return false;
     socket->write(text.toLatin1());
+    // Out now, not when the event loop next looks at the socket: by then it
+    // may first have painted the window or read a long backlog, and the
+    // operator's command would wait behind them.
+    socket->flush();
     return true;
 }
 
