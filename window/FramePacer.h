@@ -1,5 +1,4 @@
-#ifndef BRENLOW_WINDOW_FRAMEPACER_H
-#define BRENLOW_WINDOW_FRAMEPACER_H
+#pragma once
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -42,5 +41,3 @@ private:
     QTimer frameEnd;
     bool painting = false;
 };
-
-#endif
