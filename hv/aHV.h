@@ -20,7 +20,9 @@ class Tesra;
 // Tesra::Deliver), and the panel shows them in its fields and in the colour of
 // the Start button. The operator's set voltage, ramp rate and Start presses go
 // out as "SetRamp" and "SetV" lines to the module node. The only state beyond
-// the widgets is vApplied: whether a non-zero set voltage is taken to be on.
+// the widgets is vApplied: whether a non-zero set voltage is taken to be on;
+// and, until the batch of lines it came in is over, the newest value that
+// NowV is about to show (see LatestText).
 class aHV : public QWidget
 {
     Q_OBJECT
