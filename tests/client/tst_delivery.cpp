@@ -28,8 +28,6 @@ public:
     QStringList &entries;
 };
 
-const QString Sync = QStringLiteral("sync>Brenlow.sync @IsBusy 0");
-
 } // namespace
 
 class tst_Delivery : public QObject
@@ -73,19 +71,11 @@ void tst_Delivery::cleanup()
     dir.reset();
 }
 
-// Sends the lines and waits until the client has routed all of them (a busy
-// reply follows them on the same connection) and the panels show them.
+// Sends the lines through the shared fixture helper: it returns once the
+// client has routed all of them and the panels show them.
 bool tst_Delivery::deliver(const QStringList &lines)
 {
-    QSignalSpy routed(client.get(), &Tesra::AnsIsBusy);
-    for (const QString &line : lines)
-        server->sendLine(line);
-    server->sendLine(Sync);
-    for (int i = 0; i < 20 && routed.isEmpty(); ++i)
-        routed.wait(1000);
-    // The panels show what the batch changed once it is over.
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
-    return !routed.isEmpty();
+    return TestSupport::deliver(*server, *client, lines);
 }
 
 void tst_Delivery::onlyOwnMessages_data()
