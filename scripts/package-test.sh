@@ -14,6 +14,8 @@
 set -euo pipefail
 top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$top"
+# shellcheck source=scripts/sim-port.sh
+. "$top/scripts/sim-port.sh"
 bdir="${1:-build}"
 
 say() { printf 'package-test: %s\n' "$*"; }
@@ -116,13 +118,7 @@ say "/usr/bin/brenlow --check-config accepts the installed example station"
 /usr/bin/tesra-sim -c examples/station.ini --address 127.0.0.1 --port 0 --quit-after 120 \
     --log "$work/traffic.log" >"$work/sim.out" 2>&1 &
 sim_pid=$!
-port=""
-for _ in $(seq 300); do
-    port="$(sed -n 's/^tesra-sim listening on 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$work/sim.out")"
-    [ -n "$port" ] && break
-    kill -0 "$sim_pid" 2>/dev/null || break
-    sleep 0.1
-done
+port="$(sim_port "$sim_pid" "$work/sim.out" 300)"
 [ -n "$port" ] || { cat "$work/sim.out" >&2; fail "the installed tesra-sim did not start"; }
 # Brenlow must only ever reach the simulator this script started.
 sed -i "s/^Tesra Port=.*/Tesra Port=$port/" examples/station.ini

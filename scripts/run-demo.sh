@@ -36,6 +36,8 @@ set -euo pipefail
 
 top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$top" # the example's key file and tables are relative to the top directory
+# shellcheck source=scripts/sim-port.sh
+. "$top/scripts/sim-port.sh"
 
 english=0
 headless=0
@@ -118,13 +120,7 @@ log="$work/traffic.log"
     ${sim_extra[@]+"${sim_extra[@]}"} >"$work/sim.out" 2>&1 &
 sim_pid=$!
 pids+=("$sim_pid")
-port=""
-for _ in $(seq 100); do
-    port="$(sed -n 's/^tesra-sim listening on 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$work/sim.out")"
-    [ -n "$port" ] && break
-    kill -0 "$sim_pid" 2>/dev/null || break
-    sleep 0.1
-done
+port="$(sim_port "$sim_pid" "$work/sim.out" 100)"
 if [ -z "$port" ]; then
     say "the simulator did not start:"
     cat "$work/sim.out" >&2
