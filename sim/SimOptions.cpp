@@ -6,7 +6,8 @@
 
 namespace {
 
-bool toSeconds(const QString &text, double &value)
+// A finite number of 0 or more: seconds or volts, as the option says.
+bool toNonNegative(const QString &text, double &value)
 {
     bool ok = false;
     const double v = text.toDouble(&ok);
@@ -123,31 +124,35 @@ bool SimOptions::parse(const QStringList &arguments, QString &error)
     amplifierNodes = parser.values(ampOption);
     hvNodes = parser.values(hvOption);
 
-    if (parser.isSet(quitOption) && !toSeconds(parser.value(quitOption), quitAfter)) {
-        error = QStringLiteral("--quit-after takes a number of seconds");
-        return false;
-    }
-    if (parser.isSet(dropOption) &&
-        (!toSeconds(parser.value(dropOption), dropEvery) || dropEvery <= 0)) {
-        error = QStringLiteral("--drop-every takes a number of seconds above 0");
-        return false;
-    }
-    if (parser.isSet(refuseOption) && !toSeconds(parser.value(refuseOption), refuseFor)) {
-        error = QStringLiteral("--refuse-for takes a number of seconds");
-        return false;
-    }
-    if (parser.isSet(voltageOption) && !toSeconds(parser.value(voltageOption), hvVoltage)) {
-        error = QStringLiteral("--hv-voltage takes a voltage of 0 or more");
-        return false;
-    }
-    if (parser.isSet(rampOption) &&
-        (!toSeconds(parser.value(rampOption), hvRampRate) || hvRampRate <= 0)) {
-        error = QStringLiteral("--hv-ramp takes a ramp rate above 0");
-        return false;
-    }
-    if (parser.isSet(targetOption) && !toSeconds(parser.value(targetOption), hvTarget)) {
-        error = QStringLiteral("--hv-target takes a voltage of 0 or more");
-        return false;
+    // The numeric options, each with the field it sets and what an operator
+    // is told when the value will not do. A drop period of 0 would close
+    // connections without a pause and a ramp rate of 0 would never move, so
+    // those two must be above 0.
+    struct NumberOption
+    {
+        const QCommandLineOption &option;
+        double &value;
+        bool aboveZero;
+        const char *error;
+    };
+    const NumberOption numbers[] = {
+        {quitOption, quitAfter, false, "--quit-after takes a number of seconds"},
+        {dropOption, dropEvery, true, "--drop-every takes a number of seconds above 0"},
+        {refuseOption, refuseFor, false, "--refuse-for takes a number of seconds"},
+        {voltageOption, hvVoltage, false, "--hv-voltage takes a voltage of 0 or more"},
+        {rampOption, hvRampRate, true, "--hv-ramp takes a ramp rate above 0"},
+        {targetOption, hvTarget, false, "--hv-target takes a voltage of 0 or more"},
+    };
+    for (const NumberOption &number : numbers) {
+        if (!parser.isSet(number.option))
+            continue;
+        double value = 0;
+        if (!toNonNegative(parser.value(number.option), value) ||
+            (number.aboveZero && value <= 0)) {
+            error = QString::fromLatin1(number.error);
+            return false;
+        }
+        number.value = value;
     }
     return true;
 }

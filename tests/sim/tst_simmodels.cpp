@@ -53,6 +53,7 @@ private slots:
     void hvPolarity();
     void options_data();
     void options();
+    void numberOptions();
     void station();
     void stationNodes();
     void keyWords();
@@ -390,6 +391,23 @@ void TestSimModels::options()
         QTEST(options.address, "address");
         QTEST(options.port, "port");
     }
+}
+
+// Each numeric option lands in its own field; distinct values show a mix-up.
+void TestSimModels::numberOptions()
+{
+    SimOptions options;
+    QString error;
+    QVERIFY2(options.parse({"tesra-sim", "--quit-after", "1", "--drop-every", "2", "--refuse-for",
+                            "3", "--hv-voltage", "4", "--hv-ramp", "5", "--hv-target", "6"},
+                           error),
+             qPrintable(error));
+    QCOMPARE(options.quitAfter, 1.0);
+    QCOMPARE(options.dropEvery, 2.0);
+    QCOMPARE(options.refuseFor, 3.0);
+    QCOMPARE(options.hvVoltage, 4.0);
+    QCOMPARE(options.hvRampRate, 5.0);
+    QCOMPARE(options.hvTarget, 6.0);
 }
 
 void TestSimModels::station()
