@@ -1,11 +1,11 @@
 #include "amplifier/aCA.h"
 
 #include "amplifier/CA5350Status.h"
-#include "app/Logging.h"
+#include "client/Logging.h"
 #include "client/Tesra.h"
 #include "client/Values.h"
-#include "window/LinkGuard.h"
-#include "window/QtCompat.h"
+#include "widgets/LinkGuard.h"
+#include "widgets/QtCompat.h"
 
 #include <QButtonGroup>
 #include <QComboBox>

@@ -1,8 +1,8 @@
 #include "app/StartUp.h"
 
-#include "app/Config.h"
-#include "app/Logging.h"
-#include "app/Station.h"
+#include "client/Logging.h"
+#include "station/Config.h"
+#include "station/Station.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>

@@ -1,4 +1,4 @@
-#include "app/Logging.h"
+#include "client/Logging.h"
 
 Q_LOGGING_CATEGORY(lcClient, "brenlow.client")
 Q_LOGGING_CATEGORY(lcConfig, "brenlow.config")

@@ -1,6 +1,6 @@
 #include "client/Reconnector.h"
 
-#include "app/Logging.h"
+#include "client/Logging.h"
 
 #include <QtGlobal>
 

@@ -1,8 +1,8 @@
 #include "client/Tesra.h"
 
-#include "app/Logging.h"
 #include "client/CommandLog.h"
 #include "client/KeyFile.h"
+#include "client/Logging.h"
 #include "client/MessageNames.h"
 #include "client/Values.h"
 

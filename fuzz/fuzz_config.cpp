@@ -7,8 +7,8 @@
 // with its id, and every problem found has a text.
 
 #include "FuzzSupport.h"
-#include "app/Station.h"
 #include "client/Values.h"
+#include "station/Station.h"
 
 #include <cmath>
 

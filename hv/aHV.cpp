@@ -3,9 +3,9 @@
 #include "client/Tesra.h"
 #include "client/Values.h"
 #include "hv/HVRules.h"
-#include "window/LatestText.h"
-#include "window/LinkGuard.h"
-#include "window/QtCompat.h"
+#include "widgets/LatestText.h"
+#include "widgets/LinkGuard.h"
+#include "widgets/QtCompat.h"
 
 #include <QComboBox>
 #include <QLineEdit>

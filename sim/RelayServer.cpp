@@ -1,6 +1,6 @@
 #include "sim/RelayServer.h"
 
-#include "app/Logging.h"
+#include "client/Logging.h"
 #include "client/SMsg.h"
 #include "sim/StationConfig.h"
 

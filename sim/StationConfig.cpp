@@ -1,9 +1,9 @@
 #include "sim/StationConfig.h"
 
-#include "app/Station.h"
 #include "client/KeyFile.h"
 #include "client/SMsg.h"
 #include "client/Values.h"
+#include "station/Station.h"
 
 #include <QFile>
 

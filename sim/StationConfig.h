@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Config.h"
+#include "station/Config.h"
 
 #include <QString>
 #include <QStringList>

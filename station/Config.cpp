@@ -1,4 +1,4 @@
-#include "app/Config.h"
+#include "station/Config.h"
 
 #include "client/Values.h"
 

@@ -1,4 +1,4 @@
-#include "app/Station.h"
+#include "station/Station.h"
 
 #include "amplifier/CSprTable.h"
 #include "client/Values.h"

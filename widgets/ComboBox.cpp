@@ -1,4 +1,4 @@
-#include "amplifier/ComboBox.h"
+#include "widgets/ComboBox.h"
 
 ComboBox::ComboBox(QWidget *parent) : QComboBox(parent) {}
 

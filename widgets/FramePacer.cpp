@@ -1,4 +1,4 @@
-#include "window/FramePacer.h"
+#include "widgets/FramePacer.h"
 
 #include <QCoreApplication>
 #include <QEvent>

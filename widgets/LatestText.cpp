@@ -1,4 +1,4 @@
-#include "window/LatestText.h"
+#include "widgets/LatestText.h"
 
 #include <QLineEdit>
 

@@ -1,4 +1,4 @@
-#include "window/LinkGuard.h"
+#include "widgets/LinkGuard.h"
 
 #include <QWidget>
 

@@ -1,4 +1,4 @@
-#include "window/QtCompat.h"
+#include "widgets/QtCompat.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -1,11 +1,11 @@
 #include "window/Body.h"
 
 #include "amplifier/aCA.h"
-#include "app/Logging.h"
+#include "client/Logging.h"
 #include "client/Reconnector.h"
 #include "client/Tesra.h"
 #include "hv/aHV.h"
-#include "window/FramePacer.h"
+#include "widgets/FramePacer.h"
 #include "window/LinkStatus.h"
 #include "window/ReadOnlyLock.h"
 #include "window/StatusNotes.h"

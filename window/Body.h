@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/Station.h"
 #include "client/CommandLog.h"
 #include "client/Tesra.h"
+#include "station/Station.h"
 #include "ui_Body.h"
 
 #include <QList>

@@ -1,6 +1,6 @@
 #include "window/WindowShot.h"
 
-#include "app/Logging.h"
+#include "client/Logging.h"
 #include "client/Tesra.h"
 
 #include <QCoreApplication>

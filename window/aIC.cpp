@@ -1,7 +1,7 @@
 #include "window/aIC.h"
 
 #include "amplifier/aCA.h"
-#include "app/Logging.h"
+#include "client/Logging.h"
 #include "hv/aHV.h"
 
 #include <QLabel>

@@ -1,7 +1,7 @@
 // The configuration reading rules, on INI files written by the test.
 
 #include "TestSupport.h"
-#include "app/Config.h"
+#include "station/Config.h"
 
 #include <QSettings>
 #include <QTemporaryDir>

@@ -2,7 +2,7 @@
 // written by the test, and a clean station with none.
 
 #include "TestSupport.h"
-#include "app/Station.h"
+#include "station/Station.h"
 
 #include <QDir>
 #include <QTemporaryDir>

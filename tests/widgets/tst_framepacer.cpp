@@ -3,7 +3,7 @@
 // left unpainted. The frame here is long (seconds) so that a loaded machine
 // cannot let a request slip through as "after the frame".
 
-#include "window/FramePacer.h"
+#include "widgets/FramePacer.h"
 
 #include <QLineEdit>
 #include <QVBoxLayout>

@@ -3,7 +3,7 @@
 // shows it after the batch, and it lays a text out once per batch whatever
 // the number of values.
 
-#include "window/LatestText.h"
+#include "widgets/LatestText.h"
 
 #include <QLineEdit>
 #include <QSignalSpy>

@@ -4,7 +4,7 @@
 // leaving the field, after typing, after a text set by the program, and
 // without either.
 
-#include "window/QtCompat.h"
+#include "widgets/QtCompat.h"
 
 #include <QComboBox>
 #include <QLineEdit>

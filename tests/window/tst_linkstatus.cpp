@@ -10,8 +10,8 @@
 #include "client/Reconnector.h"
 #include "client/Tesra.h"
 #include "hv/aHV.h"
+#include "widgets/LinkGuard.h"
 #include "window/Body.h"
-#include "window/LinkGuard.h"
 #include "window/LinkStatus.h"
 
 #include <QLabel>
