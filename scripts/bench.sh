@@ -8,9 +8,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/install-deps.sh \
-    cmake make g++ pkg-config \
-    qtbase5-dev qttools5-dev qttools5-dev-tools
+bash scripts/install-deps.sh bench
 
 build_dir=${BUILD_DIR:-build-bench}
 cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=Release >/dev/null

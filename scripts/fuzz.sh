@@ -15,9 +15,7 @@ seconds=${1:-30}
 case "$seconds" in ''|*[!0-9]*) echo "fuzz.sh: SECONDS must be a whole number" >&2; exit 2 ;; esac
 shift || true
 
-bash scripts/install-deps.sh \
-    cmake make clang libfuzzer-14-dev pkg-config \
-    qtbase5-dev qttools5-dev qttools5-dev-tools
+bash scripts/install-deps.sh fuzz
 
 build_dir=${FUZZ_BUILD_DIR:-build-fuzz}
 cmake -S . -B "$build_dir" -DBRENLOW_FUZZ=ON -DBUILD_TESTING=OFF \

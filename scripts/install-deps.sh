@@ -1,11 +1,50 @@
 #!/usr/bin/env bash
-# Installs the Debian packages named on the command line that are missing.
-# Used by the test and demo commands so that a fresh Debian machine needs
-# nothing else.
+# Installs the Debian packages of the named sets that are missing. The sets
+# are defined in scripts/packages.txt, the one list of what each command
+# needs, so that a fresh Debian machine needs nothing else.
+#
+# Usage: scripts/install-deps.sh SET...        install what is missing
+#        scripts/install-deps.sh --print SET...  print the packages, one a line
 set -euo pipefail
+list="$(dirname "${BASH_SOURCE[0]}")/packages.txt"
+
+print=0
+if [ "${1:-}" = --print ]; then
+    print=1
+    shift
+fi
+[ $# -gt 0 ] || { echo "install-deps: name a set of $list" >&2; exit 2; }
+
+declare -A seen=()
+packages=()
+# expand SET: appends the packages of SET (and of the sets it names) once.
+expand() {
+    local set=$1 line item
+    [ -n "${seen[$set]:-}" ] && return 0
+    seen[$set]=1
+    line="$(sed -n "s/^$set:[[:space:]]*//p" "$list")"
+    if [ -z "$line" ]; then
+        echo "install-deps: no set '$set' in $list" >&2
+        exit 2
+    fi
+    for item in $line; do
+        case "$item" in
+            @*) expand "${item#@}" ;;
+            *) [ -n "${seen[pkg:$item]:-}" ] || { seen[pkg:$item]=1; packages+=("$item"); } ;;
+        esac
+    done
+}
+for set in "$@"; do
+    expand "$set"
+done
+
+if [ "$print" = 1 ]; then
+    printf '%s\n' "${packages[@]}"
+    exit 0
+fi
 
 missing=()
-for pkg in "$@"; do
+for pkg in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
         missing+=("$pkg")
     fi

@@ -26,7 +26,7 @@ fail() {
 as_root=()
 [ "$(id -u)" -eq 0 ] || as_root=(sudo)
 
-bash scripts/install-deps.sh dpkg-dev file binutils lintian desktop-file-utils util-linux
+bash scripts/install-deps.sh package
 
 [ -f "$bdir/CPackConfig.cmake" ] || fail "$bdir is not a configured build directory"
 cmake --build "$bdir" -j2 --target brenlow tesra-sim brenlow_docs >/dev/null

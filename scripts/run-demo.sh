@@ -77,9 +77,8 @@ fi
 say() { printf 'run-demo: %s\n' "$*"; }
 
 # --- packages ---------------------------------------------------------------
-need=(qtbase5-dev qttools5-dev qttools5-dev-tools cmake g++ fonts-noto-cjk)
 if [ "$install" = 1 ]; then
-    bash scripts/install-deps.sh "${need[@]}"
+    bash scripts/install-deps.sh demo
 fi
 
 # --- build ------------------------------------------------------------------

@@ -25,11 +25,11 @@ for arg in "$@"; do
     esac
 done
 
-bash scripts/install-deps.sh \
-    cmake make g++ pkg-config util-linux \
-    qtbase5-dev qttools5-dev qttools5-dev-tools \
-    qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools \
-    clang-format clang-tidy
+if [ "$sanitize" = 1 ]; then
+    bash scripts/install-deps.sh sanitize
+else
+    bash scripts/install-deps.sh test
+fi
 
 # build_and_test PRESET: configures, builds warning-free and runs ctest (the
 # test preset sets the environment, the sanitizer options included).
