@@ -70,6 +70,13 @@
     </message>
 </context>
 <context>
+    <name>SetVGuard</name>
+    <message>
+        <source>above the usable maximum of %1 V</source>
+        <translation>使用可能な最大電圧 %1 V を超えています</translation>
+    </message>
+</context>
+<context>
     <name>StatusNotes</name>
     <message>
         <source>Configuration file %1 not found: built-in defaults in use</source>

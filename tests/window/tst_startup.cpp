@@ -127,6 +127,10 @@ void tst_StartUp::catalogue_data()
     QTest::newRow("ON stays ON") << "aHV"
                                  << "ON"
                                  << "ON";
+    QTest::newRow("set voltage above the maximum")
+        << "SetVGuard"
+        << "above the usable maximum of %1 V"
+        << QString::fromUtf8("使用可能な最大電圧 %1 V を超えています");
     QTest::newRow("group") << "aIC"
                            << "Frame" << QString::fromUtf8("イオンチャンバ");
 }
