@@ -1,24 +1,59 @@
 // The process entry: style, language, command line, then the main window and
 // the event loop. Everything else happens inside the window's construction.
-// Two switches end the program by themselves: --check-config before any
-// window exists, --screenshot once the window has been pictured.
+// Some switches end the program by themselves: --help, --version and
+// --check-config before any window exists, --screenshot once the window has
+// been pictured.
 
 #include "app/StartUp.h"
 #include "window/Body.h"
 #include "window/WindowShot.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QTextStream>
 #include <QTranslator>
+#include <cstdio>
 
 namespace {
+
+void write(std::FILE *stream, const QString &text)
+{
+    // UTF-8 whatever the locale says, so that the Japanese help reads the same
+    // under Qt 5 and Qt 6.
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+// The parser's message after the program's name, as a parser writes it.
+int commandLineError(const QStringList &arguments, const QString &error)
+{
+    write(stderr, StartUp::errorReport(QFileInfo(arguments.value(0)).fileName(), error));
+    return 1;
+}
+
+// Help and version touch no window system: they run on a plain application
+// object, which the catalogue needs to be installed on.
+int explain(int argc, char *argv[], StartUp::Options::Action action)
+{
+    QCoreApplication app(argc, argv);
+    QTranslator translator;
+    if (StartUp::japaneseRequested(QCoreApplication::arguments()) &&
+        StartUp::loadCatalogue(translator))
+        QCoreApplication::installTranslator(&translator);
+    write(stdout,
+          action == StartUp::Options::Action::Help ? StartUp::helpText() : StartUp::versionText());
+    return 0;
+}
 
 // The configuration check needs no window and no display: it runs on a
 // plain application object and never builds the window or its client.
 int checkConfig(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    const StartUp::Options options = StartUp::parseCommandLine(app);
+    const StartUp::Options options = StartUp::parseCommandLine(QCoreApplication::arguments());
+    if (options.action == StartUp::Options::Action::Error)
+        return commandLineError(QCoreApplication::arguments(), options.error);
     QTextStream out(stdout);
     return StartUp::checkConfig(options.configPath, out);
 }
@@ -31,12 +66,25 @@ int main(int argc, char *argv[])
     // category in front; QT_MESSAGE_PATTERN, which takes precedence, can show
     // it (for example "%{category}: %{message}").
     qSetMessagePattern(QStringLiteral("%{message}"));
+
+    // The command line is read once before any application object exists, so
+    // that help, the version and a command line that will not do are answered
+    // without a display. Qt's own arguments (-platform, -style, ...) are
+    // taken out only by the windowed application: where a window system is
+    // named they may be what the parser did not know, and the command line is
+    // judged again once the application has taken them.
+    const QStringList rawArguments = StartUp::arguments(argc, argv);
+    const StartUp::Options early = StartUp::parseCommandLine(rawArguments);
+    if (early.action == StartUp::Options::Action::Help ||
+        early.action == StartUp::Options::Action::Version)
+        return explain(argc, argv, early.action);
+    if (early.action == StartUp::Options::Action::Error && !StartUp::windowSystemNamed(argc, argv))
+        return commandLineError(rawArguments, early.error);
+
     if (StartUp::optionGiven(argc, argv, "check-config"))
         return checkConfig(argc, argv);
     // A picture needs no screen: without a display, Qt draws off screen.
-    if (StartUp::optionGiven(argc, argv, "screenshot") && qEnvironmentVariableIsEmpty("DISPLAY") &&
-        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
-        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    if (StartUp::optionGiven(argc, argv, "screenshot") && !StartUp::windowSystemNamed(argc, argv))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
     QApplication app(argc, argv);
@@ -51,7 +99,19 @@ int main(int argc, char *argv[])
     QTranslator translator;
     StartUp::installLanguage(app, translator, japanese);
 
-    const StartUp::Options options = StartUp::parseCommandLine(app);
+    const StartUp::Options options = StartUp::parseCommandLine(QCoreApplication::arguments());
+    switch (options.action) {
+    case StartUp::Options::Action::Error:
+        return commandLineError(QCoreApplication::arguments(), options.error);
+    case StartUp::Options::Action::Help:
+        write(stdout, StartUp::helpText());
+        return 0;
+    case StartUp::Options::Action::Version:
+        write(stdout, StartUp::versionText());
+        return 0;
+    case StartUp::Options::Action::Run:
+        break;
+    }
     Body window(options.configPath, options.readOnly);
     window.show();
     if (!options.screenshotFile.isEmpty())

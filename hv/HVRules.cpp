@@ -24,6 +24,24 @@ QString formatVoltage(double value)
     return QString::number(value, 'g', 6);
 }
 
+double usableMaximum(double maxV, double vLimit)
+{
+    return maxV * vLimit;
+}
+
+bool aboveUsableMaximum(double voltage, double maxV, double vLimit)
+{
+    if (maxV == 0.0 || vLimit == 0.0)
+        return false;
+    // The limit is a percentage read from text, so the product carries the
+    // rounding of a decimal fraction: 3000 at 33.3 % comes out as
+    // 998.9999999999999, shown as 999. A value that far above it is taken as
+    // at the maximum, so that typing what MaxV shows is never refused.
+    constexpr double RoundingSlack = 1e-9;
+    const double maximum = qAbs(usableMaximum(maxV, vLimit));
+    return qAbs(voltage) > maximum * (1 + RoundingSlack);
+}
+
 bool acceptsSetVoltage(const QString &status)
 {
     return status == QLatin1String("ON") || status == QLatin1String("H2L") ||

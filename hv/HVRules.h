@@ -26,6 +26,16 @@ double toModuleValue(const QString &text);
 // digits and no trailing zeros: 1500, 0.25, 1.23457e+06.
 QString formatVoltage(double value);
 
+// The highest voltage the module can reach: its maximum voltage times its
+// limit (a fraction). 0 while either of them is unknown, that is not
+// answered yet or answered 0.
+double usableMaximum(double maxV, double vLimit);
+
+// True when the usable maximum is known and a set voltage of this magnitude
+// lies above its magnitude, so that the module could never reach it. A value
+// at the maximum as the panel shows it is never above it.
+bool aboveUsableMaximum(double voltage, double maxV, double vLimit);
+
 // True for the statuses in which the module accepts a set voltage.
 bool acceptsSetVoltage(const QString &status);
 

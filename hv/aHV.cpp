@@ -1,8 +1,10 @@
 #include "hv/aHV.h"
 
+#include "client/Logging.h"
 #include "client/Tesra.h"
 #include "client/Values.h"
 #include "hv/HVRules.h"
+#include "hv/SetVGuard.h"
 #include "widgets/LatestText.h"
 #include "widgets/LinkGuard.h"
 #include "widgets/QtCompat.h"
@@ -29,6 +31,7 @@ aHV::aHV(QWidget *parent) : QWidget(parent)
     linkGuard->addControls({ui.Start, ui.SetV, ui.RampRate});
     linkGuard->addValues({ui.NowV, ui.Stat, ui.MaxV});
     nowV = new LatestText(ui.NowV, this);
+    setVGuard = new SetVGuard(ui.SetV, this);
 }
 
 aHV::~aHV()
@@ -231,8 +234,18 @@ void aHV::applySetV()
 {
     if (!HVRules::acceptsSetVoltage(ui.Stat->text()))
         return;
+    const QString text = ui.SetV->currentText();
+    const double voltage = Values::toNumber(text);
+    if (setVGuard->isAbove(voltage)) {
+        // The module would hold it at its limit while the panel showed it as
+        // applied: nothing goes out and vApplied stays as it is.
+        setVGuard->markRefused();
+        qCDebug(lcHv).noquote() << QStringLiteral("%1: SetV %2 refused: above the usable "
+                                                  "maximum of %3 V")
+                                       .arg(id, text.trimmed(), setVGuard->maximumText());
+        return;
+    }
     sendRamp();
-    const double voltage = Values::toNumber(ui.SetV->currentText());
     sendToModule(QStringLiteral("SetV"), HVRules::formatVoltage(qAbs(voltage)));
     vApplied = voltage != 0.0;
 }
@@ -250,7 +263,8 @@ void aHV::setStatColor(const QString &status)
 
 void aHV::showMaxV()
 {
-    ui.MaxV->setText(HVRules::formatVoltage(maxV * vLimit));
+    ui.MaxV->setText(HVRules::formatVoltage(HVRules::usableMaximum(maxV, vLimit)));
+    setVGuard->setModuleLimits(maxV, vLimit);
 }
 
 void aHV::sendToModule(const QString &message, const QString &params)

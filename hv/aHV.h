@@ -9,6 +9,7 @@
 
 class LatestText;
 class LinkGuard;
+class SetVGuard;
 class Tesra;
 
 // The panel of one high-voltage supply module.
@@ -19,7 +20,10 @@ class Tesra;
 // events addressed to its own id come in through the client's delivery (see
 // Tesra::Deliver), and the panel shows them in its fields and in the colour of
 // the Start button. The operator's set voltage, ramp rate and Start presses go
-// out as "SetRamp" and "SetV" lines to the module node. The only state beyond
+// out as "SetRamp" and "SetV" lines to the module node; a set voltage above the
+// module's usable maximum is refused instead and SetV marked (see SetVGuard),
+// since the module would only limit it while the panel showed it as applied.
+// Ramping down is never refused. The only state beyond
 // the widgets is vApplied: whether a non-zero set voltage is taken to be on;
 // and, until the batch of lines it came in is over, the newest value that
 // NowV is about to show (see LatestText).
@@ -46,6 +50,9 @@ public:
     // Disables the sending controls and greys the values while the link is
     // not ready; Start's own enable rule goes through it.
     LinkGuard *linkGuard = nullptr;
+    // Marks SetV while it holds a refused voltage, and the list's entries
+    // that the module cannot reach.
+    SetVGuard *setVGuard = nullptr;
 
 private:
     Tesra *client = nullptr;

@@ -27,6 +27,12 @@ bool SimOptions::isLoopback(const QString &text)
     return !host.isNull() && host.isLoopback();
 }
 
+QString SimOptions::versionText()
+{
+    return QStringLiteral("tesra-sim %1\nQt %2\n")
+        .arg(QStringLiteral(BRENLOW_VERSION), QLatin1String(qVersion()));
+}
+
 bool SimOptions::parse(const QStringList &arguments, QString &error)
 {
     QCommandLineParser parser;
@@ -35,6 +41,8 @@ bool SimOptions::parse(const QStringList &arguments, QString &error)
                        "CA5350 amplifiers and HV modules."));
     const QCommandLineOption helpOption({QStringLiteral("h"), QStringLiteral("help")},
                                         QStringLiteral("Show this help."));
+    const QCommandLineOption versionOption(QStringLiteral("version"),
+                                           QStringLiteral("Show the version and end."));
     const QCommandLineOption stationOption(
         {QStringLiteral("c"), QStringLiteral("config")},
         QStringLiteral("Station INI file: one device node per amplifier and HV module, key file "
@@ -86,10 +94,10 @@ bool SimOptions::parse(const QStringList &arguments, QString &error)
         QStringLiteral("hv-target"),
         QStringLiteral("Voltage the HV modules start ramping to, as if told so (default: none)."),
         QStringLiteral("volts"));
-    parser.addOptions({helpOption, stationOption, addressOption, portOption, keyOption, ampOption,
-                       hvOption, logOption, quitOption, dropOption, refuseOption, voltageOption,
-                       rampOption, targetOption});
-    helpText = parser.helpText();
+    parser.addOptions({helpOption, versionOption, stationOption, addressOption, portOption,
+                       keyOption, ampOption, hvOption, logOption, quitOption, dropOption,
+                       refuseOption, voltageOption, rampOption, targetOption});
+    helpText = parser.helpText() + QStringLiteral("\nThe whole description: man tesra-sim");
 
     if (!parser.parse(arguments)) {
         error = parser.errorText();
@@ -100,6 +108,7 @@ bool SimOptions::parse(const QStringList &arguments, QString &error)
         return false;
     }
     help = parser.isSet(helpOption);
+    version = parser.isSet(versionOption);
 
     address = parser.value(addressOption);
     if (!isLoopback(address)) {

@@ -24,7 +24,11 @@ struct SimOptions
     double hvRampRate = 50;
     double hvTarget = -1; // volts the HV modules ramp to from the start; -1: they rest
     bool help = false;
+    bool version = false;
     QString helpText;
+
+    // "tesra-sim VERSION" and the Qt version the simulator runs with.
+    static QString versionText();
 
     bool parse(const QStringList &arguments, QString &error);
 

@@ -35,10 +35,15 @@ int main(int argc, char *argv[])
     QString error;
     if (!options.parse(QCoreApplication::arguments(), error)) {
         say(stderr, QStringLiteral("tesra-sim: ") + error);
+        say(stderr, QStringLiteral("Try 'tesra-sim --help'."));
         return 2;
     }
     if (options.help) {
         say(stdout, options.helpText);
+        return 0;
+    }
+    if (options.version) {
+        std::fputs(qPrintable(SimOptions::versionText()), stdout);
         return 0;
     }
 

@@ -17,6 +17,61 @@
     </message>
 </context>
 <context>
+    <name>CommandLine</name>
+    <message>
+        <source>Check the configuration file, print its problems and end.</source>
+        <translation>設定ファイルを検査し、問題を表示して終了します。</translation>
+    </message>
+    <message>
+        <source>English interface.</source>
+        <translation>英語の画面にします。</translation>
+    </message>
+    <message>
+        <source>Japanese interface (the default).</source>
+        <translation>日本語の画面にします (既定)。</translation>
+    </message>
+    <message>
+        <source>Monitor only: send no command to any device.</source>
+        <translation>監視のみ: 機器にはコマンドを一切送りません。</translation>
+    </message>
+    <message>
+        <source>Operator panel for the ion chambers of an experimental station.</source>
+        <translation>実験ステーションのイオンチャンバを操作するパネルです。</translation>
+    </message>
+    <message>
+        <source>Options:</source>
+        <translation>オプション:</translation>
+    </message>
+    <message>
+        <source>Select config file of ini format.</source>
+        <translation>INI 形式の設定ファイルを指定します。</translation>
+    </message>
+    <message>
+        <source>Show the version and end.</source>
+        <translation>バージョンを表示して終了します。</translation>
+    </message>
+    <message>
+        <source>Show this help and end.</source>
+        <translation>このヘルプを表示して終了します。</translation>
+    </message>
+    <message>
+        <source>The whole description: man %1</source>
+        <translation>詳しい説明: man %1</translation>
+    </message>
+    <message>
+        <source>Usage: %1 [options]</source>
+        <translation>使い方: %1 [オプション]</translation>
+    </message>
+    <message>
+        <source>Without -c the configuration is read from %1 in the working directory.</source>
+        <translation>-c がなければ、作業ディレクトリの %1 を設定ファイルとして読みます。</translation>
+    </message>
+    <message>
+        <source>Write a PNG picture of the window to the file, then end.</source>
+        <translation>ウィンドウの PNG 画像をファイルに書き出して終了します。</translation>
+    </message>
+</context>
+<context>
     <name>LinkGuard</name>
     <message>
         <source>Link lost at %1: this value may be out of date</source>
@@ -67,6 +122,13 @@
     <message>
         <source>%1 (read-only)</source>
         <translation>%1（読み取り専用）</translation>
+    </message>
+</context>
+<context>
+    <name>SetVGuard</name>
+    <message>
+        <source>above the usable maximum of %1 V</source>
+        <translation>使用可能な最大電圧 %1 V を超えています</translation>
     </message>
 </context>
 <context>

@@ -5,6 +5,7 @@
 #include "TestSupport.h"
 #include "client/Tesra.h"
 #include "hv/HVRules.h"
+#include "hv/SetVGuard.h"
 #include "hv/aHV.h"
 
 #include <QtTest>
@@ -28,9 +29,13 @@ QStringList startLines(const QString &head, const QString &node)
 
 enum Action { PressStart, SetVReturn, SetVFocusOut, RampReturn };
 
+// What follows a refusal of a set voltage above the usable maximum.
+enum AfterRefusal { NothingMore, LimitRises, TextWithin };
+
 } // namespace
 
 Q_DECLARE_METATYPE(Action)
+Q_DECLARE_METATYPE(AfterRefusal)
 
 class tst_HVPanel : public QObject
 {
@@ -58,6 +63,9 @@ private slots:
     void valueEventRecolours();
     void maxVoltage_data();
     void maxVoltage();
+    void aboveUsableMaximum_data();
+    void aboveUsableMaximum();
+    void entriesAboveUsableMaximum();
     void controllable_data();
     void controllable();
     void rampRateReplyAndEvent();
@@ -586,6 +594,176 @@ void tst_HVPanel::maxVoltage()
     QCOMPARE(panel->ui.MaxV->text(), QStringLiteral("0"));
     reply(second.at(0), second.at(1));
     QCOMPARE(panel->ui.MaxV->text(), shown);
+}
+
+void tst_HVPanel::aboveUsableMaximum_data()
+{
+    QTest::addColumn<QString>("max");   // GetMaxV reply; empty: none
+    QTest::addColumn<QString>("limit"); // GetVLimit reply; empty: none
+    QTest::addColumn<bool>("applied");  // 1000 V applied first
+    QTest::addColumn<Action>("action"); // PressStart, SetVReturn or SetVFocusOut (then Start)
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("expected");
+    QTest::addColumn<bool>("marked");
+    QTest::addColumn<AfterRefusal>("after"); // then Start once more
+    QTest::addColumn<QStringList>("expectedAfter");
+
+    const QStringList none;
+    auto setV = [](const QString &v) { return QStringList{line("SetRamp 15"), line("SetV " + v)}; };
+    const QString max = QStringLiteral("3000V");
+    const QString limit = QStringLiteral("80");
+
+    QTest::newRow("above") << max << limit << false << PressStart << "3000" << none << true
+                           << NothingMore << none;
+    QTest::newRow("typo far above")
+        << max << limit << false << PressStart << "15000" << none << true << NothingMore << none;
+    QTest::newRow("negative text above")
+        << max << limit << false << PressStart << "-2401" << none << true << NothingMore << none;
+    QTest::newRow("at") << max << limit << false << PressStart << "2400" << setV("2400") << false
+                        << NothingMore << none;
+    QTest::newRow("below") << max << limit << false << PressStart << "1500" << setV("1500") << false
+                           << NothingMore << none;
+    QTest::newRow("at, as shown after rounding")
+        << "3000"
+        << "33.3" << false << PressStart << "999" << setV("999") << false << NothingMore << none;
+    QTest::newRow("negative module, above")
+        << "-3000"
+        << "50" << false << PressStart << "-1600" << none << true << NothingMore << none;
+    QTest::newRow("negative module, at")
+        << "-3000"
+        << "50" << false << PressStart << "-1500" << setV("1500") << false << NothingMore << none;
+    QTest::newRow("limit unknown") << max << "" << false << PressStart << "15000" << setV("15000")
+                                   << false << NothingMore << none;
+    QTest::newRow("maximum unknown") << "" << limit << false << PressStart << "15000"
+                                     << setV("15000") << false << NothingMore << none;
+    QTest::newRow("limit answered 0") << max << "0" << false << PressStart << "15000"
+                                      << setV("15000") << false << NothingMore << none;
+    QTest::newRow("apply at once, above")
+        << max << limit << true << SetVReturn << "3000" << none << true << NothingMore << none;
+    QTest::newRow("apply at once, within") << max << limit << true << SetVReturn << "2000"
+                                           << setV("2000") << false << NothingMore << none;
+    // Leaving the field applies at once and is refused; the Start press that
+    // took the focus still ramps down.
+    QTest::newRow("ramp-down while above") << max << limit << true << SetVFocusOut << "3000"
+                                           << setV("0") << true << NothingMore << none;
+    QTest::newRow("limit rises after the refusal") << max << limit << false << PressStart << "3000"
+                                                   << none << true << LimitRises << setV("3000");
+    QTest::newRow("text within after the refusal") << max << limit << false << PressStart << "3000"
+                                                   << none << true << TextWithin << setV("2000");
+}
+
+void tst_HVPanel::aboveUsableMaximum()
+{
+    QFETCH(QString, max);
+    QFETCH(QString, limit);
+    QFETCH(bool, applied);
+    QFETCH(Action, action);
+    QFETCH(QString, text);
+    QFETCH(QStringList, expected);
+    QFETCH(bool, marked);
+    QFETCH(AfterRefusal, after);
+    QFETCH(QStringList, expectedAfter);
+
+    makePanel();
+    connectAndSettle();
+    const QString plainStyle = panel->ui.SetV->styleSheet();
+    if (!max.isEmpty())
+        reply(QStringLiteral("@GetMaxV"), max);
+    if (!limit.isEmpty())
+        reply(QStringLiteral("@GetVLimit"), limit);
+    if (applied)
+        bringToApplied();
+    else
+        reply(QStringLiteral("@GetStat1"), QStringLiteral("ON"));
+
+    if (marked)
+        QTest::ignoreMessage(QtDebugMsg, qPrintable("hv1: SetV " + text +
+                                                    " refused: above the usable maximum of " +
+                                                    panel->ui.MaxV->text() + " V"));
+    switch (action) {
+    case PressStart:
+        enterSetV(text);
+        QCOMPARE(sentLines(), QStringList{});
+        QTest::mouseClick(panel->ui.Start, Qt::LeftButton);
+        break;
+    case SetVReturn:
+        enterSetV(text);
+        break;
+    case SetVFocusOut:
+        typeInto(panel->ui.SetV, text);
+        QTest::mouseClick(panel->ui.Start, Qt::LeftButton);
+        break;
+    default:
+        QFAIL("not an action of this test");
+    }
+    QCOMPARE(sentLines(), expected);
+    // A refused value leaves vApplied as it was; a ramp-down ends it.
+    QCOMPARE(panel->vApplied, action == SetVFocusOut ? false : applied || !expected.isEmpty());
+    QCOMPARE(panel->setVGuard->isMarked(), marked);
+    QCOMPARE(panel->ui.SetV->styleSheet(), marked ? SetVGuard::MarkStyle : plainStyle);
+    QCOMPARE(panel->ui.SetV->toolTip(),
+             marked ? "above the usable maximum of " + panel->ui.MaxV->text() + " V" : QString());
+
+    switch (after) {
+    case NothingMore:
+        return;
+    case LimitRises:
+        reply(QStringLiteral("@GetVLimit"), QStringLiteral("100"));
+        break;
+    case TextWithin:
+        typeInto(panel->ui.SetV, QStringLiteral("2000"));
+        break;
+    }
+    QVERIFY(!panel->setVGuard->isMarked());
+    QCOMPARE(panel->ui.SetV->styleSheet(), plainStyle);
+    QCOMPARE(panel->ui.SetV->toolTip(), QString());
+    QTest::mouseClick(panel->ui.Start, Qt::LeftButton);
+    QCOMPARE(sentLines(), expectedAfter);
+    QVERIFY(panel->vApplied);
+}
+
+// The list keeps every entry; those above the usable maximum say so.
+void tst_HVPanel::entriesAboveUsableMaximum()
+{
+    makePanel(); // entries 1000, -1500, 0
+    panel->setVoltageList({QStringLiteral("2500")});
+    connectAndSettle();
+    QComboBox *box = panel->ui.SetV;
+    auto aboveEntries = [box] {
+        QStringList above;
+        for (int i = 0; i < box->count(); ++i) {
+            const QString tip = box->itemData(i, Qt::ToolTipRole).toString();
+            const bool dimmed = box->itemData(i, Qt::ForegroundRole).isValid();
+            if (!tip.isEmpty() || dimmed)
+                above << box->itemText(i) + ": " + tip + (dimmed ? "" : " (not dimmed)");
+        }
+        return above;
+    };
+    QCOMPARE(aboveEntries(), QStringList{});
+    reply(QStringLiteral("@GetMaxV"), QStringLiteral("3000V"));
+    QCOMPARE(aboveEntries(), QStringList{});
+    reply(QStringLiteral("@GetVLimit"), QStringLiteral("40"));
+    QCOMPARE(box->count(), 4);
+    QCOMPARE(aboveEntries(), (QStringList{"-1500: above the usable maximum of 1200 V",
+                                          "2500: above the usable maximum of 1200 V"}));
+    reply(QStringLiteral("@GetVLimit"), QStringLiteral("80"));
+    QCOMPARE(aboveEntries(), QStringList{"2500: above the usable maximum of 2400 V"});
+    panel->setVoltageList({QStringLiteral("2800")});
+    QCOMPARE(aboveEntries(), (QStringList{"2500: above the usable maximum of 2400 V",
+                                          "2800: above the usable maximum of 2400 V"}));
+    reply(QStringLiteral("@GetVLimit"), QStringLiteral("100"));
+    QCOMPARE(aboveEntries(), QStringList{});
+
+    // A chosen entry above the maximum is refused like a typed one.
+    reply(QStringLiteral("@GetVLimit"), QStringLiteral("50"));
+    reply(QStringLiteral("@GetStat1"), QStringLiteral("ON"));
+    box->setCurrentIndex(3);
+    QTest::ignoreMessage(QtDebugMsg, "hv1: SetV 2500 refused: above the usable maximum of 1500 V");
+    QTest::mouseClick(panel->ui.Start, Qt::LeftButton);
+    QCOMPARE(sentLines(), QStringList{});
+    QVERIFY(panel->setVGuard->isMarked());
+    box->setCurrentIndex(0);
+    QVERIFY(!panel->setVGuard->isMarked());
 }
 
 void tst_HVPanel::controllable_data()

@@ -32,6 +32,8 @@ private slots:
     void commandLine();
     void commandLineErrors_data();
     void commandLineErrors();
+    void explainsItself_data();
+    void explainsItself();
     void missingKeyFile_data();
     void missingKeyFile();
     void defaultsWithoutConfigFile();
@@ -127,6 +129,10 @@ void tst_StartUp::catalogue_data()
     QTest::newRow("ON stays ON") << "aHV"
                                  << "ON"
                                  << "ON";
+    QTest::newRow("set voltage above the maximum")
+        << "SetVGuard"
+        << "above the usable maximum of %1 V"
+        << QString::fromUtf8("使用可能な最大電圧 %1 V を超えています");
     QTest::newRow("group") << "aIC"
                            << "Frame" << QString::fromUtf8("イオンチャンバ");
 }
@@ -204,7 +210,8 @@ void tst_StartUp::commandLineErrors_data()
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QByteArray>("message");
     QTest::newRow("unknown option") << QStringList{"-x"} << QByteArray("Unknown option 'x'");
-    QTest::newRow("no help option") << QStringList{"--help"} << QByteArray("Unknown option");
+    QTest::newRow("unknown long option")
+        << QStringList{"--no-such-switch"} << QByteArray("Unknown option 'no-such-switch'");
     QTest::newRow("config without value") << QStringList{"-e", "-c"} << QByteArray("Missing value");
 }
 
@@ -221,6 +228,106 @@ void tst_StartUp::commandLineErrors()
     QCOMPARE(process.exitCode(), 1);
     QVERIFY2(process.readAllStandardError().contains(message), message.constData());
     // It ended before any window or connection was made.
+    QCOMPARE(server->connectionCount(), 0);
+}
+
+// Help, the version and a command line that will not do are answered on a
+// machine without a display, by both programs, before anything connects or
+// listens: the working directory's Brenlow.ini names this test's server,
+// which must see no connection.
+void tst_StartUp::explainsItself_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QStringList>("out");    // each on standard output
+    QTest::addColumn<QStringList>("err");    // each on standard error
+    QTest::addColumn<QStringList>("absent"); // on neither
+
+    const QString brenlow = QStringLiteral(BRENLOW_BIN);
+    const QString sim = QStringLiteral(TESRA_SIM_BIN);
+    const QStringList switches{
+        "-h, --help",  "--version",   "-c, --config <file name>", "-j ",
+        "-e ",         "--read-only", "--screenshot <file>",      "--check-config",
+        "Brenlow.ini", "man brenlow"};
+    const QString japanese = QString::fromUtf8("使い方: brenlow [オプション]");
+    const QString english = QStringLiteral("Usage: brenlow [options]");
+    const QString version = QStringLiteral("%1\nQt %2\n").arg(BRENLOW_VERSION, qVersion());
+    const QStringList simSwitches{"-h, --help",        "--version",   "-c, --config <file>",
+                                  "-p, --port <port>", "--hv <node>", "man tesra-sim"};
+
+    QTest::newRow("--help") << brenlow << QStringList{"--help"} << 0
+                            << (QStringList(switches) << japanese) << QStringList{}
+                            << QStringList{english};
+    QTest::newRow("-h") << brenlow << QStringList{"-h"} << 0 << (QStringList(switches) << japanese)
+                        << QStringList{} << QStringList{english};
+    QTest::newRow("--help -e") << brenlow << QStringList{"--help", "-e"} << 0
+                               << (QStringList(switches) << english << "Show this help and end.")
+                               << QStringList{} << QStringList{japanese};
+    QTest::newRow("--version") << brenlow << QStringList{"--version"} << 0
+                               << QStringList{"brenlow " + version} << QStringList{}
+                               << QStringList{"--help"};
+    QTest::newRow("unknown option")
+        << brenlow << QStringList{"-e", "--no-such-switch"} << 1 << QStringList{}
+        << QStringList{"brenlow: Unknown option 'no-such-switch'.\nTry 'brenlow --help'.\n"}
+        << QStringList{english};
+    QTest::newRow("value missing, with help")
+        << brenlow << QStringList{"--help", "-c"} << 1 << QStringList{}
+        << QStringList{"Missing value after '-c'", "Try 'brenlow --help'."}
+        << QStringList{english, japanese};
+    // Qt's own arguments are taken by the windowed application, which the
+    // named platform lets start; the command line is judged after it.
+    QTest::newRow("Qt's -platform, then --help")
+        << brenlow << QStringList{"-platform", "offscreen", "--help", "-e"} << 0
+        << (QStringList(switches) << english) << QStringList{} << QStringList{};
+    QTest::newRow("Qt's -platform, then an unknown option")
+        << brenlow << QStringList{"-platform", "offscreen", "-x"} << 1 << QStringList{}
+        << QStringList{"Unknown option 'x'", "Try 'brenlow --help'."} << QStringList{};
+
+    QTest::newRow("tesra-sim --help") << sim << QStringList{"--help"} << 0 << simSwitches
+                                      << QStringList{} << QStringList{"listening"};
+    QTest::newRow("tesra-sim -h") << sim << QStringList{"-h"} << 0 << simSwitches << QStringList{}
+                                  << QStringList{"listening"};
+    QTest::newRow("tesra-sim --version")
+        << sim << QStringList{"--version"} << 0 << QStringList{"tesra-sim " + version}
+        << QStringList{} << QStringList{"listening"};
+    QTest::newRow("tesra-sim unknown option")
+        << sim << QStringList{"--no-such-switch"} << 2 << QStringList{}
+        << QStringList{"tesra-sim: Unknown option 'no-such-switch'.\nTry 'tesra-sim --help'.\n"}
+        << QStringList{"listening"};
+}
+
+void tst_StartUp::explainsItself()
+{
+    QFETCH(QString, program);
+    QFETCH(QStringList, args);
+    QFETCH(int, exitCode);
+    QFETCH(QStringList, out);
+    QFETCH(QStringList, err);
+    QFETCH(QStringList, absent);
+    writeFile(dir->filePath(QStringLiteral("Brenlow.ini")), loopbackConfig());
+
+    QProcess process;
+    process.setWorkingDirectory(dir->path());
+    // No display of any kind, and no platform chosen for Qt.
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char *variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(QLatin1String(variable));
+    process.setProcessEnvironment(env);
+    process.start(program, args);
+    QVERIFY(process.waitForFinished(20000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    const QString stdOut = QString::fromUtf8(process.readAllStandardOutput());
+    const QString stdErr = QString::fromUtf8(process.readAllStandardError());
+    QCOMPARE(process.exitCode(), exitCode);
+    for (const QString &text : out)
+        QVERIFY2(stdOut.contains(text), qPrintable(text + " not in:\n" + stdOut));
+    for (const QString &text : err)
+        QVERIFY2(stdErr.contains(text), qPrintable(text + " not in:\n" + stdErr));
+    for (const QString &text : absent)
+        QVERIFY2(!stdOut.contains(text) && !stdErr.contains(text), qPrintable(text));
+    if (exitCode == 0)
+        QVERIFY2(!stdErr.contains("Unknown"), qPrintable(stdErr));
     QCOMPARE(server->connectionCount(), 0);
 }
 

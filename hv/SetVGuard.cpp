@@ -1,0 +1,77 @@
+#include "hv/SetVGuard.h"
+
+#include "client/Values.h"
+#include "hv/HVRules.h"
+
+#include <QComboBox>
+#include <QPalette>
+
+const QString SetVGuard::MarkStyle = QStringLiteral("background-color: rgb(255, 215, 170);");
+
+SetVGuard::SetVGuard(QComboBox *b, QObject *parent) : QObject(parent), box(b)
+{
+    // Every change of the text, typed or chosen, may end the mark.
+    connect(box, &QComboBox::currentTextChanged, this, &SetVGuard::recheck);
+    // Entries are added after construction and at any time.
+    connect(box->model(), &QAbstractItemModel::rowsInserted, this, &SetVGuard::showEntries);
+}
+
+void SetVGuard::setModuleLimits(double max, double limit)
+{
+    maxV = max;
+    vLimit = limit;
+    showEntries();
+    if (marked)
+        box->setToolTip(aboveText());
+    recheck();
+}
+
+bool SetVGuard::isAbove(double voltage) const
+{
+    return HVRules::aboveUsableMaximum(voltage, maxV, vLimit);
+}
+
+void SetVGuard::markRefused()
+{
+    if (!marked) {
+        plainStyle = box->styleSheet();
+        plainToolTip = box->toolTip();
+        marked = true;
+        box->setStyleSheet(MarkStyle);
+    }
+    box->setToolTip(aboveText());
+}
+
+QString SetVGuard::maximumText() const
+{
+    return HVRules::formatVoltage(HVRules::usableMaximum(maxV, vLimit));
+}
+
+QString SetVGuard::aboveText() const
+{
+    return tr("above the usable maximum of %1 V").arg(maximumText());
+}
+
+void SetVGuard::recheck()
+{
+    if (marked && !isAbove(Values::toNumber(box->currentText())))
+        clearMark();
+}
+
+void SetVGuard::clearMark()
+{
+    marked = false;
+    box->setStyleSheet(plainStyle);
+    box->setToolTip(plainToolTip);
+}
+
+void SetVGuard::showEntries()
+{
+    const QBrush dimmed = box->palette().brush(QPalette::Disabled, QPalette::Text);
+    const QString note = aboveText();
+    for (int i = 0; i < box->count(); ++i) {
+        const bool above = isAbove(Values::toNumber(box->itemText(i)));
+        box->setItemData(i, above ? QVariant(dimmed) : QVariant(), Qt::ForegroundRole);
+        box->setItemData(i, above ? QVariant(note) : QVariant(), Qt::ToolTipRole);
+    }
+}
