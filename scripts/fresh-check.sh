@@ -89,6 +89,9 @@ status_all=0
 for name in "${commands[@]}"; do
     root="$(mktemp -d "${TMPDIR:-/var/tmp}/brenlow-fresh-$name.XXXXXX")"
     roots+=("$root")
+    # mktemp makes the folder for its owner alone; as the root of a system
+    # it must be open to apt's and man's own users, as / is.
+    chmod 755 "$root"
     tar -C "$root" -xf "$tarball"
     cp /etc/resolv.conf "$root/etc/resolv.conf"
     for fs in proc sys dev dev/pts; do
