@@ -1,11 +1,13 @@
 #include "hv/aHV.h"
 
+#include "client/AnswerWatch.h"
 #include "client/Tesra.h"
 #include "client/Values.h"
 #include "hv/HVRules.h"
 #include "widgets/LatestText.h"
 #include "widgets/LinkGuard.h"
 #include "widgets/QtCompat.h"
+#include "widgets/SilenceBadge.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -29,6 +31,8 @@ aHV::aHV(QWidget *parent) : QWidget(parent)
     linkGuard->addControls({ui.Start, ui.SetV, ui.RampRate});
     linkGuard->addValues({ui.NowV, ui.Stat, ui.MaxV});
     nowV = new LatestText(ui.NowV, this);
+    answerWatch = new AnswerWatch(this);
+    silenceBadge = new SilenceBadge(this, answerWatch);
 }
 
 aHV::~aHV()
@@ -43,6 +47,7 @@ void aHV::releaseClient()
         disconnect(client, nullptr, this, nullptr);
     }
     client = nullptr;
+    answerWatch->release();
     const QList<QObject *> children = findChildren<QObject *>();
     for (QObject *child : children)
         disconnect(child, nullptr, this, nullptr);
@@ -54,6 +59,7 @@ void aHV::setClient(Tesra *tesra)
         return;
     client = tesra;
     linkGuard->follow(client);
+    answerWatch->follow(client);
     connect(client, &Tesra::ConnectionIsReady, this, &aHV::tesraIsReady, Qt::UniqueConnection);
     // The replies and events reach the panel through the client's delivery,
     // which tesraIsReady sets up with the panel's address.
@@ -115,6 +121,7 @@ void aHV::takeMessages()
     client->Deliver(this, &Tesra::EvChangedStat, to, id, &aHV::ChangedStat);
     client->Deliver(this, &Tesra::EvChangedValue, to, id, &aHV::ChangedValue);
     client->Deliver(this, &Tesra::EvChangedRampRate, to, id, &aHV::ChangedRampRate);
+    answerWatch->listen(devCh());
 }
 
 QString aHV::devCh()
@@ -255,8 +262,8 @@ void aHV::showMaxV()
 
 void aHV::sendToModule(const QString &message, const QString &params)
 {
-    if (client)
-        client->SendMsg(id, devCh(), message, params);
+    if (client && client->SendMsg(id, devCh(), message, params))
+        answerWatch->requestSent();
 }
 
 void aHV::sendRamp()

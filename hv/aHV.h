@@ -7,8 +7,10 @@
 #include <QStringList>
 #include <QWidget>
 
+class AnswerWatch;
 class LatestText;
 class LinkGuard;
+class SilenceBadge;
 class Tesra;
 
 // The panel of one high-voltage supply module.
@@ -46,6 +48,10 @@ public:
     // Disables the sending controls and greys the values while the link is
     // not ready; Start's own enable rule goes through it.
     LinkGuard *linkGuard = nullptr;
+    // Tells when the module node leaves the panel's requests unanswered
+    // (deviceSilent, deviceAnswering); the badge shows it on the panel.
+    AnswerWatch *answerWatch = nullptr;
+    SilenceBadge *silenceBadge = nullptr;
 
 private:
     Tesra *client = nullptr;

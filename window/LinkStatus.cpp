@@ -1,5 +1,6 @@
 #include "window/LinkStatus.h"
 
+#include "client/LinkDeadlines.h"
 #include "client/Reconnector.h"
 
 #include <QHBoxLayout>
@@ -99,6 +100,10 @@ void LinkStatus::refresh()
                        .arg(clock(client->linkStateSince()));
             break;
         case Tesra::LinkState::Refused:
+            if (client->refusal() == Tesra::Refusal::NoAnswer) {
+                line = LinkDeadlines::handshakeCutOff(host, port);
+                break;
+            }
             line = tr("Refused: the server closed the link during the handshake (%1:%2)")
                        .arg(host)
                        .arg(port);
