@@ -26,7 +26,7 @@ for arg in "$@"; do
 done
 
 bash scripts/install-deps.sh \
-    cmake make g++ pkg-config util-linux \
+    cmake make g++ pkg-config util-linux nftables iproute2 \
     qtbase5-dev qttools5-dev qttools5-dev-tools \
     qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools \
     clang-format clang-tidy

@@ -17,6 +17,13 @@
     </message>
 </context>
 <context>
+    <name>LinkDeadlines</name>
+    <message>
+        <source>Cut off: no answer from the server during the handshake (%1:%2)</source>
+        <translation>打ち切り: 認証中にサーバーから応答がありません（%1:%2）</translation>
+    </message>
+</context>
+<context>
     <name>LinkGuard</name>
     <message>
         <source>Link lost at %1: this value may be out of date</source>
@@ -67,6 +74,17 @@
     <message>
         <source>%1 (read-only)</source>
         <translation>%1（読み取り専用）</translation>
+    </message>
+</context>
+<context>
+    <name>SilenceBadge</name>
+    <message>
+        <source>%1 not answering since %2</source>
+        <translation>%1 が %2 から応答しません</translation>
+    </message>
+    <message>
+        <source>no answer</source>
+        <translation>応答なし</translation>
     </message>
 </context>
 <context>

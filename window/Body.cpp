@@ -66,7 +66,7 @@ Body::Body(const QString &configPath, bool readOnlySwitch) : QMainWindow(nullptr
     notes = new StatusNotes(statusbar);
     statusbar->addWidget(notes, 1);
     silentView = new SilentDevices(statusbar);
-    statusbar->addWidget(silentView);
+    statusbar->addWidget(silentView, 1);
 
     station = Station::read(configPath);
     readOnly = readOnlySwitch || station.readOnly;

@@ -9,7 +9,13 @@ SilentDevices::SilentDevices(QWidget *parent) : QLabel(parent)
 {
     setObjectName(QStringLiteral("SilentDevices"));
     setTextFormat(Qt::PlainText);
-    hide();
+    // However many nodes it names, the note never widens the window: that
+    // would move and resize every panel. What does not fit is in the
+    // tooltip.
+    // Nor does a note coming or going: the label stays in the status bar,
+    // empty while no node is silent.
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    setMinimumWidth(0);
 }
 
 void SilentDevices::watch(AnswerWatch *w)
@@ -68,5 +74,4 @@ void SilentDevices::refresh()
         notes.append(SilenceBadge::note(s.node, s.since));
     setText(notes.join(QStringLiteral(", ")));
     setToolTip(notes.join(QLatin1Char('\n')));
-    setVisible(!notes.isEmpty());
 }

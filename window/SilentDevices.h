@@ -14,7 +14,8 @@ class AnswerWatch;
 // 12:03:05, ca.1 not answering since 12:03:09"), oldest silence first. A
 // node that two panels watch is named once. A node leaves the note as soon
 // as it sends anything, and every node does when the link goes down. The
-// label is hidden while no node is silent.
+// label is empty while no node is silent, and takes only the width the
+// status bar has to spare.
 class SilentDevices : public QLabel
 {
     Q_OBJECT

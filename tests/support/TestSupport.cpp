@@ -12,9 +12,11 @@
 #include <QTest>
 
 #ifdef Q_OS_LINUX
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <sched.h>
+#include <unistd.h>
 #endif
 
 namespace TestSupport {
@@ -134,11 +136,33 @@ bool run(const QString &program, const QStringList &arguments, const QByteArray 
 
 // True when the process's network namespace is not the one of process 1,
 // the machine's own.
+QByteArray namespaceOf(const char *link)
+{
+#ifdef Q_OS_LINUX
+    std::array<char, 128> target{};
+    const ssize_t length = readlink(link, target.data(), target.size() - 1);
+    if (length > 0)
+        return QByteArray(target.data(), int(length));
+#else
+    Q_UNUSED(link)
+#endif
+    return QByteArray();
+}
+
+// The network namespace the process started in, before enterOwnNetwork.
+QByteArray startingNetwork;
+
+QByteArray currentNetwork()
+{
+    return namespaceOf("/proc/thread-self/ns/net");
+}
+
+// True when the calling thread is in a network namespace other than the
+// one the process started in: the one enterOwnNetwork made.
 bool inOwnNetwork()
 {
-    const QString own = QFile::symLinkTarget(QStringLiteral("/proc/self/ns/net"));
-    const QString machine = QFile::symLinkTarget(QStringLiteral("/proc/1/ns/net"));
-    return !own.isEmpty() && !machine.isEmpty() && own != machine;
+    const QByteArray own = currentNetwork();
+    return !own.isEmpty() && !startingNetwork.isEmpty() && own != startingNetwork;
 }
 
 bool ownNetworkEntered = false;
@@ -149,6 +173,11 @@ bool enterOwnNetwork(QString &why)
 {
 #ifdef Q_OS_LINUX
     if (!ownNetworkEntered) {
+        startingNetwork = currentNetwork();
+        if (startingNetwork.isEmpty()) {
+            why = QStringLiteral("the process's network namespace cannot be read");
+            return false;
+        }
         if (unshare(CLONE_NEWNET) != 0) {
             why = QStringLiteral("no network namespace of its own (unshare: %1); needs root on "
                                  "Linux")
