@@ -79,12 +79,12 @@
 <context>
     <name>SilenceBadge</name>
     <message>
-        <source>%1 not answering since %2</source>
-        <translation>%1 が %2 から応答しません</translation>
+        <source>!</source>
+        <translation>!</translation>
     </message>
     <message>
-        <source>no answer</source>
-        <translation>応答なし</translation>
+        <source>%1 not answering since %2</source>
+        <translation>%1 が %2 から応答しません</translation>
     </message>
 </context>
 <context>

@@ -31,5 +31,7 @@ QString SilenceBadge::note(const QString &node, const QDateTime &since)
 
 QString SilenceBadge::badgeText()
 {
-    return tr("no answer");
+    // A single sign: the badge sits over the panel's corner and must leave
+    // as much as it can of what is under it in view and in reach.
+    return tr("!");
 }

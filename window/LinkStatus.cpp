@@ -36,6 +36,10 @@ LinkStatus::LinkStatus(QWidget *parent) : QWidget(parent)
     mark->setFixedSize(MarkSize, MarkSize);
     state = new QLabel(this);
     state->setObjectName(QStringLiteral("LinkState"));
+    // The line gives way to the notes on its left (a device that stopped
+    // answering) rather than widen the window; the mark's tooltip holds it
+    // whole.
+    state->setMinimumWidth(1);
     reconnect = new QPushButton(tr("Reconnect"), this);
     reconnect->setObjectName(QStringLiteral("ReconnectB"));
 

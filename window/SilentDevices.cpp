@@ -9,13 +9,11 @@ SilentDevices::SilentDevices(QWidget *parent) : QLabel(parent)
 {
     setObjectName(QStringLiteral("SilentDevices"));
     setTextFormat(Qt::PlainText);
-    // However many nodes it names, the note never widens the window: that
-    // would move and resize every panel. What does not fit is in the
-    // tooltip.
-    // Nor does a note coming or going: the label stays in the status bar,
-    // empty while no node is silent.
-    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    setMinimumWidth(0);
+    // The label stays in the status bar, empty while no node is silent, so
+    // that a note coming or going does not lay the bar out anew. It asks
+    // for room for the first node's note only: the others show as far as
+    // the bar has room, and all are in the tooltip.
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
 }
 
 void SilentDevices::watch(AnswerWatch *w)
@@ -73,5 +71,8 @@ void SilentDevices::refresh()
     for (const Silence &s : byNode())
         notes.append(SilenceBadge::note(s.node, s.since));
     setText(notes.join(QStringLiteral(", ")));
+    setMinimumWidth(notes.isEmpty() ? 0
+                                    : fontMetrics().boundingRect(notes.first()).width() +
+                                          2 * (margin() + frameWidth()) + 2);
     setToolTip(notes.join(QLatin1Char('\n')));
 }
