@@ -34,7 +34,10 @@ class QTcpSocket;
 // The socket is the client's child and is only ever released with its
 // connections cut and deleteLater, so a listener may restart the link from
 // inside any of the client's signals. LinkStateChanged tells where the link
-// stands, for the window to show and for whatever retries it.
+// stands, for the window to show and for whatever retries it. No link is
+// left hanging (see LinkDeadlines): an attempt and a handshake each have a
+// deadline, the socket's own keep-alive notices a peer that has vanished,
+// and a socket error of a ready link ends it as a closed link ends.
 class Tesra : public QObject
 {
     Q_OBJECT
