@@ -1,11 +1,13 @@
 #include "amplifier/aCA.h"
 
 #include "amplifier/CA5350Status.h"
+#include "client/AnswerWatch.h"
 #include "client/Logging.h"
 #include "client/Tesra.h"
 #include "client/Values.h"
 #include "widgets/LinkGuard.h"
 #include "widgets/QtCompat.h"
+#include "widgets/SilenceBadge.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
@@ -107,6 +109,8 @@ aCA::aCA() : QWidget(nullptr, Qt::WindowFlags())
          ui.BackLightHB, ui.BackLightLB, ui.BackLightOffB, ui.ShowStatB,     ui.CSprFromTBLB,
          ui.CSprManualB, ui.CSprTBLCB,   ui.SetCSprTableB, ui.SaveCSprDefB,  ui.CSprLoadDefB});
     linkGuard->addValues({ui.StatDisp, ui.NowCSprDisp, ui.NowVBias, ui.DispErr});
+    answerWatch = new AnswerWatch(this);
+    silenceBadge = new SilenceBadge(this, answerWatch);
 }
 
 aCA::~aCA()
@@ -123,6 +127,7 @@ void aCA::releaseClient()
     client = nullptr;
     ready = false;
     pollTimer->stop();
+    answerWatch->release();
     const QList<QObject *> children = findChildren<QObject *>();
     for (QObject *child : children)
         disconnect(child, nullptr, this, nullptr);
@@ -134,6 +139,7 @@ void aCA::setClient(Tesra *c)
         return;
     client = c;
     linkGuard->follow(client);
+    answerWatch->follow(client);
     connect(client, &Tesra::ConnectionIsReady, this, &aCA::tesraIsReady, Qt::UniqueConnection);
     // The replies and events reach the panel through the client's delivery,
     // which tesraIsReady sets up with the panel's addresses.
@@ -225,6 +231,7 @@ void aCA::takeMessages()
     client->Deliver(this, &Tesra::AnsGetErrorStatus, to, id, &aCA::AnsGetErrorStatus);
     client->Deliver(this, &Tesra::AnsGetSRQ, to, id, &aCA::AnsGetSRQ);
     client->Deliver(this, &Tesra::EvSRQChanged, from, node, &aCA::EvSRQChanged);
+    answerWatch->listen(node);
 }
 
 QString aCA::devCh()
@@ -274,8 +281,8 @@ void aCA::sendThenStatus(const QString &command)
 
 void aCA::send(const QString &command)
 {
-    if (client)
-        client->SendMsg(id, devCh(), command, QString());
+    if (client && client->SendMsg(id, devCh(), command, QString()))
+        answerWatch->requestSent();
 }
 
 // ---- commands ---------------------------------------------------------

@@ -10,11 +10,13 @@
 #include <QWidget>
 #include <array>
 
+class AnswerWatch;
 class QAbstractButton;
 class QButtonGroup;
 class QResizeEvent;
 class LinkGuard;
 class QTimer;
+class SilenceBadge;
 class Tesra;
 
 // The panel of one CA5350 current amplifier.
@@ -65,6 +67,10 @@ public:
     // Disables the sending controls and greys the values while the link is
     // not ready.
     LinkGuard *linkGuard = nullptr;
+    // Tells when the amplifier node leaves the panel's requests unanswered
+    // (deviceSilent, deviceAnswering); the badge shows it on the panel.
+    AnswerWatch *answerWatch = nullptr;
+    SilenceBadge *silenceBadge = nullptr;
     Tesra *client = nullptr;
     bool ready = false;
     QString id;

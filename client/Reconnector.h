@@ -9,9 +9,10 @@
 // Brings a lost link back by itself.
 //
 // It watches the client's link state. After a loss or a failed attempt (the
-// connection refused, or the server closing the link before the handshake
-// was through) it waits and then restarts the client's link; each further
-// failure doubles the wait, up to a ceiling. Only a link that became ready
+// connection refused or not made in time, or the handshake not through:
+// the server closed the link, or did not answer in time) it waits and then
+// restarts the client's link; each further failure doubles the wait, up to
+// a ceiling. Only a link that became ready
 // resets the wait to the first interval, so a server that accepts and
 // closes at once is not hammered. Every attempt is the client's own
 // ReConnect, which gives up the old socket before it opens the next, so

@@ -2,6 +2,7 @@
 
 #include "client/CommandLog.h"
 #include "client/KeyFile.h"
+#include "client/LinkDeadlines.h"
 #include "client/Logging.h"
 #include "client/MessageNames.h"
 #include "client/Values.h"
@@ -37,11 +38,15 @@ int idOfSignal(Tesra::MsgSignal signal)
 
 } // namespace
 
-Tesra::Tesra() : svAddress(QString::fromLatin1(FallbackAddress)), svPort(FallbackPort)
+Tesra::Tesra()
+    : svAddress(QString::fromLatin1(FallbackAddress)), svPort(FallbackPort),
+      deadLinkMs(LinkDeadlines::DefaultMs)
 {
     qRegisterMetaType<SMsg>("SMsg");
     qRegisterMetaType<Tesra::LinkState>("Tesra::LinkState");
     linkSince = QDateTime::currentDateTime();
+    deadline.setSingleShot(true);
+    connect(&deadline, &QTimer::timeout, this, &Tesra::deadlinePassed);
 }
 
 Tesra::~Tesra()
@@ -135,11 +140,17 @@ void Tesra::MakeConnection()
             Qt::UniqueConnection);
     connect(socket, &QTcpSocket::stateChanged, this, &Tesra::socketStateChanged,
             Qt::UniqueConnection);
+    connect(socket, &QAbstractSocket::errorOccurred, this, &Tesra::socketError,
+            Qt::UniqueConnection);
 
     const quint64 attempt = generation;
+    refusedBy = Refusal::Closed;
     setLinkState(LinkState::Connecting);
     if (attempt != generation)
         return; // a listener has started another attempt already
+    // A server whose packets vanish leaves the attempt hanging for minutes.
+    if (deadLinkMs > 0)
+        deadline.start(deadLinkMs);
     socket->connectToHost(svAddress, svPort, QIODevice::ReadWrite, QAbstractSocket::AnyIPProtocol);
 }
 
@@ -162,6 +173,7 @@ void Tesra::releaseSocket()
     QTcpSocket *old = socket;
     socket = nullptr;
     ++generation;
+    deadline.stop();
     old->disconnect(this);
     old->disconnectFromHost();
     // A connection still flushing would stay open next to the new one.
@@ -181,6 +193,14 @@ void Tesra::socketConnected()
     // than waiting for the server to acknowledge the one before, which with
     // a delayed acknowledgement holds an operator's command for up to 40 ms.
     socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    // The system's keep-alive waits two hours before its first probe, and
+    // unacknowledged data is retried for a quarter of an hour; a dead link
+    // must show within seconds.
+    LinkDeadlines::apply(socket->socketDescriptor(), deadLinkMs);
+    // The handshake gets the whole deadline of its own, however long the
+    // connection took.
+    if (deadLinkMs > 0)
+        deadline.start(deadLinkMs);
     setLinkState(LinkState::Handshake);
 }
 
@@ -189,6 +209,7 @@ void Tesra::socketDisconnected()
     if (socketEnded)
         return;
     socketEnded = true;
+    deadline.stop();
     const bool wasReady = stage == Ready;
     const quint64 current = generation;
     emit Disconnected();
@@ -204,9 +225,50 @@ void Tesra::socketStateChanged(QAbstractSocket::SocketState state)
     if (socketWasConnected || socketEnded || state != QAbstractSocket::UnconnectedState)
         return;
     socketEnded = true;
+    deadline.stop();
     qCDebug(lcClient).noquote() << "Tesra: cannot connect to" << svAddress << svPort << ":"
                                 << socket->errorString();
     setLinkState(LinkState::Lost);
+}
+
+void Tesra::socketError(QAbstractSocket::SocketError error)
+{
+    // Before the connection stands, a failed attempt ends in stateChanged;
+    // a closing server in disconnected(), which follows its error.
+    if (!socketWasConnected || socketEnded || error == QAbstractSocket::RemoteHostClosedError)
+        return;
+    // The system gave up on the link (no answer to keep-alive probes, data
+    // never acknowledged, a reset): it ends exactly as a closed link does.
+    qCDebug(lcClient).noquote() << "Tesra: the link to" << svAddress << svPort
+                                << "failed:" << socket->errorString();
+    socketDisconnected();
+}
+
+void Tesra::deadlinePassed()
+{
+    if (!socket || socketEnded)
+        return;
+    if (!socketWasConnected) {
+        qCDebug(lcClient).noquote()
+            << QStringLiteral("Tesra: no connection to %1:%2 within %3 ms; giving up")
+                   .arg(svAddress)
+                   .arg(svPort)
+                   .arg(deadLinkMs);
+        // Ends in stateChanged as any attempt that cannot connect.
+        socket->abort();
+        return;
+    }
+    if (stage == Ready)
+        return;
+    qCDebug(lcClient).noquote()
+        << QStringLiteral("Tesra: no answer from %1:%2 during the handshake within %3 ms; "
+                          "cutting it off")
+               .arg(svAddress)
+               .arg(svPort)
+               .arg(deadLinkMs);
+    // Ends in disconnected() as a server that closes during the handshake.
+    refusedBy = Refusal::NoAnswer;
+    socket->abort();
 }
 
 void Tesra::setLinkState(LinkState state)
@@ -287,6 +349,7 @@ void Tesra::ReadFrom(QIODevice &device)
         while (takeLine(device, bytes)) {
         }
         stage = Ready;
+        deadline.stop();
         const quint64 current = generation;
         setLinkState(LinkState::Ready);
         if (current == generation)

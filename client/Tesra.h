@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <array>
 #include <functional>
 #include <vector>
@@ -33,7 +34,10 @@ class QTcpSocket;
 // The socket is the client's child and is only ever released with its
 // connections cut and deleteLater, so a listener may restart the link from
 // inside any of the client's signals. LinkStateChanged tells where the link
-// stands, for the window to show and for whatever retries it.
+// stands, for the window to show and for whatever retries it. No link is
+// left hanging (see LinkDeadlines): an attempt and a handshake each have a
+// deadline, the socket's own keep-alive notices a peer that has vanished,
+// and a socket error of a ready link ends it as a closed link ends.
 class Tesra : public QObject
 {
     Q_OBJECT
@@ -43,13 +47,18 @@ public:
 
     // Where the link stands. Idle: nothing tried yet. Connecting: waiting for
     // the TCP connection. Handshake: connected, challenge and key under way.
-    // Ready: authenticated, lines are routed. Lost: a ready link broke or
-    // an attempt could not connect. Refused: the server closed the link
-    // before the handshake was through (a wrong key, a server turning
-    // clients away). NoValidPort: the configured port is not a port number,
-    // so nothing is tried.
+    // Ready: authenticated, lines are routed. Lost: a ready link broke (the
+    // server closed it, or the socket gave up on a silent peer) or an
+    // attempt could not connect in time. Refused: the handshake did not go
+    // through: the server closed the link before it was (a wrong key, a
+    // server turning clients away), or did not finish it within the
+    // deadline (see refusal()). NoValidPort: the configured port is not a
+    // port number, so nothing is tried.
     enum class LinkState { Idle, Connecting, Handshake, Ready, Lost, Refused, NoValidPort };
     Q_ENUM(LinkState)
+    // Why the latest attempt was refused: the server closed the link, or it
+    // gave no answer in time and the client cut the handshake off.
+    enum class Refusal { Closed, NoAnswer };
 
     // The longest line the client reads in one piece, line feed included.
     static constexpr qint64 LineLimit = 4000;
@@ -121,6 +130,14 @@ public:
     // attempt since the link was last ready. Null while ready, and before
     // anything has failed.
     QDateTime linkDownSince() const { return downSince; }
+    // Meaningful while linkState() is Refused.
+    Refusal refusal() const { return refusedBy; }
+
+    // The "Dead Link Timeout" in milliseconds (see LinkDeadlines); 0 keeps
+    // the system's socket timings and lets attempts and handshakes take as
+    // long as they take. Taken on from the next attempt.
+    void setDeadLinkTimeout(int ms) { deadLinkMs = qMax(0, ms); }
+    int deadLinkTimeout() const { return deadLinkMs; }
 
 signals:
     void ConnectionIsReady(Tesra *s);
@@ -182,6 +199,9 @@ private:
     void socketConnected();
     void socketDisconnected();
     void socketStateChanged(QAbstractSocket::SocketState state);
+    void socketError(QAbstractSocket::SocketError error);
+    // The attempt or the handshake took longer than the dead-link timeout.
+    void deadlinePassed();
     void setLinkState(LinkState state);
     bool writeLine(const QString &text);
     // Takes the next complete line of at most LineLimit bytes. Pieces of
@@ -222,6 +242,11 @@ private:
     bool socketWasConnected = false;
     bool socketEnded = false;
     LinkState link = LinkState::Idle;
+    Refusal refusedBy = Refusal::Closed;
+    int deadLinkMs;
+    // Runs from connectToHost to the connection, and again from the
+    // connection to the verdict.
+    QTimer deadline;
     QDateTime linkSince;
     QDateTime downSince;
     // The panels' addresses: receiver sub-name or sender, to the deliveries

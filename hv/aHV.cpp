@@ -1,5 +1,6 @@
 #include "hv/aHV.h"
 
+#include "client/AnswerWatch.h"
 #include "client/Logging.h"
 #include "client/Tesra.h"
 #include "client/Values.h"
@@ -8,6 +9,7 @@
 #include "widgets/LatestText.h"
 #include "widgets/LinkGuard.h"
 #include "widgets/QtCompat.h"
+#include "widgets/SilenceBadge.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -32,6 +34,8 @@ aHV::aHV(QWidget *parent) : QWidget(parent)
     linkGuard->addValues({ui.NowV, ui.Stat, ui.MaxV});
     nowV = new LatestText(ui.NowV, this);
     setVGuard = new SetVGuard(ui.SetV, this);
+    answerWatch = new AnswerWatch(this);
+    silenceBadge = new SilenceBadge(this, answerWatch);
 }
 
 aHV::~aHV()
@@ -46,6 +50,7 @@ void aHV::releaseClient()
         disconnect(client, nullptr, this, nullptr);
     }
     client = nullptr;
+    answerWatch->release();
     const QList<QObject *> children = findChildren<QObject *>();
     for (QObject *child : children)
         disconnect(child, nullptr, this, nullptr);
@@ -57,6 +62,7 @@ void aHV::setClient(Tesra *tesra)
         return;
     client = tesra;
     linkGuard->follow(client);
+    answerWatch->follow(client);
     connect(client, &Tesra::ConnectionIsReady, this, &aHV::tesraIsReady, Qt::UniqueConnection);
     // The replies and events reach the panel through the client's delivery,
     // which tesraIsReady sets up with the panel's address.
@@ -118,6 +124,7 @@ void aHV::takeMessages()
     client->Deliver(this, &Tesra::EvChangedStat, to, id, &aHV::ChangedStat);
     client->Deliver(this, &Tesra::EvChangedValue, to, id, &aHV::ChangedValue);
     client->Deliver(this, &Tesra::EvChangedRampRate, to, id, &aHV::ChangedRampRate);
+    answerWatch->listen(devCh());
 }
 
 QString aHV::devCh()
@@ -269,8 +276,8 @@ void aHV::showMaxV()
 
 void aHV::sendToModule(const QString &message, const QString &params)
 {
-    if (client)
-        client->SendMsg(id, devCh(), message, params);
+    if (client && client->SendMsg(id, devCh(), message, params))
+        answerWatch->requestSent();
 }
 
 void aHV::sendRamp()

@@ -7,9 +7,11 @@
 #include <QStringList>
 #include <QWidget>
 
+class AnswerWatch;
 class LatestText;
 class LinkGuard;
 class SetVGuard;
+class SilenceBadge;
 class Tesra;
 
 // The panel of one high-voltage supply module.
@@ -53,6 +55,10 @@ public:
     // Marks SetV while it holds a refused voltage, and the list's entries
     // that the module cannot reach.
     SetVGuard *setVGuard = nullptr;
+    // Tells when the module node leaves the panel's requests unanswered
+    // (deviceSilent, deviceAnswering); the badge shows it on the panel.
+    AnswerWatch *answerWatch = nullptr;
+    SilenceBadge *silenceBadge = nullptr;
 
 private:
     Tesra *client = nullptr;

@@ -29,6 +29,14 @@
 #                      coming back (the example station reconnects after 2 s)
 #   --refuse-for S     after each drop the simulator turns connections away
 #                      for S seconds
+#   --mute NODES       the simulator's device nodes NODES (comma-separated,
+#                      for example hvps.2) take requests and never answer, as
+#                      a hung driver; Brenlow names them after its Answer
+#                      Timeout
+#   --answer-timeout S Brenlow's Answer Timeout for the demo (the example
+#                      station's is 10 s); the headless picture comes about
+#                      a second after the link is ready, so a muted node
+#                      shows in it with S below 1
 #   --no-install       never call apt-get
 #   --no-build         use the programs already built
 # The build directory is ./build, or $BRENLOW_BUILD_DIR when set.
@@ -48,6 +56,7 @@ hv_target=""
 install=1
 build=1
 sim_extra=()
+answer_timeout=""
 keep=0
 bdir="${BRENLOW_BUILD_DIR:-build}"
 while [ $# -gt 0 ]; do
@@ -61,6 +70,8 @@ while [ $# -gt 0 ]; do
         --keep) keep=1 ;;
         --drop-every) sim_extra+=(--drop-every "${2:?--drop-every needs a number}"); shift ;;
         --refuse-for) sim_extra+=(--refuse-for "${2:?--refuse-for needs a number}"); shift ;;
+        --mute) sim_extra+=(--mute "${2:?--mute needs node names}"); shift ;;
+        --answer-timeout) answer_timeout="${2:?--answer-timeout needs a number}"; shift ;;
         --no-install) install=0 ;;
         --no-build) build=0 ;;
         -h|--help) sed -n '2,/^set -euo/p' "$0" | sed '$d; s/^# \{0,1\}//'; exit 0 ;;
@@ -131,6 +142,12 @@ say "tesra-sim listening on 127.0.0.1:$port"
 # server: Brenlow's default server address is the station's real one.
 ini="$work/station.ini"
 sed "s/^Tesra Port=.*/Tesra Port=$port/" examples/station.ini >"$ini"
+if [ -n "$answer_timeout" ]; then
+    case "$answer_timeout" in
+        ''|*[!0-9.]*) say "--answer-timeout takes a number of seconds"; exit 2 ;;
+    esac
+    sed -i "s/^Answer Timeout=.*/Answer Timeout=$answer_timeout/" "$ini"
+fi
 if ! grep -qx 'Tesra IP=127.0.0.1' "$ini" || ! grep -qx "Tesra Port=$port" "$ini"; then
     say "examples/station.ini must hold the lines Tesra IP=127.0.0.1 and Tesra Port=..."
     exit 1

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Refreshes the README's screenshots from the station simulator:
 # docs/images/station-en.png (English) and docs/images/station-ja.png, and
-# the link's states, docs/images/link-{connected,lost}-{en,ja}.png
-# (Japanese; needs fonts-noto-cjk, which run-demo.sh installs). Brenlow draws
+# the link's states, docs/images/link-{connected,lost}-{en,ja}.png, and a
+# silent HV module, docs/images/silent-device-{en,ja}.png (Japanese; needs
+# fonts-noto-cjk, which run-demo.sh installs). Brenlow draws
 # both itself, off screen, with the simulated HV modules holding 1000 V; no
 # display is needed.
 set -euo pipefail
@@ -24,3 +25,9 @@ scripts/run-demo.sh --headless -e --seconds 6 --hv-voltage 1000 --drop-every 0.9
     --screenshot docs/images/link-lost-en.png "$@"
 scripts/run-demo.sh --headless --seconds 6 --hv-voltage 1000 --drop-every 0.9 \
     --screenshot docs/images/link-lost-ja.png "$@"
+# A muted HV node: the simulator never answers it, and a short Answer
+# Timeout lets the picture, a second after the link is ready, name it.
+scripts/run-demo.sh --headless -e --seconds 6 --hv-voltage 1000 --mute hvps.2 \
+    --answer-timeout 0.5 --screenshot docs/images/silent-device-en.png "$@"
+scripts/run-demo.sh --headless --seconds 6 --hv-voltage 1000 --mute hvps.2 \
+    --answer-timeout 0.5 --screenshot docs/images/silent-device-ja.png "$@"

@@ -223,6 +223,10 @@ void RelayServer::relay(Client &client, const QString &line)
         return;
     }
     const auto device = devices.find(msg.to);
+    if (device != devices.end() && isMuted(msg.to)) {
+        log("muted", line);
+        return;
+    }
     if (device != devices.end()) {
         log("request", line);
         handleDevice(client, *device->second, msg);
@@ -275,7 +279,7 @@ void RelayServer::handleDevice(Client &client, SimDevice &device, const SMsg &ms
 
 void RelayServer::publish(const QString &node, const DeviceEvents &events)
 {
-    if (events.isEmpty())
+    if (events.isEmpty() || isMuted(node))
         return;
     const QVector<Subscription> list = subscriptions.value(node);
     for (const DeviceEvent &event : events) {

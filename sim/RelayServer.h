@@ -50,6 +50,11 @@ public:
     void addDevice(std::unique_ptr<SimDevice> device);
     // Every line relayed and every login is written to log (not owned).
     void setLog(QIODevice *log) { logDevice = log; }
+    // The devices of these nodes take no requests and report nothing, as a
+    // hung driver: their requests are dropped unanswered and their events
+    // are not sent.
+    void setMuted(const QStringList &nodes) { muted = nodes; }
+    bool isMuted(const QString &node) const { return muted.contains(node); }
 
     bool listen(const QHostAddress &address, quint16 port, QString &error);
     quint16 port() const { return server.serverPort(); }
@@ -100,6 +105,7 @@ private:
     QTimer tickTimer;
     QElapsedTimer sinceTick;
     QIODevice *logDevice = nullptr;
+    QStringList muted;
     bool stopped = false;
     QElapsedTimer sinceDrop;
     int refuseMs = 0;

@@ -94,9 +94,14 @@ bool SimOptions::parse(const QStringList &arguments, QString &error)
         QStringLiteral("hv-target"),
         QStringLiteral("Voltage the HV modules start ramping to, as if told so (default: none)."),
         QStringLiteral("volts"));
+    const QCommandLineOption muteOption(
+        QStringLiteral("mute"),
+        QStringLiteral("Device nodes that take requests but never answer nor report anything, "
+                       "as a hung driver (comma-separated, repeatable)."),
+        QStringLiteral("node[,node...]"));
     parser.addOptions({helpOption, versionOption, stationOption, addressOption, portOption,
                        keyOption, ampOption, hvOption, logOption, quitOption, dropOption,
-                       refuseOption, voltageOption, rampOption, targetOption});
+                       refuseOption, voltageOption, rampOption, targetOption, muteOption});
     helpText = parser.helpText() + QStringLiteral("\nThe whole description: man tesra-sim");
 
     if (!parser.parse(arguments)) {
@@ -132,6 +137,17 @@ bool SimOptions::parse(const QStringList &arguments, QString &error)
     logPath = parser.value(logOption);
     amplifierNodes = parser.values(ampOption);
     hvNodes = parser.values(hvOption);
+    mutedNodes.clear();
+    for (const QString &value : parser.values(muteOption)) {
+        for (const QString &node : value.split(QLatin1Char(','))) {
+            const QString name = node.trimmed();
+            if (name.isEmpty()) {
+                error = QStringLiteral("--mute takes device node names separated by commas");
+                return false;
+            }
+            mutedNodes.append(name);
+        }
+    }
 
     // The numeric options, each with the field it sets and what an operator
     // is told when the value will not do. A drop period of 0 would close

@@ -16,6 +16,8 @@ struct SimOptions
     QString keyFile; // path of the key file itself; empty: from the station file
     QStringList amplifierNodes;
     QStringList hvNodes;
+    // Device nodes that neither answer nor report anything, as a hung driver.
+    QStringList mutedNodes;
     QString logPath;      // "-": standard output
     double quitAfter = 0; // seconds; 0 runs until a signal
     double dropEvery = 0; // seconds between closing every client; 0: never

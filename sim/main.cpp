@@ -99,6 +99,16 @@ int main(int argc, char *argv[])
 
     RelayServer server(keys);
     server.setLog(logFile.get());
+    QStringList nodes;
+    for (const StationDevice &device : qAsConst(station.devices))
+        nodes.append(device.node);
+    for (const QString &node : qAsConst(options.mutedNodes)) {
+        if (!nodes.contains(node)) {
+            say(stderr, QStringLiteral("tesra-sim: --mute names no device node [%1]").arg(node));
+            return 2;
+        }
+    }
+    server.setMuted(options.mutedNodes);
     int index = 0;
     for (const StationDevice &device : qAsConst(station.devices)) {
         if (device.kind == StationDevice::Amplifier) {
@@ -143,13 +153,13 @@ int main(int argc, char *argv[])
     if (options.quitAfter > 0)
         QTimer::singleShot(int(options.quitAfter * 1000), &app, &QCoreApplication::quit);
 
-    QStringList nodes;
-    for (const StationDevice &device : qAsConst(station.devices))
-        nodes.append(device.node);
     say(stdout,
         QStringLiteral("tesra-sim listening on %1:%2").arg(options.address).arg(server.port()));
     say(stdout, QStringLiteral("tesra-sim devices: %1")
                     .arg(nodes.isEmpty() ? QStringLiteral("none") : nodes.join(QLatin1Char(' '))));
+    if (!options.mutedNodes.isEmpty())
+        say(stdout,
+            QStringLiteral("tesra-sim muted: %1").arg(options.mutedNodes.join(QLatin1Char(' '))));
 
     const int status = app.exec();
     server.stop();

@@ -104,6 +104,16 @@ int reconnectIntervalMs(const QString &text)
     return int(std::lround(std::min(ms, HourMs)));
 }
 
+int timeoutMs(const QString &text, int defaultMs)
+{
+    constexpr double HourMs = 3600.0 * 1000.0;
+    bool ok = false;
+    const double seconds = text.trimmed().toDouble(&ok);
+    if (!ok || !(seconds >= 0.0))
+        return defaultMs;
+    return int(std::lround(std::min(seconds * 1000.0, HourMs)));
+}
+
 int findTable(const QStringList &names, const QString &name)
 {
     return names.indexOf(name);

@@ -64,6 +64,13 @@ double tolerance(const QString &text);
 // hour are taken as an hour.
 int reconnectIntervalMs(const QString &text);
 
+// A timeout key ("Dead Link Timeout", "Answer Timeout") in milliseconds
+// from its text in seconds (fractions allowed). 0 turns the watch off; an
+// absent key, a negative value and a text that is not a number keep
+// defaultMs, so that a slip of the pen never turns a safety watch off.
+// Values above an hour are taken as an hour.
+int timeoutMs(const QString &text, int defaultMs);
+
 // The index of the first name that equals name exactly, or -1.
 int findTable(const QStringList &names, const QString &name);
 

@@ -169,6 +169,10 @@ Station Station::read(const QString &path)
         reader.text(QStringLiteral("Key File"), QString::fromLatin1(Config::DefaultKeyFile));
     station.reconnectIntervalMs = Config::reconnectIntervalMs(
         reader.text(QStringLiteral("Reconnect Interval"), QStringLiteral("0")));
+    station.deadLinkTimeoutMs = Config::timeoutMs(reader.text(QStringLiteral("Dead Link Timeout")),
+                                                  LinkDeadlines::DefaultMs);
+    station.answerTimeoutMs =
+        Config::timeoutMs(reader.text(QStringLiteral("Answer Timeout")), AnswerWatch::DefaultMs);
 
     station.readOnly = reader.flag(QStringLiteral("Read Only"), false);
     station.commandLog = reader.text(QStringLiteral("Command Log"));

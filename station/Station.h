@@ -1,5 +1,7 @@
 #pragma once
 
+#include "client/AnswerWatch.h"
+#include "client/LinkDeadlines.h"
 #include "station/Config.h"
 
 #include <QList>
@@ -105,6 +107,13 @@ struct Station
     // "Reconnect Interval": the first wait before an automatic reconnect, in
     // milliseconds; 0 when the link is not reconnected by itself.
     int reconnectIntervalMs = 0;
+    // "Dead Link Timeout": how long a silent link, a connection attempt and
+    // a handshake may take before the client gives up on them; 0 keeps the
+    // system's socket timings.
+    int deadLinkTimeoutMs = LinkDeadlines::DefaultMs;
+    // "Answer Timeout": how long a device node may leave a request
+    // unanswered before it is named as silent; 0 never names one.
+    int answerTimeoutMs = AnswerWatch::DefaultMs;
 
     QStringList tcTableNames;
     QList<QStringList> tcTables;

@@ -72,6 +72,13 @@
     </message>
 </context>
 <context>
+    <name>LinkDeadlines</name>
+    <message>
+        <source>Cut off: no answer from the server during the handshake (%1:%2)</source>
+        <translation>打ち切り: 認証中にサーバーから応答がありません（%1:%2）</translation>
+    </message>
+</context>
+<context>
     <name>LinkGuard</name>
     <message>
         <source>Link lost at %1: this value may be out of date</source>
@@ -129,6 +136,17 @@
     <message>
         <source>above the usable maximum of %1 V</source>
         <translation>使用可能な最大電圧 %1 V を超えています</translation>
+    </message>
+</context>
+<context>
+    <name>SilenceBadge</name>
+    <message>
+        <source>!</source>
+        <translation>!</translation>
+    </message>
+    <message>
+        <source>%1 not answering since %2</source>
+        <translation>%1 が %2 から応答しません</translation>
     </message>
 </context>
 <context>

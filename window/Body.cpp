@@ -1,6 +1,7 @@
 #include "window/Body.h"
 
 #include "amplifier/aCA.h"
+#include "client/AnswerWatch.h"
 #include "client/Logging.h"
 #include "client/Reconnector.h"
 #include "client/Tesra.h"
@@ -8,6 +9,7 @@
 #include "widgets/FramePacer.h"
 #include "window/LinkStatus.h"
 #include "window/ReadOnlyLock.h"
+#include "window/SilentDevices.h"
 #include "window/StatusNotes.h"
 #include "window/aIC.h"
 
@@ -63,6 +65,8 @@ Body::Body(const QString &configPath, bool readOnlySwitch) : QMainWindow(nullptr
     connect(actionQuit, &QAction::triggered, this, &QWidget::close);
     notes = new StatusNotes(statusbar);
     statusbar->addWidget(notes, 1);
+    silentView = new SilentDevices(statusbar);
+    statusbar->addWidget(silentView, 1);
 
     station = Station::read(configPath);
     readOnly = readOnlySwitch || station.readOnly;
@@ -151,6 +155,7 @@ void Body::setUpClient()
     client->SetKeyFile(station.keyFile, clientName);
     client->SetNewSVAddress(station.serverAddress);
     client->SetNewSVPort(station.serverPort);
+    client->setDeadLinkTimeout(station.deadLinkTimeoutMs);
     if (station.reconnectIntervalMs > 0)
         reconnector = new Reconnector(client, station.reconnectIntervalMs);
     linkView = new LinkStatus(statusbar);
@@ -179,9 +184,10 @@ void Body::logLinkEvent(Tesra::LinkState state)
                           .arg(client->serverPort());
         break;
     case Tesra::LinkState::Refused:
-        event = QStringLiteral("link refused by %1:%2")
-                    .arg(client->serverAddress())
-                    .arg(client->serverPort());
+        event = client->refusal() == Tesra::Refusal::NoAnswer
+                    ? QStringLiteral("link cut off: no answer from %1:%2 during the handshake")
+                    : QStringLiteral("link refused by %1:%2");
+        event = event.arg(client->serverAddress()).arg(client->serverPort());
         break;
     case Tesra::LinkState::NoValidPort:
         event = QStringLiteral("link not made: no valid port");
@@ -216,6 +222,8 @@ void Body::setUpHVModules()
         panel->selectVoltage(module.select);
         panel->setVoltageEditable(module.voltageEditable);
         panel->voltageTolerance = module.tolerance;
+        panel->answerWatch->setTimeout(station.answerTimeoutMs);
+        silentView->watch(panel->answerWatch);
         hvPanels.append(panel);
     }
 }
@@ -231,6 +239,8 @@ void Body::setUpAMPModules()
         panel->setRangeTable(module.rangeTable);
         panel->setCSprTableFile(module.csprFile);
         panel->setPollErrors(module.pollErrors);
+        panel->answerWatch->setTimeout(station.answerTimeoutMs);
+        silentView->watch(panel->answerWatch);
         connect(panel, &aCA::resized, this, &Body::newSize);
         ampPanels.append(panel);
     }

@@ -12,6 +12,7 @@
 
 class LinkStatus;
 class Reconnector;
+class SilentDevices;
 class StatusNotes;
 class Tesra;
 class aCA;
@@ -42,6 +43,7 @@ public:
     const QList<aIC *> &icModules() const { return icGroups; }
     bool isReadOnly() const { return readOnly; }
     const StatusNotes *statusNotes() const { return notes; }
+    const SilentDevices *silentDevices() const { return silentView; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -79,6 +81,8 @@ private:
     CommandLog commandLog;
     Tesra::LinkState loggedLink = Tesra::LinkState::Idle;
     StatusNotes *notes = nullptr;
+    // Names the device nodes that have stopped answering.
+    SilentDevices *silentView = nullptr;
     QList<aCA *> ampPanels;
     QList<aHV *> hvPanels;
     QList<aIC *> icGroups;

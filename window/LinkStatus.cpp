@@ -1,5 +1,6 @@
 #include "window/LinkStatus.h"
 
+#include "client/LinkDeadlines.h"
 #include "client/Reconnector.h"
 
 #include <QHBoxLayout>
@@ -35,6 +36,10 @@ LinkStatus::LinkStatus(QWidget *parent) : QWidget(parent)
     mark->setFixedSize(MarkSize, MarkSize);
     state = new QLabel(this);
     state->setObjectName(QStringLiteral("LinkState"));
+    // The line gives way to the notes on its left (a device that stopped
+    // answering) rather than widen the window; the mark's tooltip holds it
+    // whole.
+    state->setMinimumWidth(1);
     reconnect = new QPushButton(tr("Reconnect"), this);
     reconnect->setObjectName(QStringLiteral("ReconnectB"));
 
@@ -99,6 +104,10 @@ void LinkStatus::refresh()
                        .arg(clock(client->linkStateSince()));
             break;
         case Tesra::LinkState::Refused:
+            if (client->refusal() == Tesra::Refusal::NoAnswer) {
+                line = LinkDeadlines::handshakeCutOff(host, port);
+                break;
+            }
             line = tr("Refused: the server closed the link during the handshake (%1:%2)")
                        .arg(host)
                        .arg(port);

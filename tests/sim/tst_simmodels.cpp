@@ -54,6 +54,8 @@ private slots:
     void options_data();
     void options();
     void numberOptions();
+    void muteOption_data();
+    void muteOption();
     void station();
     void stationNodes();
     void keyWords();
@@ -484,6 +486,33 @@ void TestSimModels::keyWords()
     const QString empty = TestSupport::writeFile(dir.filePath(QStringLiteral("b.key")), " \n");
     QVERIFY(!readKeyWords(empty, words, error));
     QVERIFY(!readKeyWords(dir.filePath(QStringLiteral("missing.key")), words, error));
+}
+
+void TestSimModels::muteOption_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<QStringList>("muted");
+    QTest::newRow("none") << QStringList{} << true << QStringList{};
+    QTest::newRow("one") << QStringList{"--mute", "hvps.2"} << true << QStringList{"hvps.2"};
+    QTest::newRow("a list, repeated") << QStringList{"--mute", "hvps.1, ca.2", "--mute", "hvps.3"}
+                                      << true << QStringList{"hvps.1", "ca.2", "hvps.3"};
+    QTest::newRow("an empty name")
+        << QStringList{"--mute", "hvps.1,,ca.2"} << false << QStringList{};
+    QTest::newRow("nothing") << QStringList{"--mute", ""} << false << QStringList{};
+}
+
+void TestSimModels::muteOption()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, valid);
+    QFETCH(QStringList, muted);
+    SimOptions options;
+    QString error;
+    QCOMPARE(options.parse(QStringList{QStringLiteral("tesra-sim")} + arguments, error), valid);
+    QCOMPARE(error.isEmpty(), valid);
+    if (valid)
+        QCOMPARE(options.mutedNodes, muted);
 }
 
 QTEST_GUILESS_MAIN(TestSimModels)

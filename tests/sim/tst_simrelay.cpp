@@ -33,6 +33,7 @@ private slots:
     void subscriptionDeliversEvents();
     void rangeChangeRoundTrip();
     void overloadAlert();
+    void mutedNodeStaysSilent();
     void stopsOnSignal();
     void quitsByItself();
 
@@ -264,6 +265,37 @@ void TestSimRelay::overloadAlert()
                     QStringLiteral("SetRange 1e-3"), QString());
     QTRY_COMPARE_WITH_TIMEOUT(srq.count(), 2, 10000);
     QCOMPARE(srq.at(1).at(0).value<SMsg>().params, QStringLiteral("0"));
+}
+
+void TestSimRelay::mutedNodeStaysSilent()
+{
+    // A simulator whose HV node has hung; its amplifier is fine.
+    const QString keyFile = dir->filePath(QStringLiteral("server.key"));
+    sim = std::make_unique<SimProcess>();
+    QVERIFY(
+        sim->start({QStringLiteral("--key-file"), keyFile, QStringLiteral("--amp"),
+                    QStringLiteral("ca5350.i0"), QStringLiteral("--hv"), QStringLiteral("hvps.1"),
+                    QStringLiteral("--mute"), QStringLiteral("hvps.1")}));
+    auto client = connected(QStringLiteral("Brenlow"));
+    QVERIFY(client);
+    QSignalSpy voltage(client.get(), &Tesra::AnsGetV);
+    QSignalSpy events(client.get(), &Tesra::EvChangedStat);
+    QSignalSpy status(client.get(), &Tesra::AnsGetStatus);
+    client->SendMsg(QStringLiteral("hv0"), QStringLiteral("System"), QStringLiteral("flgon"),
+                    QStringLiteral("hvps.1"));
+    client->SendMsg(QStringLiteral("hv0"), QStringLiteral("hvps.1"), QStringLiteral("GetV"),
+                    QString());
+    client->SendMsg(QStringLiteral("hv0"), QStringLiteral("hvps.1"), QStringLiteral("SetV"),
+                    QStringLiteral("800"));
+    // The amplifier answers a request sent after those: whatever the HV node
+    // was going to say would have come first.
+    client->SendMsg(QStringLiteral("amp0"), QStringLiteral("ca5350.i0"),
+                    QStringLiteral("GetStatus"), QString());
+    QVERIFY(status.wait(10000));
+    QCOMPARE(voltage.count(), 0);
+    QCOMPARE(events.count(), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        sim->log().contains(QLatin1String("muted Brenlow.hv0>hvps.1 SetV 800")), 10000);
 }
 
 void TestSimRelay::stopsOnSignal()

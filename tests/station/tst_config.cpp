@@ -46,6 +46,8 @@ private slots:
     void tolerance();
     void reconnectInterval_data();
     void reconnectInterval();
+    void timeouts_data();
+    void timeouts();
     void tableLookUp();
     void missingFileGivesDefaults();
 
@@ -199,6 +201,30 @@ void tst_Config::reconnectInterval()
     QFETCH(QString, text);
     QFETCH(int, ms);
     QCOMPARE(Config::reconnectIntervalMs(text), ms);
+}
+
+void tst_Config::timeouts_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("ms");
+    // The default is 7 s here, so that it cannot be mistaken for a value.
+    QTest::newRow("absent keeps the default") << "" << 7000;
+    QTest::newRow("0 turns it off") << "0" << 0;
+    QTest::newRow("seconds") << "10" << 10000;
+    QTest::newRow("fraction") << "2.5" << 2500;
+    QTest::newRow("blanks around") << " 3 " << 3000;
+    QTest::newRow("negative keeps the default") << "-1" << 7000;
+    QTest::newRow("not a number keeps the default") << "ten" << 7000;
+    QTest::newRow("infinite is an hour") << "inf" << 3600000;
+    QTest::newRow("not a number, spelt nan") << "nan" << 7000;
+    QTest::newRow("capped at an hour") << "1e9" << 3600000;
+}
+
+void tst_Config::timeouts()
+{
+    QFETCH(QString, text);
+    QFETCH(int, ms);
+    QCOMPARE(Config::timeoutMs(text, 7000), ms);
 }
 
 void tst_Config::tableLookUp()

@@ -23,6 +23,7 @@ private slots:
     void exampleStationIsClean();
     void keysOfEverySectionKindAreKnown();
     void missingFileGivesDefaults();
+    void timeoutKeys();
 
 private:
     // A station file in dir: the top keys, then body. An empty keyFile
@@ -189,6 +190,19 @@ void tst_Station::missingFileGivesDefaults()
     const Station directory = Station::read(dir.path());
     QCOMPARE(directory.fileState, Station::FileUnreadable);
     QCOMPARE(directory.problems.first().kind, StationProblem::UnreadableFile);
+}
+
+void tst_Station::timeoutKeys()
+{
+    const Station set = Station::read(
+        writeStation(QStringLiteral("timeouts.ini"), "Dead Link Timeout=2.5\nAnswer Timeout=0\n"));
+    QCOMPARE(set.count(StationProblem::UnknownKey), 0);
+    QCOMPARE(set.deadLinkTimeoutMs, 2500);
+    QCOMPARE(set.answerTimeoutMs, 0);
+
+    const Station absent = Station::read(writeStation(QStringLiteral("plain.ini"), ""));
+    QCOMPARE(absent.deadLinkTimeoutMs, 10000);
+    QCOMPARE(absent.answerTimeoutMs, 10000);
 }
 
 QTEST_GUILESS_MAIN(tst_Station)

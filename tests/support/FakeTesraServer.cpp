@@ -75,7 +75,7 @@ void FakeTesraServer::acceptClient()
         messageStart = -1;
         latestKeyLine.clear();
         ++connections;
-        if (autoHandshake)
+        if (autoHandshake && stall != Stall::BeforeChallenge)
             send(challenge);
         emit clientConnected();
     }
@@ -94,14 +94,42 @@ void FakeTesraServer::readClient(QTcpSocket *socket)
                 latestKeyLine = line;
                 messageStart = received.size();
             }
-            if (autoHandshake) {
+            if (autoHandshake && stall == Stall::None) {
                 socket->write(verdict);
                 socket->flush();
             }
             emit keyLineReceived(line);
+        } else {
+            answer(socket, line);
         }
         emit lineReceived(line);
     }
+}
+
+void FakeTesraServer::answerNode(const QString &node, const QString &params)
+{
+    answered.insert(node, params);
+}
+
+void FakeTesraServer::answer(QTcpSocket *socket, const QString &line)
+{
+    if (answered.isEmpty())
+        return;
+    // sender>receiver word [params]
+    const int arrow = line.indexOf(QLatin1Char('>'));
+    const int blank = line.indexOf(QLatin1Char(' '), arrow + 1);
+    if (arrow < 0 || blank < 0)
+        return;
+    const QString to = line.mid(arrow + 1, blank - arrow - 1);
+    const QString word = line.mid(blank + 1).section(QLatin1Char(' '), 0, 0);
+    const auto found = answered.constFind(to);
+    if (found == answered.constEnd() || word.startsWith(QLatin1Char('@')) ||
+        word.startsWith(QLatin1Char('_')))
+        return;
+    const QString reply =
+        QStringLiteral("%1>%2 @%3 %4\n").arg(to, line.left(arrow), word, found.value());
+    socket->write(reply.toUtf8());
+    socket->flush();
 }
 
 bool FakeTesraServer::waitForMessageLines(int count, int timeoutMs)

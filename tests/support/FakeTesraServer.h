@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -34,6 +35,17 @@ public:
     void setChallenge(const QByteArray &raw) { challenge = raw; }
     void setVerdict(const QByteArray &raw) { verdict = raw; }
     void setAutoHandshake(bool on) { autoHandshake = on; }
+    // A server that hangs in the handshake: it accepts the connection and
+    // then never sends its challenge, or sends the challenge and never its
+    // verdict.
+    enum class Stall { None, BeforeChallenge, BeforeVerdict };
+    void setStall(Stall where) { stall = where; }
+
+    // From now on every request line sent to node (driver or driver.ch) is
+    // answered as the device would: "@" and the request's word, addressed
+    // back to its sender, with params. Nodes not named stay silent.
+    void answerNode(const QString &node, const QString &params = QStringLiteral("0"));
+    void stopAnswering(const QString &node) { answered.remove(node); }
 
     // Every complete line received, without its line feed, in arrival order;
     // the first line of a connection is its key line.
@@ -70,12 +82,15 @@ signals:
 private:
     void acceptClient();
     void readClient(QTcpSocket *socket);
+    void answer(QTcpSocket *socket, const QString &line);
 
     QTcpServer server;
     QPointer<QTcpSocket> latest;
     QByteArray challenge = "7\n";
     QByteArray verdict = "Ok: welcome\n";
     bool autoHandshake = true;
+    Stall stall = Stall::None;
+    QHash<QString, QString> answered; // node to the params of its answers
     QStringList received;
     int messageStart = -1; // index in received of the first message line
     QString latestKeyLine;

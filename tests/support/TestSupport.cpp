@@ -6,9 +6,18 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+
+#ifdef Q_OS_LINUX
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <sched.h>
+#include <unistd.h>
+#endif
 
 namespace TestSupport {
 
@@ -95,6 +104,139 @@ bool deliver(FakeTesraServer &server, Tesra &client, const QStringList &lines, i
     // be before the window's next paint.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
     return routedAll;
+}
+
+namespace {
+
+const char *const BlackholeTable = "brenlow_test_blackhole";
+
+// Runs a program to its end; false with what it said when it fails.
+bool run(const QString &program, const QStringList &arguments, const QByteArray &input,
+         QString &why)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(program, arguments);
+    if (!process.waitForStarted(10000)) {
+        why = QStringLiteral("%1 cannot be started: %2").arg(program, process.errorString());
+        return false;
+    }
+    if (!input.isEmpty())
+        process.write(input);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(10000) || process.exitStatus() != QProcess::NormalExit ||
+        process.exitCode() != 0) {
+        why = QStringLiteral("%1 %2 failed: %3")
+                  .arg(program, arguments.join(QLatin1Char(' ')),
+                       QString::fromLocal8Bit(process.readAll()).trimmed());
+        return false;
+    }
+    return true;
+}
+
+// True when the process's network namespace is not the one of process 1,
+// the machine's own.
+QByteArray namespaceOf(const char *link)
+{
+#ifdef Q_OS_LINUX
+    std::array<char, 128> target{};
+    const ssize_t length = readlink(link, target.data(), target.size() - 1);
+    if (length > 0)
+        return QByteArray(target.data(), int(length));
+#else
+    Q_UNUSED(link)
+#endif
+    return QByteArray();
+}
+
+// The network namespace the process started in, before enterOwnNetwork.
+QByteArray startingNetwork;
+
+QByteArray currentNetwork()
+{
+    return namespaceOf("/proc/thread-self/ns/net");
+}
+
+// True when the calling thread is in a network namespace other than the
+// one the process started in: the one enterOwnNetwork made.
+bool inOwnNetwork()
+{
+    const QByteArray own = currentNetwork();
+    return !own.isEmpty() && !startingNetwork.isEmpty() && own != startingNetwork;
+}
+
+bool ownNetworkEntered = false;
+
+} // namespace
+
+bool enterOwnNetwork(QString &why)
+{
+#ifdef Q_OS_LINUX
+    if (!ownNetworkEntered) {
+        startingNetwork = currentNetwork();
+        if (startingNetwork.isEmpty()) {
+            why = QStringLiteral("the process's network namespace cannot be read");
+            return false;
+        }
+        if (unshare(CLONE_NEWNET) != 0) {
+            why = QStringLiteral("no network namespace of its own (unshare: %1); needs root on "
+                                 "Linux")
+                      .arg(QString::fromLocal8Bit(std::strerror(errno)));
+            return false;
+        }
+        ownNetworkEntered = true;
+    }
+    if (!inOwnNetwork()) {
+        why = QStringLiteral("the network namespace cannot be told apart from the machine's");
+        return false;
+    }
+    return run(QStringLiteral("ip"), {"link", "set", "lo", "up"}, {}, why);
+#else
+    why = QStringLiteral("network namespaces are a Linux feature");
+    return false;
+#endif
+}
+
+PortBlackhole::~PortBlackhole()
+{
+    QString ignored;
+    heal(ignored);
+}
+
+bool PortBlackhole::drop(quint16 port, QString &why)
+{
+    if (!ownNetworkEntered || !inOwnNetwork()) {
+        why =
+            QStringLiteral("refusing to set firewall rules outside a namespace of the test's own");
+        return false;
+    }
+    // Out of the namespace's only device, in both directions of the port.
+    const QByteArray rules = QStringLiteral("add table inet %1\n"
+                                            "add chain inet %1 out { type filter hook output "
+                                            "priority 0; policy accept; }\n"
+                                            "add rule inet %1 out tcp dport %2 drop\n"
+                                            "add rule inet %1 out tcp sport %2 drop\n")
+                                 .arg(QLatin1String(BlackholeTable))
+                                 .arg(port)
+                                 .toLatin1();
+    if (!run(QStringLiteral("nft"), {"-f", "-"}, rules, why))
+        return false;
+    dropping = true;
+    return true;
+}
+
+bool PortBlackhole::heal(QString &why)
+{
+    if (!dropping)
+        return true;
+    if (!ownNetworkEntered || !inOwnNetwork()) {
+        why = QStringLiteral("not in the test's own network namespace");
+        return false;
+    }
+    if (!run(QStringLiteral("nft"), {"delete", "table", "inet", BlackholeTable}, {}, why))
+        return false;
+    dropping = false;
+    return true;
 }
 
 } // namespace TestSupport

@@ -51,4 +51,32 @@ QStringList takeSentLines(FakeTesraServer &server, Tesra &client, int timeoutMs 
 bool deliver(FakeTesraServer &server, Tesra &client, const QStringList &lines,
              int timeoutMs = 10000);
 
+// Moves the calling process (its main thread, where the tests' sockets
+// live, and every program it starts from now on) into a network namespace
+// of its own with only the loopback device, up. Linux as root (or with
+// CAP_SYS_ADMIN) only; false with the reason otherwise. The machine's own
+// network and firewall are never touched: whatever a test sets up
+// afterwards lives and dies with the namespace.
+bool enterOwnNetwork(QString &why);
+
+// Drops every packet to and from a TCP port with nft, as a pulled cable or
+// a powered-off host: no FIN, no reset, nothing. Only ever inside the
+// namespace of enterOwnNetwork, which it checks before each rule. The rules
+// go when heal() is called or the object is destroyed.
+class PortBlackhole
+{
+public:
+    PortBlackhole() = default;
+    ~PortBlackhole();
+    PortBlackhole(const PortBlackhole &) = delete;
+    PortBlackhole &operator=(const PortBlackhole &) = delete;
+
+    bool drop(quint16 port, QString &why);
+    bool heal(QString &why);
+    bool isDropping() const { return dropping; }
+
+private:
+    bool dropping = false;
+};
+
 } // namespace TestSupport

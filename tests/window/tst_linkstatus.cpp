@@ -181,7 +181,9 @@ void tst_LinkStatus::statusBar()
     QVERIFY(label);
     QVERIFY(button);
     if (scenario == Connecting)
-        QVERIFY(server->waitForKeyLine(10000) || server->hasClient());
+        // The server never sends a challenge, so no key line comes; the
+        // client gives such a handshake up after its deadline.
+        QVERIFY(QTest::qWaitFor([this] { return server->hasClient(); }, 5000));
     if (scenario == Lost || scenario == LostWithRetry || scenario == Ready)
         settle(body);
     if (scenario == Lost || scenario == LostWithRetry) {

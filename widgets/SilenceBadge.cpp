@@ -1,0 +1,37 @@
+#include "widgets/SilenceBadge.h"
+
+#include "client/AnswerWatch.h"
+#include "widgets/PanelMarker.h"
+
+namespace {
+
+// Amber, as a warning that is not an alarm: the panels' own alarm colour is
+// red.
+const char *const BadgeStyle = "background-color: rgb(255, 190, 0); color: black; "
+                               "border: 1px solid rgb(150, 100, 0); border-radius: 3px;";
+
+} // namespace
+
+SilenceBadge::SilenceBadge(QWidget *panel, AnswerWatch *watch)
+    : QObject(panel), badge(new PanelMarker(panel, Qt::TopRightCorner, QLatin1String(BadgeStyle)))
+{
+    badge->setObjectName(QStringLiteral("SilenceMarker"));
+    connect(watch, &AnswerWatch::deviceSilent, this,
+            [this](const QString &node, const QDateTime &since) {
+                badge->setNote(badgeText(), note(node, since));
+            });
+    connect(watch, &AnswerWatch::deviceAnswering, badge, &PanelMarker::clearNote);
+    connect(watch, &AnswerWatch::silenceDropped, badge, &PanelMarker::clearNote);
+}
+
+QString SilenceBadge::note(const QString &node, const QDateTime &since)
+{
+    return tr("%1 not answering since %2").arg(node, since.toString(QStringLiteral("HH:mm:ss")));
+}
+
+QString SilenceBadge::badgeText()
+{
+    // A single sign: the badge sits over the panel's corner and must leave
+    // as much as it can of what is under it in view and in reach.
+    return tr("!");
+}
