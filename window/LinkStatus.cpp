@@ -1,6 +1,7 @@
 #include "window/LinkStatus.h"
 
 #include "client/Reconnector.h"
+#include "widgets/ElidedLabel.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -33,7 +34,9 @@ LinkStatus::LinkStatus(QWidget *parent) : QWidget(parent)
     mark = new QLabel(this);
     mark->setObjectName(QStringLiteral("LinkMark"));
     mark->setFixedSize(MarkSize, MarkSize);
-    state = new QLabel(this);
+    // Elided to the room the status bar leaves it, so that a long refusal or
+    // countdown never widens the window.
+    state = new ElidedLabel(this);
     state->setObjectName(QStringLiteral("LinkState"));
     reconnect = new QPushButton(tr("Reconnect"), this);
     reconnect->setObjectName(QStringLiteral("ReconnectB"));
@@ -125,6 +128,7 @@ void LinkStatus::refresh()
     colour = QLatin1String(shown->name);
     mark->setStyleSheet(QLatin1String(shown->styleSheet));
     mark->setToolTip(line);
+    state->setToolTip(line);
     state->setText(line);
     reconnect->setEnabled(!ready);
 }
