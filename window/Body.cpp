@@ -15,6 +15,9 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QLayout>
+#include <QScreen>
+#include <QScrollArea>
+#include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTimer>
 
@@ -75,6 +78,7 @@ Body::Body(const QString &configPath, bool readOnlySwitch) : QMainWindow(nullptr
     colourModules();
     if (readOnly)
         lockControls();
+    fitToScreen();
 }
 
 Body::~Body()
@@ -260,6 +264,34 @@ void Body::colourModules()
         colourModule(*ampPanels.at(i), station.ampModules.at(i));
 }
 
+void Body::fitToScreen()
+{
+    const QScreen *where = screen();
+    if (!where || !layout())
+        return;
+    const QSize laidOut = size().expandedTo(minimumSizeHint());
+    const QSize room = where->availableGeometry().size();
+    if (laidOut.width() <= room.width() && laidOut.height() <= room.height())
+        return;
+
+    // The central widget moves into the scroll area as it is, with its
+    // object name, style and every group inside it: whatever finds the
+    // panels by name below the window finds them there.
+    const QSize content = centralwidget->sizeHint().expandedTo(centralwidget->minimumSizeHint());
+    scroller = new QScrollArea(this);
+    scroller->setObjectName(QStringLiteral("StationScroller"));
+    scroller->setFrameShape(QFrame::NoFrame);
+    scroller->setWidgetResizable(true);
+    scroller->setWidget(takeCentralWidget());
+    setCentralWidget(scroller);
+
+    // As large as the station needs, with room for the scroll bars, and no
+    // larger than the screen.
+    const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    const QSize frame = laidOut - content;
+    resize((content + frame + QSize(bar, bar)).boundedTo(room));
+}
+
 void Body::newSize()
 {
     // The panel has shrunk, but the window's own minimum size is brought up
@@ -273,6 +305,9 @@ void Body::newSize()
             layout()->invalidate();
             layout()->activate();
         }
-        resize(10, 10);
+        // A scrolling station keeps its window: the scroll area takes the
+        // panel's new size.
+        if (!scroller)
+            resize(10, 10);
     });
 }

@@ -11,6 +11,7 @@
 #include <QStringList>
 
 class LinkStatus;
+class QScrollArea;
 class Reconnector;
 class StatusNotes;
 class Tesra;
@@ -42,6 +43,9 @@ public:
     const QList<aIC *> &icModules() const { return icGroups; }
     bool isReadOnly() const { return readOnly; }
     const StatusNotes *statusNotes() const { return notes; }
+    // The scroll area that holds the central widget when the station is
+    // larger than its screen; null when it fits.
+    QScrollArea *stationScroller() const { return scroller; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -66,6 +70,9 @@ private:
     void setUpAMPModules();
     void setUpICModules();
     void colourModules();
+    // A station larger than the screen's free area scrolls in a window that
+    // fits on it; one that fits keeps the form's layout untouched.
+    void fitToScreen();
 
     Tesra *client = nullptr;
     // Brings the link back by itself when "Reconnect Interval" is above 0;
@@ -79,6 +86,7 @@ private:
     CommandLog commandLog;
     Tesra::LinkState loggedLink = Tesra::LinkState::Idle;
     StatusNotes *notes = nullptr;
+    QScrollArea *scroller = nullptr;
     QList<aCA *> ampPanels;
     QList<aHV *> hvPanels;
     QList<aIC *> icGroups;

@@ -1,17 +1,26 @@
 // The window's size belongs to its station: whatever the status bar says (the
 // link connected, lost and counting down to the next attempt, refused, or a
 // long note), the window keeps the size its panels give it, in both
-// languages, and the status bar's texts are cut to the room they have.
+// languages, and the status bar's texts are cut to the room they have. A
+// station that fits its screen keeps the form's layout and size; a larger
+// one scrolls in a window that fits, with every panel reachable, and panels
+// out of view take their newest values when they come into view.
 
 #include "FakeTesraServer.h"
 #include "TestSupport.h"
 #include "app/StartUp.h"
 #include "client/Tesra.h"
+#include "hv/aHV.h"
 #include "widgets/ElidedLabel.h"
 #include "window/Body.h"
 #include "window/StatusNotes.h"
+#include "window/aIC.h"
 
+#include <QCheckBox>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QTemporaryDir>
 #include <QTranslator>
 #include <QtTest>
@@ -35,6 +44,26 @@ void settleLayouts()
     QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
 }
 
+// A station of n chambers side by side in one row.
+QByteArray chambersInARow(int n)
+{
+    QByteArray hv, amp, ic, sections;
+    for (int k = 0; k < n; ++k) {
+        const QByteArray num = QByteArray::number(k);
+        const QByteArray sep = k ? ", " : "";
+        hv += sep + "HV" + num;
+        amp += sep + "AMP" + num;
+        ic += sep + "I" + num;
+        sections += "[HV" + num + "]\nid=hv" + num + "\ndriver=hvps\nch=" + num +
+                    "\nPosition in Window=1, 0\n[AMP" + num + "]\nid=amp" + num +
+                    "\ndriver=ca\nch=" + num + "\nPosition in Window=0, 1, 2, 1\n[I" + num +
+                    "]\nHV Unit id=hv" + num + "\nAMP Unit id=amp" + num +
+                    "\nPosition in Window=" + num + ", 0\n";
+    }
+    return "HV Module Names=" + hv + "\nAMP Module Names=" + amp + "\nIC Module Names=" + ic +
+           "\n" + sections;
+}
+
 } // namespace
 
 class tst_WindowSize : public QObject
@@ -47,6 +76,9 @@ private slots:
 
     void sizeKeptWhateverTheStatusBarSays_data();
     void sizeKeptWhateverTheStatusBarSays();
+    void fittingStationKeepsTheForm();
+    void largeStationScrolls();
+    void panelOutOfViewShowsTheNewestWhenInView();
 
 private:
     std::unique_ptr<QTemporaryDir> dir;
@@ -138,6 +170,82 @@ void tst_WindowSize::sizeKeptWhateverTheStatusBarSays()
     QCOMPARE(noted.minimumSize(), minimum);
 
     QCoreApplication::removeTranslator(&translator);
+}
+
+void tst_WindowSize::fittingStationKeepsTheForm()
+{
+    Body body(writeStation(*dir, QString::number(server->port()), chambersInARow(1)));
+    body.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&body));
+    QVERIFY(!body.stationScroller());
+    QVERIFY(!body.findChild<QScrollArea *>());
+    QWidget *central = body.centralWidget();
+    QCOMPARE(central->objectName(), QStringLiteral("centralwidget"));
+    QCOMPARE(central->parentWidget(), &body);
+    QCOMPARE(body.icModules().at(0)->parentWidget(), central);
+    // The smallest size that fits the station, as the amplifier panels'
+    // resizing leaves it.
+    QTRY_COMPARE(body.size(), body.minimumSizeHint());
+}
+
+void tst_WindowSize::largeStationScrolls()
+{
+    constexpr int Chambers = 8;
+    Body body(writeStation(*dir, QString::number(server->port()), chambersInARow(Chambers)));
+    body.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&body));
+    const QSize room = body.screen()->availableGeometry().size();
+    QScrollArea *scroller = body.stationScroller();
+    QVERIFY(scroller);
+    QVERIFY(scroller->widget()->sizeHint().width() > room.width());
+    QVERIFY(body.width() <= room.width());
+    QVERIFY(body.height() <= room.height());
+    QCOMPARE(body.centralWidget(), scroller);
+
+    // The form's widgets are where a search by name finds them.
+    QWidget *central = body.findChild<QWidget *>(QStringLiteral("centralwidget"));
+    QVERIFY(central);
+    QCOMPARE(scroller->widget(), central);
+    QCOMPARE(body.icModules().size(), Chambers);
+    for (aIC *group : body.icModules())
+        QCOMPARE(group->parentWidget(), central);
+
+    // Every panel can be brought into view and takes a click.
+    for (aHV *panel : body.hvModules()) {
+        QVERIFY(body.isAncestorOf(panel));
+        scroller->ensureWidgetVisible(panel->ui.ShowDetailsB);
+        QVERIFY2(!panel->ui.ShowDetailsB->visibleRegion().isEmpty(),
+                 qPrintable(panel->ui.ModuleName->text()));
+        QTest::mouseClick(panel->ui.ShowDetailsB, Qt::LeftButton);
+        QVERIFY(panel->ui.ShowDetailsB->isChecked());
+        QVERIFY(panel->ui.HideBox->isVisible());
+    }
+}
+
+void tst_WindowSize::panelOutOfViewShowsTheNewestWhenInView()
+{
+    constexpr int Chambers = 8;
+    Body body(writeStation(*dir, QString::number(server->port()), chambersInARow(Chambers)));
+    body.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&body));
+    QTRY_COMPARE_WITH_TIMEOUT(body.tesra()->linkState(), Tesra::LinkState::Ready, 10000);
+    QScrollArea *scroller = body.stationScroller();
+    QVERIFY(scroller);
+    aHV *first = body.hvModules().first();
+    aHV *last = body.hvModules().last();
+    scroller->ensureWidgetVisible(first->ui.NowV);
+    QTRY_VERIFY(last->ui.NowV->visibleRegion().isEmpty());
+
+    QVERIFY(
+        deliver(*server, *body.tesra(),
+                {QStringLiteral("hvps.0>Brenlow.hv0 _ChangedValue 11.5"),
+                 QStringLiteral("hvps.%1>Brenlow.hv%1 _ChangedValue 1234.5").arg(Chambers - 1)}));
+    QCOMPARE(first->ui.NowV->text(), QStringLiteral("11.5"));
+    // Out of view: not laid out for a value no one can see.
+    QVERIFY(last->ui.NowV->text() != QStringLiteral("1234.5"));
+
+    scroller->ensureWidgetVisible(last->ui.NowV);
+    QTRY_COMPARE(last->ui.NowV->text(), QStringLiteral("1234.5"));
 }
 
 QTEST_MAIN(tst_WindowSize)
