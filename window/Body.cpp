@@ -72,9 +72,18 @@ Body::Body(const QString &configPath, bool readOnlySwitch) : QMainWindow(nullptr
     reportStation();
     openCommandLog();
     setUpClient();
+    // A styled tree that moves to another parent is styled anew, widget by
+    // widget; so the central widget goes into its scroll area while it is
+    // still empty, and comes back out once the station is known to fit.
+    if (screen())
+        scrollStation();
     setUpHVModules();
     setUpAMPModules();
     setUpICModules();
+    // Out of the scroll area before the panels take their colours, if the
+    // station fits (a coloured tree costs more to move); the colours can
+    // change the sizes a little, so the choice is checked again with them.
+    fitToScreen();
     colourModules();
     if (readOnly)
         lockControls();
@@ -264,32 +273,63 @@ void Body::colourModules()
         colourModule(*ampPanels.at(i), station.ampModules.at(i));
 }
 
-void Body::fitToScreen()
+void Body::scrollStation()
 {
-    const QScreen *where = screen();
-    if (!where || !layout())
-        return;
-    const QSize laidOut = size().expandedTo(minimumSizeHint());
-    const QSize room = where->availableGeometry().size();
-    if (laidOut.width() <= room.width() && laidOut.height() <= room.height())
-        return;
-
     // The central widget moves into the scroll area as it is, with its
     // object name, style and every group inside it: whatever finds the
     // panels by name below the window finds them there.
-    const QSize content = centralwidget->sizeHint().expandedTo(centralwidget->minimumSizeHint());
     scroller = new QScrollArea(this);
     scroller->setObjectName(QStringLiteral("StationScroller"));
     scroller->setFrameShape(QFrame::NoFrame);
     scroller->setWidgetResizable(true);
     scroller->setWidget(takeCentralWidget());
     setCentralWidget(scroller);
+}
 
+QSize Body::neededSize() const
+{
+    if (!scroller)
+        return size().expandedTo(minimumSizeHint());
+    // What the window's layout would ask for with the central widget as its
+    // own: the central widget with the menu bar above and the status bar
+    // below.
+    const QSize central = centralwidget->minimumSizeHint();
+    return {qMax(central.width(),
+                 qMax(menubar->minimumSizeHint().width(), statusbar->minimumSizeHint().width())),
+            central.height() + menubar->sizeHint().height() + statusbar->sizeHint().height()};
+}
+
+void Body::fitToScreen()
+{
+    const QScreen *where = screen();
+    if (!where || !layout())
+        return;
+    const QSize room = where->availableGeometry().size();
+    auto fits = [&] {
+        const QSize needed = neededSize();
+        return needed.width() <= room.width() && needed.height() <= room.height();
+    };
+    bool fitting = fits();
+    if (fitting && scroller) {
+        // Back as the form has it (deleting the scroll area, not its
+        // widget), and checked once more with the window's own layout.
+        scroller->takeWidget();
+        setCentralWidget(centralwidget);
+        scroller = nullptr;
+        fitting = fits();
+    }
+    if (!fitting && !scroller)
+        scrollStation();
+    if (!scroller)
+        return;
     // As large as the station needs, with room for the scroll bars, and no
     // larger than the screen.
+    const QSize content = centralwidget->sizeHint().expandedTo(centralwidget->minimumSizeHint());
     const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
-    const QSize frame = laidOut - content;
-    resize((content + frame + QSize(bar, bar)).boundedTo(room));
+    const QSize bars(qMax(menubar->minimumSizeHint().width(), statusbar->minimumSizeHint().width()),
+                     menubar->sizeHint().height() + statusbar->sizeHint().height());
+    resize(QSize(qMax(content.width() + bar, bars.width()), content.height() + bars.height() + bar)
+               .boundedTo(room));
 }
 
 void Body::newSize()

@@ -73,6 +73,8 @@ private:
     // A station larger than the screen's free area scrolls in a window that
     // fits on it; one that fits keeps the form's layout untouched.
     void fitToScreen();
+    void scrollStation();
+    QSize neededSize() const;
 
     Tesra *client = nullptr;
     // Brings the link back by itself when "Reconnect Interval" is above 0;
