@@ -3,7 +3,9 @@
 //
 // For every station size the benchmark writes a station file (every address
 // 127.0.0.1, the port of a server it has just opened on a port the system
-// chose), starts the brenlow binary against it on the offscreen platform and
+// chose), starts the brenlow binary against it on the platform it is given
+// (offscreen by default; scripts/bench.sh gives it a virtual X screen of
+// 1920 x 1080, so that a large station scrolls as it would on a desk) and
 // plays the message server: the handshake, answers to the panels' start-up
 // queries, then a flood of HV "_ChangedValue" events spread evenly over the
 // HV modules, closed by one amplifier "@GetStatus" reply that differs from
@@ -14,6 +16,7 @@
 // busy the machine is. Every measurement is repeated and the median shown.
 //
 // Usage: bench_station --brenlow PATH [--rounds N] [--lines N] [--sizes 1,16,64]
+//                      [--platform NAME]
 // (bench_station --raw-reader PORT is the child's own mode.)
 
 #include <QCommandLineParser>
@@ -282,7 +285,7 @@ struct Result
     int chambers = 0;
     std::vector<double> startMs, startCpuMs, rawRate, rate, ratio, cpuRatio, cpu, rssMiB, peakMiB;
     double steadyCpuShare = -1;
-    double lagP50 = 0, lagP95 = 0, lagMax = 0;
+    double lagP50 = 0, lagP95 = 0, lagP99 = 0, lagMax = 0;
     bool failed = false;
     QString failure;
 };
@@ -299,6 +302,7 @@ public:
     int floodLines = 100000;
     double steadySeconds = 10;
     double lagSeconds = 5;
+    QString platform = QStringLiteral("offscreen");
 
     Result run(int chambers)
     {
@@ -331,7 +335,7 @@ private:
         QProcess process;
         process.setWorkingDirectory(dir.path());
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
         process.setProcessEnvironment(env);
         process.setStandardOutputFile(QProcess::nullDevice());
         // Brenlow's debug log is kept for a failure report.
@@ -462,6 +466,7 @@ private:
             if (!lags.empty()) {
                 result.lagP50 = lags[lags.size() / 2];
                 result.lagP95 = lags[std::min(lags.size() - 1, lags.size() * 95 / 100)];
+                result.lagP99 = lags[std::min(lags.size() - 1, lags.size() * 99 / 100)];
                 result.lagMax = lags.back();
             }
         }
@@ -524,7 +529,7 @@ void printTable(const std::vector<Result> &results, const Bench &bench)
     out << "| chambers (panels) | routed lines/s | raw readLine lines/s | ratio to raw (by CPU) | "
            "CPU s per 100k lines | start-up ms (CPU ms) | RSS MiB (peak) | steady CPU % of a core "
            "| "
-           "lag ms p50 / p95 / max |\n";
+           "lag ms p50 / p95 / p99 / max |\n";
     out << "|---|---|---|---|---|---|---|---|---|\n";
     for (const Result &r : results) {
         if (r.failed) {
@@ -534,7 +539,7 @@ void printTable(const std::vector<Result> &results, const Bench &bench)
         const double per100k = median(r.cpu) * 100000.0 / (bench.floodLines + 1);
         out << QStringLiteral(
                    "| %1 (%2) | %3 k | %4 k | %5 % (%15 %) | %6 | %7 (%14) | %8 (%9) | %10 | "
-                   "%11 / %12 / %13 |\n")
+                   "%11 / %12 / %16 / %13 |\n")
                    .arg(r.chambers)
                    .arg(2 * r.chambers)
                    .arg(median(r.rate) / 1000, 0, 'f', 0)
@@ -549,19 +554,25 @@ void printTable(const std::vector<Result> &results, const Bench &bench)
                    .arg(r.lagP95, 0, 'f', 1)
                    .arg(r.lagMax, 0, 'f', 1)
                    .arg(median(r.startCpuMs), 0, 'f', 0)
-                   .arg(median(r.cpuRatio) * 100, 0, 'f', 1);
+                   .arg(median(r.cpuRatio) * 100, 0, 'f', 1)
+                   .arg(r.lagP99, 0, 'f', 1);
     }
     out.flush();
 }
 
-// The goals, each a ratio within this run, against the smallest and the
-// largest station measured.
+// The goals, each a ratio within this run, against the smallest, the middle
+// (16 chambers by default) and the largest station measured.
 bool printGoals(const std::vector<Result> &results)
 {
     QTextStream out(stdout);
-    if (results.size() < 2 || results.front().failed || results.back().failed)
+    if (results.size() < 3)
         return false;
+    for (const Result &r : results) {
+        if (r.failed)
+            return false;
+    }
     const Result &small = results.front();
+    const Result &middle = results.at(results.size() / 2);
     const Result &large = results.back();
     bool all = true;
     auto goal = [&](const QString &text, double value, double limit, bool atLeast) {
@@ -574,21 +585,28 @@ bool printGoals(const std::vector<Result> &results)
                    .arg(limit);
     };
     const QString big = QString::number(large.chambers);
+    const QString mid = QString::number(middle.chambers);
     const QString one = QString::number(small.chambers);
-    goal(QStringLiteral("lines/s at %1 / raw readLine lines/s").arg(big), median(large.ratio), 0.10,
+    goal(QStringLiteral("steady CPU at %1 / steady CPU at %2").arg(big, mid),
+         large.steadyCpuShare / middle.steadyCpuShare, 1.5, false);
+    goal(QStringLiteral("steady CPU at %1 chambers, 10 events/s each, share of a core").arg(mid),
+         middle.steadyCpuShare, 0.04, false);
+    goal(QStringLiteral("probe answer time p99 at 10,000 events/s, ms (%1 chambers)").arg(big),
+         large.lagP99, 16, false);
+    goal(QStringLiteral("RSS at %1 / RSS at %2").arg(big, mid),
+         median(large.rssMiB) / median(middle.rssMiB), 1.6, false);
+    goal(QStringLiteral("lines/s at %1 / raw readLine lines/s").arg(big), median(large.ratio), 0.15,
          true);
     out << QStringLiteral("       (the same by CPU time: %1)\n")
                .arg(median(large.cpuRatio), 0, 'f', 3);
     goal(QStringLiteral("lines/s at %1 / lines/s at %2").arg(big, one),
-         median(large.rate) / median(small.rate), 0.70, true);
-    goal(QStringLiteral("start-up at %1 / start-up at %2").arg(big, one),
-         median(large.startMs) / median(small.startMs), 1.5, false);
-    goal(QStringLiteral("RSS at %1 / RSS at %2").arg(big, one),
-         median(large.rssMiB) / median(small.rssMiB), 2.0, false);
-    goal(QStringLiteral("steady CPU at %1 chambers, 10 events/s each, share of a core").arg(big),
-         large.steadyCpuShare, 0.02, false);
-    goal(QStringLiteral("largest probe answer time at 10,000 events/s, ms (%1 chambers)").arg(big),
-         large.lagMax, 16, false);
+         median(large.rate) / median(small.rate), 0.90, true);
+    // Start-up has no ratio goal: it is compared with the earlier table by
+    // hand, against that table's own spread.
+    out << QStringLiteral("note   start-up at %1 chambers: %2 ms (CPU %3 ms)\n")
+               .arg(big)
+               .arg(median(large.startMs), 0, 'f', 0)
+               .arg(median(large.startCpuMs), 0, 'f', 0);
     out.flush();
     return all;
 }
@@ -616,7 +634,12 @@ int main(int argc, char *argv[])
     const QCommandLineOption rawOption(QStringLiteral("raw-reader"),
                                        QStringLiteral("Internal: the bare readLine loop."),
                                        QStringLiteral("port"));
-    parser.addOptions({brenlowOption, roundsOption, linesOption, sizesOption, rawOption});
+    const QCommandLineOption platformOption(
+        QStringLiteral("platform"),
+        QStringLiteral("Qt platform brenlow runs on (default offscreen; xcb with a DISPLAY)."),
+        QStringLiteral("name"), QStringLiteral("offscreen"));
+    parser.addOptions(
+        {brenlowOption, roundsOption, linesOption, sizesOption, rawOption, platformOption});
     parser.process(app);
 
     if (parser.isSet(rawOption))
@@ -631,6 +654,7 @@ int main(int argc, char *argv[])
                 QCoreApplication::applicationFilePath());
     bench.rounds = std::max(1, parser.value(roundsOption).toInt());
     bench.floodLines = std::max(1000, parser.value(linesOption).toInt());
+    bench.platform = parser.value(platformOption);
     std::vector<Result> results;
     for (const QString &size : parser.value(sizesOption).split(QLatin1Char(','))) {
         const int chambers = size.trimmed().toInt();

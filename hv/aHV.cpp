@@ -15,6 +15,14 @@
 #include <QLineEdit>
 #include <QtMath>
 
+namespace {
+
+// The value field is repainted at most ten times a second: the newest value
+// is on screen within 100 ms, and no one reads a number faster.
+constexpr int DisplayIntervalMs = 100;
+
+} // namespace
+
 aHV::aHV(QWidget *parent) : QWidget(parent)
 {
     ui.setupUi(this);
@@ -32,7 +40,7 @@ aHV::aHV(QWidget *parent) : QWidget(parent)
     linkGuard = new LinkGuard(this);
     linkGuard->addControls({ui.Start, ui.SetV, ui.RampRate});
     linkGuard->addValues({ui.NowV, ui.Stat, ui.MaxV});
-    nowV = new LatestText(ui.NowV, this);
+    nowV = new LatestText(ui.NowV, this, DisplayIntervalMs);
     setVGuard = new SetVGuard(ui.SetV, this);
     answerWatch = new AnswerWatch(this);
     silenceBadge = new SilenceBadge(this, answerWatch);

@@ -13,7 +13,7 @@
 #
 # Usage: scripts/run-demo.sh [-e] [--headless] [--seconds N] [--screenshot FILE]
 #                            [--hv-voltage VOLTS] [--hv-target VOLTS]
-#                            [--keep] [--no-install] [--no-build]
+#                            [--chambers N] [--keep] [--no-install] [--no-build]
 #   -e                 English interface (Japanese by default)
 #   --headless         use a virtual display even when $DISPLAY is set
 #   --seconds N        the headless picture shows the station about N seconds
@@ -23,6 +23,9 @@
 #   --hv-voltage V     the simulated HV modules start at V volts (default 0)
 #   --hv-target V      the HV modules start ramping to V volts (headless
 #                      default 1500, so the screenshot shows them moving)
+#   --chambers N       instead of the example station, a station of N ion
+#                      chambers, eight to a row (64 shows a station larger
+#                      than most screens, which scrolls)
 #   --keep             keep the temporary directory and print its path
 #   --drop-every S     the simulator closes Brenlow's connection every S
 #                      seconds; the status bar shows the link going and
@@ -58,6 +61,7 @@ build=1
 sim_extra=()
 answer_timeout=""
 keep=0
+chambers=0
 bdir="${BRENLOW_BUILD_DIR:-build}"
 while [ $# -gt 0 ]; do
     case "$1" in
@@ -68,6 +72,7 @@ while [ $# -gt 0 ]; do
         --hv-voltage) hv_voltage="${2:?--hv-voltage needs a number}"; shift ;;
         --hv-target) hv_target="${2:?--hv-target needs a number}"; shift ;;
         --keep) keep=1 ;;
+        --chambers) chambers="${2:?--chambers needs a number}"; shift ;;
         --drop-every) sim_extra+=(--drop-every "${2:?--drop-every needs a number}"); shift ;;
         --refuse-for) sim_extra+=(--refuse-for "${2:?--refuse-for needs a number}"); shift ;;
         --mute) sim_extra+=(--mute "${2:?--mute needs node names}"); shift ;;
@@ -80,6 +85,7 @@ while [ $# -gt 0 ]; do
     shift
 done
 case "$seconds" in ''|*[!0-9]*) echo "run-demo: --seconds takes a whole number" >&2; exit 2 ;; esac
+case "$chambers" in ''|*[!0-9]*) echo "run-demo: --chambers takes a whole number" >&2; exit 2 ;; esac
 [ -n "${DISPLAY:-}" ] || headless=1
 if [ "$headless" = 1 ] && [ -z "$hv_target" ] && [ "$hv_voltage" = 0 ]; then
     hv_target=1500
@@ -124,8 +130,38 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
+# A larger station: the example's tables and key, N chambers of the example's
+# kind, eight to a row.
+station=examples/station.ini
+if [ "$chambers" -gt 0 ]; then
+    station="$work/large.ini"
+    {
+        sed -n '/^Tesra IP=/,/^Reconnect Interval=/p' examples/station.ini
+        echo "TCTables=CA5350TC"
+        echo "RangeTables=CA5350Ranges"
+        hv="" amp="" ic=""
+        for ((k = 0; k < chambers; k++)); do
+            sep=${hv:+, }
+            hv+="${sep}HV $k"; amp+="${sep}AMP $k"; ic+="${sep}IC $k"
+        done
+        echo "HV Module Names=$hv"
+        echo "AMP Module Names=$amp"
+        echo "IC Module Names=$ic"
+        sed -n '/^\[CA5350TC\]/,/^$/p; /^\[CA5350Ranges\]/,/^$/p' examples/station.ini
+        for ((k = 0; k < chambers; k++)); do
+            printf '[HV %d]\nid=hv%d\ndriver=hvps\nch=%d\nPosition in Window=1, 0\n' "$k" "$k" "$k"
+            printf 'Color=235, 245, 255\nDefault Voltage=500, 1000, 1500, 2000\nDefault Select=1000\n\n'
+            printf '[AMP %d]\nid=amp%d\ndriver=ca5350\nch=c%d\nPosition in Window=0, 1, 2, 1\n' "$k" "$k" "$k"
+            printf 'TC Table=CA5350TC\nRange Table=CA5350Ranges\n'
+            printf 'Current Surpression Table=examples/csupr/I0.txt\n\n'
+            printf '[IC %d]\nHV Unit id=hv%d\nAMP Unit id=amp%d\nPosition of Name=0, 0\n' "$k" "$k" "$k"
+            printf 'Position in Window=%d, %d\n\n' $((k % 8)) $((k / 8))
+        done
+    } >"$station"
+fi
+
 log="$work/traffic.log"
-"$sim_bin" -c examples/station.ini --address 127.0.0.1 --port 0 --log "$log" \
+"$sim_bin" -c "$station" --address 127.0.0.1 --port 0 --log "$log" \
     --hv-voltage "$hv_voltage" ${hv_target:+--hv-target "$hv_target"} \
     ${sim_extra[@]+"${sim_extra[@]}"} >"$work/sim.out" 2>&1 &
 sim_pid=$!
@@ -141,7 +177,7 @@ say "tesra-sim listening on 127.0.0.1:$port"
 # The example station, aimed at the simulator. It must name the loopback
 # server: Brenlow's default server address is the station's real one.
 ini="$work/station.ini"
-sed "s/^Tesra Port=.*/Tesra Port=$port/" examples/station.ini >"$ini"
+sed "s/^Tesra Port=.*/Tesra Port=$port/" "$station" >"$ini"
 if [ -n "$answer_timeout" ]; then
     case "$answer_timeout" in
         ''|*[!0-9.]*) say "--answer-timeout takes a number of seconds"; exit 2 ;;
@@ -149,7 +185,7 @@ if [ -n "$answer_timeout" ]; then
     sed -i "s/^Answer Timeout=.*/Answer Timeout=$answer_timeout/" "$ini"
 fi
 if ! grep -qx 'Tesra IP=127.0.0.1' "$ini" || ! grep -qx "Tesra Port=$port" "$ini"; then
-    say "examples/station.ini must hold the lines Tesra IP=127.0.0.1 and Tesra Port=..."
+    say "$station must hold the lines Tesra IP=127.0.0.1 and Tesra Port=..."
     exit 1
 fi
 args=(-c "$ini")

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
 
 class QLineEdit;
 
@@ -16,20 +18,40 @@ class QLineEdit;
 // the batch is over (a queued call, run before the next paint), and text()
 // answers the newest value whether the field shows it yet or not, so every
 // rule that reads the value sees what the device said last.
+//
+// Two more savings, both invisible to the operator:
+// - With a display interval, the field is repainted at most once per
+//   interval: a person cannot read a number that changes faster, and each
+//   paint of a styled field costs far more than the value. The field's text
+//   still follows every batch; only its repaint waits, and the newest value
+//   is on screen at most one interval after it arrived.
+// - A field that is shown but lies outside what its window shows (a panel
+//   scrolled out of view) is not given its text at all; it takes the newest
+//   one when it is painted again, which is when it comes into view.
 class LatestText : public QObject
 {
     Q_OBJECT
 
 public:
-    LatestText(QLineEdit *field, QObject *parent);
+    LatestText(QLineEdit *field, QObject *parent, int displayIntervalMs = 0);
 
     void setText(const QString &text);
     QString text() const;
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void apply();
+    void show();
+    void showAgain();
+    bool outOfView() const;
 
     QPointer<QLineEdit> field;
     QString newest;
-    bool waiting = false;
+    bool waiting = false; // a batch's newest value waits for the batch's end
+    bool unseen = false;  // the newest value waits for the field to come into view
+    int intervalMs;
+    QElapsedTimer lastShown;
+    QTimer holdEnd;
 };

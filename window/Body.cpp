@@ -17,6 +17,9 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QLayout>
+#include <QScreen>
+#include <QScrollArea>
+#include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTimer>
 
@@ -73,12 +76,22 @@ Body::Body(const QString &configPath, bool readOnlySwitch) : QMainWindow(nullptr
     reportStation();
     openCommandLog();
     setUpClient();
+    // A styled tree that moves to another parent is styled anew, widget by
+    // widget; so the central widget goes into its scroll area while it is
+    // still empty, and comes back out once the station is known to fit.
+    if (screen())
+        scrollStation();
     setUpHVModules();
     setUpAMPModules();
     setUpICModules();
+    // Out of the scroll area before the panels take their colours, if the
+    // station fits (a coloured tree costs more to move); the colours can
+    // change the sizes a little, so the choice is checked again with them.
+    fitToScreen();
     colourModules();
     if (readOnly)
         lockControls();
+    fitToScreen();
 }
 
 Body::~Body()
@@ -270,6 +283,65 @@ void Body::colourModules()
         colourModule(*ampPanels.at(i), station.ampModules.at(i));
 }
 
+void Body::scrollStation()
+{
+    // The central widget moves into the scroll area as it is, with its
+    // object name, style and every group inside it: whatever finds the
+    // panels by name below the window finds them there.
+    scroller = new QScrollArea(this);
+    scroller->setObjectName(QStringLiteral("StationScroller"));
+    scroller->setFrameShape(QFrame::NoFrame);
+    scroller->setWidgetResizable(true);
+    scroller->setWidget(takeCentralWidget());
+    setCentralWidget(scroller);
+}
+
+QSize Body::neededSize() const
+{
+    if (!scroller)
+        return size().expandedTo(minimumSizeHint());
+    // What the window's layout would ask for with the central widget as its
+    // own: the central widget with the menu bar above and the status bar
+    // below.
+    const QSize central = centralwidget->minimumSizeHint();
+    return {qMax(central.width(),
+                 qMax(menubar->minimumSizeHint().width(), statusbar->minimumSizeHint().width())),
+            central.height() + menubar->sizeHint().height() + statusbar->sizeHint().height()};
+}
+
+void Body::fitToScreen()
+{
+    const QScreen *where = screen();
+    if (!where || !layout())
+        return;
+    const QSize room = where->availableGeometry().size();
+    auto fits = [&] {
+        const QSize needed = neededSize();
+        return needed.width() <= room.width() && needed.height() <= room.height();
+    };
+    bool fitting = fits();
+    if (fitting && scroller) {
+        // Back as the form has it (deleting the scroll area, not its
+        // widget), and checked once more with the window's own layout.
+        scroller->takeWidget();
+        setCentralWidget(centralwidget);
+        scroller = nullptr;
+        fitting = fits();
+    }
+    if (!fitting && !scroller)
+        scrollStation();
+    if (!scroller)
+        return;
+    // As large as the station needs, with room for the scroll bars, and no
+    // larger than the screen.
+    const QSize content = centralwidget->sizeHint().expandedTo(centralwidget->minimumSizeHint());
+    const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    const QSize bars(qMax(menubar->minimumSizeHint().width(), statusbar->minimumSizeHint().width()),
+                     menubar->sizeHint().height() + statusbar->sizeHint().height());
+    resize(QSize(qMax(content.width() + bar, bars.width()), content.height() + bars.height() + bar)
+               .boundedTo(room));
+}
+
 void Body::newSize()
 {
     // The panel has shrunk, but the window's own minimum size is brought up
@@ -283,6 +355,9 @@ void Body::newSize()
             layout()->invalidate();
             layout()->activate();
         }
-        resize(10, 10);
+        // A scrolling station keeps its window: the scroll area takes the
+        // panel's new size.
+        if (!scroller)
+            resize(10, 10);
     });
 }

@@ -11,6 +11,7 @@
 #include <QStringList>
 
 class LinkStatus;
+class QScrollArea;
 class Reconnector;
 class SilentDevices;
 class StatusNotes;
@@ -44,6 +45,9 @@ public:
     bool isReadOnly() const { return readOnly; }
     const StatusNotes *statusNotes() const { return notes; }
     const SilentDevices *silentDevices() const { return silentView; }
+    // The scroll area that holds the central widget when the station is
+    // larger than its screen; null when it fits.
+    QScrollArea *stationScroller() const { return scroller; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -68,6 +72,11 @@ private:
     void setUpAMPModules();
     void setUpICModules();
     void colourModules();
+    // A station larger than the screen's free area scrolls in a window that
+    // fits on it; one that fits keeps the form's layout untouched.
+    void fitToScreen();
+    void scrollStation();
+    QSize neededSize() const;
 
     Tesra *client = nullptr;
     // Brings the link back by itself when "Reconnect Interval" is above 0;
@@ -83,6 +92,7 @@ private:
     StatusNotes *notes = nullptr;
     // Names the device nodes that have stopped answering.
     SilentDevices *silentView = nullptr;
+    QScrollArea *scroller = nullptr;
     QList<aCA *> ampPanels;
     QList<aHV *> hvPanels;
     QList<aIC *> icGroups;

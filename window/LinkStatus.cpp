@@ -2,6 +2,7 @@
 
 #include "client/LinkDeadlines.h"
 #include "client/Reconnector.h"
+#include "widgets/ElidedLabel.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -34,7 +35,9 @@ LinkStatus::LinkStatus(QWidget *parent) : QWidget(parent)
     mark = new QLabel(this);
     mark->setObjectName(QStringLiteral("LinkMark"));
     mark->setFixedSize(MarkSize, MarkSize);
-    state = new QLabel(this);
+    // Elided to the room the status bar leaves it, so that a long refusal or
+    // countdown never widens the window.
+    state = new ElidedLabel(this);
     state->setObjectName(QStringLiteral("LinkState"));
     // The line gives way to the notes on its left (a device that stopped
     // answering) rather than widen the window; the mark's tooltip holds it
@@ -134,6 +137,7 @@ void LinkStatus::refresh()
     colour = QLatin1String(shown->name);
     mark->setStyleSheet(QLatin1String(shown->styleSheet));
     mark->setToolTip(line);
+    state->setToolTip(line);
     state->setText(line);
     reconnect->setEnabled(!ready);
 }

@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <QWidget>
 
+class ElidedLabel;
 class QLabel;
 class QPushButton;
 class Reconnector;
@@ -37,7 +38,7 @@ private:
     void refresh();
 
     QLabel *mark;
-    QLabel *state;
+    ElidedLabel *state;
     QPushButton *reconnect;
     QPointer<Tesra> client;
     QPointer<Reconnector> reconnector;

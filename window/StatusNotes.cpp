@@ -2,10 +2,9 @@
 
 #include <QDir>
 
-StatusNotes::StatusNotes(QWidget *parent) : QLabel(parent)
+StatusNotes::StatusNotes(QWidget *parent) : ElidedLabel(parent)
 {
     setObjectName(QStringLiteral("StatusNotes"));
-    setTextFormat(Qt::PlainText);
 }
 
 void StatusNotes::noteMissingConfig(const QString &path)

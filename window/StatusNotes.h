@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QLabel>
+#include "widgets/ElidedLabel.h"
+
 #include <QStringList>
 
 // The notes that the window leaves in its status bar for the operator.
@@ -10,8 +11,10 @@
 // aim at the station's real server), keys the program does not know, a
 // command log that could not be opened, read-only mode. The notes stand on
 // the left of the status bar, one after the other; the permanent widgets on
-// the right (the link's state) are left to others.
-class StatusNotes : public QLabel
+// the right (the link's state) are left to others. However many notes there
+// are, they take only the room the window has: what does not fit is cut off
+// with an ellipsis, and the tooltip holds every note, one a line.
+class StatusNotes : public ElidedLabel
 {
     Q_OBJECT
 
