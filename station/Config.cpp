@@ -14,6 +14,7 @@ const char DefaultServerPort[] = "6058";
 const char DefaultClientName[] = "Brenlow";
 const char DefaultKeyFile[] = "Brenlow";
 const char DefaultConfigFile[] = "Brenlow.ini";
+const int DefaultHistoryDays = 30;
 
 QString readText(const QSettings &settings, const QString &key, const QString &defaultValue)
 {
@@ -102,6 +103,12 @@ int reconnectIntervalMs(const QString &text)
     if (!(ms > 0.0))
         return 0;
     return int(std::lround(std::min(ms, HourMs)));
+}
+
+int historyDays(const QString &text)
+{
+    const int days = Values::toInteger(text);
+    return days >= 1 ? days : DefaultHistoryDays;
 }
 
 int findTable(const QStringList &names, const QString &name)

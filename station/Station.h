@@ -105,6 +105,10 @@ struct Station
     // "Reconnect Interval": the first wait before an automatic reconnect, in
     // milliseconds; 0 when the link is not reconnected by itself.
     int reconnectIntervalMs = 0;
+    // "History File": the archive of the station's history; empty for none.
+    QString historyFile;
+    // "History Days": how many days of samples the archive keeps.
+    int historyDays = Config::DefaultHistoryDays;
 
     QStringList tcTableNames;
     QList<QStringList> tcTables;

@@ -46,6 +46,8 @@ private slots:
     void tolerance();
     void reconnectInterval_data();
     void reconnectInterval();
+    void historyDays_data();
+    void historyDays();
     void tableLookUp();
     void missingFileGivesDefaults();
 
@@ -199,6 +201,25 @@ void tst_Config::reconnectInterval()
     QFETCH(QString, text);
     QFETCH(int, ms);
     QCOMPARE(Config::reconnectIntervalMs(text), ms);
+}
+
+void tst_Config::historyDays_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("days");
+    QTest::newRow("absent") << QString() << 30;
+    QTest::newRow("a week") << "7" << 7;
+    QTest::newRow("blanks around") << " 90 " << 90;
+    QTest::newRow("zero keeps the default") << "0" << 30;
+    QTest::newRow("negative keeps the default") << "-2" << 30;
+    QTest::newRow("not a number keeps the default") << "forever" << 30;
+}
+
+void tst_Config::historyDays()
+{
+    QFETCH(QString, text);
+    QFETCH(int, days);
+    QCOMPARE(Config::historyDays(text), days);
 }
 
 void tst_Config::tableLookUp()
