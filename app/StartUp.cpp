@@ -53,6 +53,10 @@ Options parseCommandLine(const QCoreApplication &app)
         QStringLiteral("screenshot"),
         QStringLiteral("Write a PNG picture of the window to the file, then end."),
         QStringLiteral("file"));
+    const QCommandLineOption trendsOption(
+        QStringLiteral("trends"),
+        QStringLiteral("Open the trends window at start; with --screenshot, picture it a "
+                       "while after the link is ready."));
     const QCommandLineOption checkOption(
         QStringLiteral("check-config"),
         QStringLiteral("Check the configuration file, print its problems and end."));
@@ -61,6 +65,7 @@ Options parseCommandLine(const QCoreApplication &app)
     parser.addOption(englishOption);
     parser.addOption(readOnlyOption);
     parser.addOption(screenshotOption);
+    parser.addOption(trendsOption);
     parser.addOption(checkOption);
     parser.process(app.arguments());
 
@@ -69,6 +74,7 @@ Options parseCommandLine(const QCoreApplication &app)
     options.readOnly = parser.isSet(readOnlyOption);
     options.checkConfig = parser.isSet(checkOption);
     options.screenshotFile = parser.value(screenshotOption);
+    options.trends = parser.isSet(trendsOption);
     return options;
 }
 

@@ -5,6 +5,8 @@
 
 #include "app/StartUp.h"
 #include "window/Body.h"
+#include "window/HistoryView.h"
+#include "window/TrendsWindow.h"
 #include "window/WindowShot.h"
 
 #include <QApplication>
@@ -12,6 +14,9 @@
 #include <QTranslator>
 
 namespace {
+
+// The trends window's picture waits for a stretch of curve to show.
+constexpr int TrendsShotAfterReadyMs = 25000;
 
 // The configuration check needs no window and no display: it runs on a
 // plain application object and never builds the window or its client.
@@ -54,7 +59,14 @@ int main(int argc, char *argv[])
     const StartUp::Options options = StartUp::parseCommandLine(app);
     Body window(options.configPath, options.readOnly);
     window.show();
+    QWidget *pictured = &window;
+    if (options.trends) {
+        TrendsWindow *trends = window.history()->trends();
+        trends->show();
+        pictured = trends;
+    }
     if (!options.screenshotFile.isEmpty())
-        new WindowShot(&window, window.tesra(), options.screenshotFile, &window);
+        new WindowShot(pictured, window.tesra(), options.screenshotFile, &window,
+                       options.trends ? TrendsShotAfterReadyMs : WindowShot::AfterReadyMs);
     return app.exec();
 }

@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh \
     cmake make g++ pkg-config \
-    qtbase5-dev qttools5-dev qttools5-dev-tools
+    qtbase5-dev qttools5-dev qttools5-dev-tools libqt5charts5-dev libqt5sql5-sqlite
 
 build_dir=${BUILD_DIR:-build-bench}
 cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=Release >/dev/null

@@ -17,7 +17,7 @@ shift || true
 
 bash scripts/install-deps.sh \
     cmake make clang libfuzzer-14-dev pkg-config \
-    qtbase5-dev qttools5-dev qttools5-dev-tools
+    qtbase5-dev qttools5-dev qttools5-dev-tools libqt5charts5-dev libqt5sql5-sqlite
 
 build_dir=${FUZZ_BUILD_DIR:-build-fuzz}
 cmake -S . -B "$build_dir" -DBRENLOW_FUZZ=ON -DBUILD_TESTING=OFF \

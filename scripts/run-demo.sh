@@ -13,7 +13,7 @@
 #
 # Usage: scripts/run-demo.sh [-e] [--headless] [--seconds N] [--screenshot FILE]
 #                            [--hv-voltage VOLTS] [--hv-target VOLTS]
-#                            [--keep] [--no-install] [--no-build]
+#                            [--trends] [--keep] [--no-install] [--no-build]
 #   -e                 English interface (Japanese by default)
 #   --headless         use a virtual display even when $DISPLAY is set
 #   --seconds N        the headless picture shows the station about N seconds
@@ -23,6 +23,8 @@
 #   --hv-voltage V     the simulated HV modules start at V volts (default 0)
 #   --hv-target V      the HV modules start ramping to V volts (headless
 #                      default 1500, so the screenshot shows them moving)
+#   --trends           also open the trends window; the headless picture
+#                      is of it, about 25 s after Brenlow has logged in
 #   --keep             keep the temporary directory and print its path
 #   --drop-every S     the simulator closes Brenlow's connection every S
 #                      seconds; the status bar shows the link going and
@@ -49,6 +51,7 @@ install=1
 build=1
 sim_extra=()
 keep=0
+trends=0
 bdir="${BRENLOW_BUILD_DIR:-build}"
 while [ $# -gt 0 ]; do
     case "$1" in
@@ -59,6 +62,7 @@ while [ $# -gt 0 ]; do
         --hv-voltage) hv_voltage="${2:?--hv-voltage needs a number}"; shift ;;
         --hv-target) hv_target="${2:?--hv-target needs a number}"; shift ;;
         --keep) keep=1 ;;
+        --trends) trends=1 ;;
         --drop-every) sim_extra+=(--drop-every "${2:?--drop-every needs a number}"); shift ;;
         --refuse-for) sim_extra+=(--refuse-for "${2:?--refuse-for needs a number}"); shift ;;
         --no-install) install=0 ;;
@@ -77,7 +81,8 @@ fi
 say() { printf 'run-demo: %s\n' "$*"; }
 
 # --- packages ---------------------------------------------------------------
-need=(qtbase5-dev qttools5-dev qttools5-dev-tools cmake g++ fonts-noto-cjk)
+need=(qtbase5-dev qttools5-dev qttools5-dev-tools libqt5charts5-dev libqt5sql5-sqlite cmake g++
+    fonts-noto-cjk)
 if [ "$install" = 1 ]; then
     bash scripts/install-deps.sh "${need[@]}"
 fi
@@ -138,6 +143,7 @@ if ! grep -qx 'Tesra IP=127.0.0.1' "$ini" || ! grep -qx "Tesra Port=$port" "$ini
 fi
 args=(-c "$ini")
 [ "$english" = 1 ] && args=(-e "${args[@]}")
+[ "$trends" = 1 ] && args+=(--trends)
 
 summary() {
     say "traffic (from $log):"

@@ -6,6 +6,7 @@
 #include "client/Tesra.h"
 #include "hv/aHV.h"
 #include "widgets/FramePacer.h"
+#include "window/HistoryView.h"
 #include "window/LinkStatus.h"
 #include "window/ReadOnlyLock.h"
 #include "window/StatusNotes.h"
@@ -69,6 +70,7 @@ Body::Body(const QString &configPath, bool readOnlySwitch) : QMainWindow(nullptr
     reportStation();
     openCommandLog();
     setUpClient();
+    setUpHistory();
     setUpHVModules();
     setUpAMPModules();
     setUpICModules();
@@ -91,7 +93,9 @@ Body::~Body()
             delete panel;
     }
     // The client's last signals (the link going down as it closes) find no
-    // window to write to.
+    // window to write to, and no history to record a loss that is none.
+    delete historyView;
+    historyView = nullptr;
     disconnect(client, nullptr, this, nullptr);
     delete reconnector;
     delete client;
@@ -128,6 +132,8 @@ void Body::closeEvent(QCloseEvent *event)
     // Hiding the window takes the focus from a field the operator may have
     // edited, and its panel would send the edit as a command on the way out.
     releasePanels();
+    if (historyView)
+        historyView->finish();
     QMainWindow::closeEvent(event);
 }
 
@@ -157,6 +163,12 @@ void Body::setUpClient()
     linkView->follow(client, reconnector);
     statusbar->addPermanentWidget(linkView);
     client->MakeConnection();
+}
+
+void Body::setUpHistory()
+{
+    historyView = new HistoryView(this, station, client, notes);
+    historyView->addMenuEntries(menuMenu, actionQuit);
 }
 
 void Body::logLinkEvent(Tesra::LinkState state)

@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 
+class HistoryView;
 class LinkStatus;
 class Reconnector;
 class StatusNotes;
@@ -42,6 +43,7 @@ public:
     const QList<aIC *> &icModules() const { return icGroups; }
     bool isReadOnly() const { return readOnly; }
     const StatusNotes *statusNotes() const { return notes; }
+    HistoryView *history() const { return historyView; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -53,6 +55,7 @@ private:
     void reportStation();
     void openCommandLog();
     void setUpClient();
+    void setUpHistory();
     void lockControls();
     void logLinkEvent(Tesra::LinkState state);
     // Makes every panel inert (see aHV::releaseClient): from the moment the
@@ -79,6 +82,9 @@ private:
     CommandLog commandLog;
     Tesra::LinkState loggedLink = Tesra::LinkState::Idle;
     StatusNotes *notes = nullptr;
+    // The recorded history, its archive, the trends window and its menu
+    // entries.
+    HistoryView *historyView = nullptr;
     QList<aCA *> ampPanels;
     QList<aHV *> hvPanels;
     QList<aIC *> icGroups;
