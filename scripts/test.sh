@@ -28,7 +28,7 @@ done
 bash scripts/install-deps.sh \
     cmake make g++ pkg-config util-linux \
     qtbase5-dev qttools5-dev qttools5-dev-tools libqt5charts5-dev libqt5sql5-sqlite \
-    qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools qt6-charts-dev \
+    qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools qt6-charts-dev libqt6opengl6-dev \
     libqt6sql6-sqlite \
     clang-format clang-tidy
 
