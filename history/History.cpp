@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
+#include <cmath>
 
 namespace {
 
@@ -50,6 +52,33 @@ qint64 textBytes(const QString &text)
     if (text.isNull())
         return 0;
     return qint64(sizeof(void *)) * 3 + qint64(text.capacity() + 1) * qint64(sizeof(QChar));
+}
+
+// A plain decimal number, as devices send their values, read without
+// Qt's general number parser: the recorder reads one per routed line. Any
+// other text is read by the program's own rule.
+double readNumber(const QString &text)
+{
+    constexpr int MaxLength = 64;
+    const int n = text.size();
+    if (n > 0 && n < MaxLength) {
+        std::array<char, MaxLength> bytes{};
+        int length = 0;
+        for (int i = 0; i < n; ++i) {
+            const ushort c = text.at(i).unicode();
+            if (!((c >= '0' && c <= '9') || c == '.' || c == '-' || c == 'e' || c == 'E' ||
+                  (c == '+' && i > 0)))
+                break;
+            bytes[size_t(length++)] = char(c);
+        }
+        double value = 0;
+        if (length == n) {
+            const auto [end, error] = std::from_chars(bytes.data(), bytes.data() + length, value);
+            if (error == std::errc() && end == bytes.data() + length && std::isfinite(value))
+                return value;
+        }
+    }
+    return Values::toNumber(text);
 }
 
 } // namespace
@@ -99,7 +128,7 @@ double History::toNumber(Quantity quantity, const QString &text)
     switch (quantity) {
     case Quantity::Voltage:
     case Quantity::Range:
-        return Values::toNumber(text);
+        return readNumber(text);
     case Quantity::Overload:
         return Values::toInteger(text) == 1 ? 1 : 0;
     case Quantity::Status:

@@ -6,6 +6,7 @@
 #include "FakeTesraServer.h"
 #include "TestSupport.h"
 #include "client/Tesra.h"
+#include "client/Values.h"
 #include "history/History.h"
 #include "history/Recorder.h"
 #include "station/Station.h"
@@ -38,6 +39,8 @@ private slots:
     void rowsMergeSeriesInTimeOrder();
     void timelineBounded();
     void namesRoundTrip();
+    void numbersReadAsEverywhere_data();
+    void numbersReadAsEverywhere();
 
     void recorderRows_data();
     void recorderRows();
@@ -193,6 +196,25 @@ void tst_History::namesRoundTrip()
     }
     Kind unused;
     QVERIFY(!History::kindFromName("no such kind", unused));
+}
+
+// The history reads the devices' numbers faster than the program's own rule,
+// and must read every text the same.
+void tst_History::numbersReadAsEverywhere_data()
+{
+    QTest::addColumn<QString>("text");
+    for (const char *text :
+         {"1500", "-800.25", "1e-6",  "1E+3", "+5", "5.", ".5",  "-0",   " 7 ", "1e999", "-1e999",
+          "nan",  "inf",     "12abc", "",     "e5", "1e", "--1", "0x10", "1,5", "3000V", "1e-400"})
+        QTest::newRow(text) << QString::fromLatin1(text);
+    QTest::newRow("full-width digit") << QString::fromUtf8("１");
+}
+
+void tst_History::numbersReadAsEverywhere()
+{
+    QFETCH(QString, text);
+    QCOMPARE(History::toNumber(Quantity::Voltage, text), Values::toNumber(text));
+    QCOMPARE(History::toNumber(Quantity::Range, text), Values::toNumber(text));
 }
 
 // The lines of one module, routed through a real client, and the timeline
