@@ -28,9 +28,9 @@
 class History
 {
 public:
-    static constexpr qint64 FullSpanMs = 10 * 60 * 1000;
-    static constexpr qint64 BucketMs = 10 * 1000;
-    static constexpr qint64 KeepMs = 24 * 60 * 60 * 1000;
+    static constexpr qint64 FullSpanMs = qint64(10) * 60 * 1000;
+    static constexpr qint64 BucketMs = qint64(10) * 1000;
+    static constexpr qint64 KeepMs = qint64(24) * 60 * 60 * 1000;
     // Ten samples a second for the full span.
     static constexpr int MaxFullSamples = 6000;
     static constexpr int MaxEvents = 10000;

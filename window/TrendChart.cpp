@@ -192,8 +192,8 @@ int TrendChart::voltagePointCount() const
 
 void TrendChart::draw(const History &history, qint64 from, qint64 to)
 {
-    timeAxis->setFormat(to - from > 2 * 3600 * 1000 ? QStringLiteral("HH:mm")
-                                                    : QStringLiteral("HH:mm:ss"));
+    timeAxis->setFormat(to - from > qint64(2) * 3600 * 1000 ? QStringLiteral("HH:mm")
+                                                            : QStringLiteral("HH:mm:ss"));
     timeAxis->setRange(QDateTime::fromMSecsSinceEpoch(from), QDateTime::fromMSecsSinceEpoch(to));
 
     // The voltage, a lowest and a highest point per column.
@@ -203,7 +203,7 @@ void TrendChart::draw(const History &history, qint64 from, qint64 to)
     line.reserve(Columns * 2);
     double low = std::numeric_limits<double>::infinity();
     double high = -low;
-    const double width = double(qMax<qint64>(1, to - from)) / Columns;
+    const double width = double(qMax(qint64(1), to - from)) / Columns;
     for (int i = 0; i < volts.size();) {
         const int column = int(double(volts.at(i).t - from) / width);
         double minimum = volts.at(i).min;

@@ -26,9 +26,9 @@ struct SpanRow
     const char *label;
 };
 const SpanRow Spans[] = {
-    {TrendsWindow::TenMinutes, 10 * 60 * 1000, QT_TRANSLATE_NOOP("TrendsWindow", "10 min")},
-    {TrendsWindow::OneHour, 60 * 60 * 1000, QT_TRANSLATE_NOOP("TrendsWindow", "1 h")},
-    {TrendsWindow::OneDay, 24 * 60 * 60 * 1000, QT_TRANSLATE_NOOP("TrendsWindow", "24 h")},
+    {TrendsWindow::TenMinutes, qint64(10) * 60 * 1000, QT_TRANSLATE_NOOP("TrendsWindow", "10 min")},
+    {TrendsWindow::OneHour, qint64(60) * 60 * 1000, QT_TRANSLATE_NOOP("TrendsWindow", "1 h")},
+    {TrendsWindow::OneDay, qint64(24) * 60 * 60 * 1000, QT_TRANSLATE_NOOP("TrendsWindow", "24 h")},
 };
 
 // The legend of the band and the shading, in the colours they are drawn in.
@@ -195,7 +195,7 @@ void TrendsWindow::updateScrollBar()
     scrollBar->setPageStep(int(spanMs(span()) / 1000));
     scrollBar->setSingleStep(qMax(1, scrollBar->pageStep() / 10));
     const qint64 behind = following ? 0 : (liveEnd() - fixedEnd) / 1000;
-    scrollBar->setValue(back - int(qBound<qint64>(0, behind, back)));
+    scrollBar->setValue(back - int(qBound(qint64(0), behind, qint64(back))));
 }
 
 void TrendsWindow::scrolled(int value)
