@@ -2,12 +2,14 @@
 # brenlow_<version>_<arch>.deb from the install rules. Its library
 # dependencies are read from the installed programs.
 
-set(BRENLOW_PACKAGE_MAINTAINER "Brenlow developers <brenlow@station.example.org>"
+# The project's maintainers' role address, not a person's.
+set(BRENLOW_PACKAGE_MAINTAINER "Brenlow maintainers <brenlow-maint@station.example.org>"
     CACHE STRING "Maintainer named in the Debian package")
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME brenlow)
 set(CPACK_PACKAGE_VENDOR "Brenlow developers")
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)

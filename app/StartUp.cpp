@@ -45,7 +45,17 @@ namespace {
 
 // The program's switches. The parser and the help are both made from this
 // table, so a switch added here is accepted and explained at once.
-enum class Switch { Help, Version, Config, Japanese, English, ReadOnly, Screenshot, CheckConfig };
+enum class Switch {
+    Help,
+    Version,
+    Config,
+    Japanese,
+    English,
+    ReadOnly,
+    Screenshot,
+    CheckConfig,
+    Trends
+};
 
 struct SwitchRow
 {
@@ -74,6 +84,9 @@ const SwitchRow Switches[] = {
      QT_TRANSLATE_NOOP("CommandLine", "Write a PNG picture of the window to the file, then end.")},
     {Switch::CheckConfig, nullptr, "check-config", nullptr, nullptr,
      QT_TRANSLATE_NOOP("CommandLine", "Check the configuration file, print its problems and end.")},
+    {Switch::Trends, nullptr, "trends", nullptr, nullptr,
+     QT_TRANSLATE_NOOP("CommandLine", "Open the trends window at start; with --screenshot, picture "
+                                      "it a while after the link is ready.")},
 };
 
 // The name the help, the version and the manual go by.
@@ -155,6 +168,9 @@ Options parseCommandLine(const QStringList &arguments)
             break;
         case Switch::CheckConfig:
             result.checkConfig = parser.isSet(option);
+            break;
+        case Switch::Trends:
+            result.trends = parser.isSet(option);
             break;
         }
     }

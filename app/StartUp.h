@@ -32,6 +32,9 @@ struct Options
     bool checkConfig = false;
     // Where to write a picture of the window before ending; empty for none.
     QString screenshotFile;
+    // Open the trends window at start (and picture it instead of the main
+    // window).
+    bool trends = false;
 };
 
 // Runs the program's command-line parser over the arguments (the program's

@@ -6,6 +6,8 @@
 
 #include "app/StartUp.h"
 #include "window/Body.h"
+#include "window/HistoryView.h"
+#include "window/TrendsWindow.h"
 #include "window/WindowShot.h"
 
 #include <QApplication>
@@ -45,6 +47,9 @@ int explain(int argc, char *argv[], StartUp::Options::Action action)
           action == StartUp::Options::Action::Help ? StartUp::helpText() : StartUp::versionText());
     return 0;
 }
+
+// The trends window's picture waits for a stretch of curve to show.
+constexpr int TrendsShotAfterReadyMs = 25000;
 
 // The configuration check needs no window and no display: it runs on a
 // plain application object and never builds the window or its client.
@@ -114,7 +119,14 @@ int main(int argc, char *argv[])
     }
     Body window(options.configPath, options.readOnly);
     window.show();
+    QWidget *pictured = &window;
+    if (options.trends) {
+        TrendsWindow *trends = window.history()->trends();
+        trends->show();
+        pictured = trends;
+    }
     if (!options.screenshotFile.isEmpty())
-        new WindowShot(&window, window.tesra(), options.screenshotFile, &window);
+        new WindowShot(pictured, window.tesra(), options.screenshotFile, &window,
+                       options.trends ? TrendsShotAfterReadyMs : WindowShot::AfterReadyMs);
     return app.exec();
 }

@@ -5,6 +5,7 @@ Q_LOGGING_CATEGORY(lcConfig, "brenlow.config")
 Q_LOGGING_CATEGORY(lcAmplifier, "brenlow.amplifier")
 Q_LOGGING_CATEGORY(lcHv, "brenlow.hv")
 Q_LOGGING_CATEGORY(lcWindow, "brenlow.window")
+Q_LOGGING_CATEGORY(lcHistory, "brenlow.history")
 // Every relayed line would flood the terminal, so only information and worse
 // are on by default.
 Q_LOGGING_CATEGORY(lcSim, "brenlow.sim", QtInfoMsg)

@@ -13,3 +13,4 @@ Q_DECLARE_LOGGING_CATEGORY(lcAmplifier) // brenlow.amplifier: amplifier panels a
 Q_DECLARE_LOGGING_CATEGORY(lcHv)        // brenlow.hv: HV panels
 Q_DECLARE_LOGGING_CATEGORY(lcWindow)    // brenlow.window: start-up and layout
 Q_DECLARE_LOGGING_CATEGORY(lcSim)       // brenlow.sim: the simulator's relay trace
+Q_DECLARE_LOGGING_CATEGORY(lcHistory)   // brenlow.history: the history file

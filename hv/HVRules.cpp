@@ -6,11 +6,35 @@
 
 namespace HVRules {
 
-const QString GreenStyle = QStringLiteral("background-color: rgb(180, 255, 180);");
-const QString GreyStyle = QStringLiteral("background-color: rgb(200, 200, 200);");
-const QString YellowStyle = QStringLiteral("background-color: rgb(250, 250, 190);");
-const QString BlueStyle = QStringLiteral("background-color: rgb(180, 180, 255);");
-const QString RedStyle = QStringLiteral("background-color: rgb(255, 190, 190);");
+namespace {
+
+// In the order of StatusColour.
+constexpr Rgb Colours[] = {
+    {180, 255, 180}, // green
+    {200, 200, 200}, // grey
+    {250, 250, 190}, // yellow
+    {180, 180, 255}, // blue
+    {255, 190, 190}, // red
+};
+
+QString styleSheet(StatusColour colour)
+{
+    const Rgb c = rgb(colour);
+    return QStringLiteral("background-color: rgb(%1, %2, %3);").arg(c.red).arg(c.green).arg(c.blue);
+}
+
+} // namespace
+
+Rgb rgb(StatusColour colour)
+{
+    return Colours[int(colour)];
+}
+
+const QString GreenStyle = styleSheet(StatusColour::Green);
+const QString GreyStyle = styleSheet(StatusColour::Grey);
+const QString YellowStyle = styleSheet(StatusColour::Yellow);
+const QString BlueStyle = styleSheet(StatusColour::Blue);
+const QString RedStyle = styleSheet(StatusColour::Red);
 
 double toModuleValue(const QString &text)
 {
@@ -53,18 +77,45 @@ bool isSwitchedOn(const QString &value)
     return Values::toInteger(value) == 1;
 }
 
-const QString &statusStyle(const QString &status, const QString &nowV, double tolerance)
+StatusColour statusColour(const QString &status, double nowV, double tolerance)
 {
     const QString word = status.simplified();
     if (word == QLatin1String("ON"))
-        return qAbs(Values::toNumber(nowV)) > tolerance ? GreenStyle : GreyStyle;
+        return qAbs(nowV) > tolerance ? StatusColour::Green : StatusColour::Grey;
     if (word == QLatin1String("OFF"))
-        return GreyStyle;
+        return StatusColour::Grey;
     if (word == QLatin1String("L2H"))
-        return YellowStyle;
+        return StatusColour::Yellow;
     if (word == QLatin1String("H2L"))
+        return StatusColour::Blue;
+    return StatusColour::Red;
+}
+
+StatusColour statusColour(const QString &status, const QString &nowV, double tolerance)
+{
+    return statusColour(status, Values::toNumber(nowV), tolerance);
+}
+
+const QString &styleOf(StatusColour colour)
+{
+    switch (colour) {
+    case StatusColour::Green:
+        return GreenStyle;
+    case StatusColour::Grey:
+        return GreyStyle;
+    case StatusColour::Yellow:
+        return YellowStyle;
+    case StatusColour::Blue:
         return BlueStyle;
+    case StatusColour::Red:
+        break;
+    }
     return RedStyle;
+}
+
+const QString &statusStyle(const QString &status, const QString &nowV, double tolerance)
+{
+    return styleOf(statusColour(status, nowV, tolerance));
 }
 
 } // namespace HVRules

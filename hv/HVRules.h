@@ -11,6 +11,23 @@
 // program start and shared by every panel.
 namespace HVRules {
 
+// The status colours, one row each in the table of HVRules.cpp: the Start
+// button's style sheets are made from it, and the trends window draws its
+// status band with the same colours.
+enum class StatusColour { Green, Grey, Yellow, Blue, Red };
+struct Rgb
+{
+    int red;
+    int green;
+    int blue;
+};
+Rgb rgb(StatusColour colour);
+// The colour for a status text and the voltage shown next to it.
+StatusColour statusColour(const QString &status, const QString &nowV, double tolerance);
+// The same with the voltage as a number.
+StatusColour statusColour(const QString &status, double nowV, double tolerance);
+const QString &styleOf(StatusColour colour);
+
 // Style sheets of the Start button, one per status colour.
 extern const QString GreenStyle;  // on and carrying voltage
 extern const QString GreyStyle;   // off, or on at no voltage

@@ -68,6 +68,7 @@ expected=(
     /usr/share/doc/brenlow/changelog.gz
     /usr/share/brenlow/README.md
     /usr/share/brenlow/docs/configuration.md
+    /usr/share/brenlow/docs/history.md
     /usr/share/brenlow/examples/station.ini
     /usr/share/brenlow/examples/Brenlow.key
     /usr/share/brenlow/examples/csupr/I0.txt

@@ -13,7 +13,8 @@
 #
 # Usage: scripts/run-demo.sh [-e] [--headless] [--seconds N] [--screenshot FILE]
 #                            [--hv-voltage VOLTS] [--hv-target VOLTS]
-#                            [--chambers N] [--keep] [--no-install] [--no-build]
+#                            [--chambers N] [--trends] [--keep] [--no-install]
+#                            [--no-build]
 #   -e                 English interface (Japanese by default)
 #   --headless         use a virtual display even when $DISPLAY is set
 #   --seconds N        the headless picture shows the station about N seconds
@@ -26,6 +27,8 @@
 #   --chambers N       instead of the example station, a station of N ion
 #                      chambers, eight to a row (64 shows a station larger
 #                      than most screens, which scrolls)
+#   --trends           also open the trends window; the headless picture
+#                      is of it, about 25 s after Brenlow has logged in
 #   --keep             keep the temporary directory and print its path
 #   --drop-every S     the simulator closes Brenlow's connection every S
 #                      seconds; the status bar shows the link going and
@@ -62,6 +65,7 @@ sim_extra=()
 answer_timeout=""
 keep=0
 chambers=0
+trends=0
 bdir="${BRENLOW_BUILD_DIR:-build}"
 while [ $# -gt 0 ]; do
     case "$1" in
@@ -73,6 +77,7 @@ while [ $# -gt 0 ]; do
         --hv-target) hv_target="${2:?--hv-target needs a number}"; shift ;;
         --keep) keep=1 ;;
         --chambers) chambers="${2:?--chambers needs a number}"; shift ;;
+        --trends) trends=1 ;;
         --drop-every) sim_extra+=(--drop-every "${2:?--drop-every needs a number}"); shift ;;
         --refuse-for) sim_extra+=(--refuse-for "${2:?--refuse-for needs a number}"); shift ;;
         --mute) sim_extra+=(--mute "${2:?--mute needs node names}"); shift ;;
@@ -190,6 +195,7 @@ if ! grep -qx 'Tesra IP=127.0.0.1' "$ini" || ! grep -qx "Tesra Port=$port" "$ini
 fi
 args=(-c "$ini")
 [ "$english" = 1 ] && args=(-e "${args[@]}")
+[ "$trends" = 1 ] && args+=(--trends)
 
 summary() {
     say "traffic (from $log):"

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Refreshes the README's screenshots from the station simulator:
 # docs/images/station-en.png (English) and docs/images/station-ja.png, and
-# the link's states, docs/images/link-{connected,lost}-{en,ja}.png, and a
-# silent HV module, docs/images/silent-device-{en,ja}.png (Japanese; needs
+# the link's states, docs/images/link-{connected,lost}-{en,ja}.png, a
+# silent HV module, docs/images/silent-device-{en,ja}.png, and the trends
+# window, docs/images/trends-{en,ja}.png (the HV modules ramping from 0 to
+# 1500 V, the simulator dropping the link once) (Japanese; needs
 # fonts-noto-cjk, which run-demo.sh installs). Brenlow draws
 # both itself, off screen, with the simulated HV modules holding 1000 V; no
 # display is needed.
@@ -31,3 +33,9 @@ scripts/run-demo.sh --headless -e --seconds 6 --hv-voltage 1000 --mute hvps.2 \
     --answer-timeout 0.5 --screenshot docs/images/silent-device-en.png "$@"
 scripts/run-demo.sh --headless --seconds 6 --hv-voltage 1000 --mute hvps.2 \
     --answer-timeout 0.5 --screenshot docs/images/silent-device-ja.png "$@"
+# The trends window: the modules ramp to 1500 V while the picture waits,
+# and the simulator drops the link once on the way.
+scripts/run-demo.sh --headless -e --seconds 2 --hv-target 1500 --drop-every 14 --trends \
+    --screenshot docs/images/trends-en.png "$@"
+scripts/run-demo.sh --headless --seconds 2 --hv-target 1500 --drop-every 14 --trends \
+    --screenshot docs/images/trends-ja.png "$@"

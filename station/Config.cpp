@@ -14,6 +14,7 @@ const char DefaultServerPort[] = "6058";
 const char DefaultClientName[] = "Brenlow";
 const char DefaultKeyFile[] = "Brenlow";
 const char DefaultConfigFile[] = "Brenlow.ini";
+const int DefaultHistoryDays = 30;
 
 QString readText(const QSettings &settings, const QString &key, const QString &defaultValue)
 {
@@ -112,6 +113,12 @@ int timeoutMs(const QString &text, int defaultMs)
     if (!ok || !(seconds >= 0.0))
         return defaultMs;
     return int(std::lround(std::min(seconds * 1000.0, HourMs)));
+}
+
+int historyDays(const QString &text)
+{
+    const int days = Values::toInteger(text);
+    return days >= 1 ? days : DefaultHistoryDays;
 }
 
 int findTable(const QStringList &names, const QString &name)

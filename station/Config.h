@@ -71,6 +71,11 @@ int reconnectIntervalMs(const QString &text);
 // Values above an hour are taken as an hour.
 int timeoutMs(const QString &text, int defaultMs);
 
+// The "History Days" to keep: a whole number of days from 1 up; an absent,
+// empty or unreadable value, or one below 1, gives DefaultHistoryDays.
+extern const int DefaultHistoryDays;
+int historyDays(const QString &text);
+
 // The index of the first name that equals name exactly, or -1.
 int findTable(const QStringList &names, const QString &name);
 

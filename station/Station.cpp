@@ -176,6 +176,8 @@ Station Station::read(const QString &path)
 
     station.readOnly = reader.flag(QStringLiteral("Read Only"), false);
     station.commandLog = reader.text(QStringLiteral("Command Log"));
+    station.historyFile = reader.text(QStringLiteral("History File"));
+    station.historyDays = Config::historyDays(reader.text(QStringLiteral("History Days")));
 
     readTableList(reader, QStringLiteral("TCTables"), station.tcTableNames, station.tcTables);
     readTableList(reader, QStringLiteral("RangeTables"), station.rangeTableNames,

@@ -114,6 +114,10 @@ struct Station
     // "Answer Timeout": how long a device node may leave a request
     // unanswered before it is named as silent; 0 never names one.
     int answerTimeoutMs = AnswerWatch::DefaultMs;
+    // "History File": the archive of the station's history; empty for none.
+    QString historyFile;
+    // "History Days": how many days of samples the archive keeps.
+    int historyDays = Config::DefaultHistoryDays;
 
     QStringList tcTableNames;
     QList<QStringList> tcTables;

@@ -39,6 +39,10 @@
         <translation>実験ステーションのイオンチャンバを操作するパネルです。</translation>
     </message>
     <message>
+        <source>Open the trends window at start; with --screenshot, picture it a while after the link is ready.</source>
+        <translation>起動時にトレンドウィンドウを開きます。--screenshot と併用すると、接続の確立からしばらく後にその画像を書き出します。</translation>
+    </message>
+    <message>
         <source>Options:</source>
         <translation>オプション:</translation>
     </message>
@@ -69,6 +73,41 @@
     <message>
         <source>Write a PNG picture of the window to the file, then end.</source>
         <translation>ウィンドウの PNG 画像をファイルに書き出して終了します。</translation>
+    </message>
+</context>
+<context>
+    <name>HistoryView</name>
+    <message>
+        <source>Trends…</source>
+        <translation>トレンド…</translation>
+    </message>
+    <message>
+        <source>Export History…</source>
+        <translation>履歴のエクスポート…</translation>
+    </message>
+    <message>
+        <source>History file %1 cannot be used: %2</source>
+        <translation>履歴ファイル %1 を使用できません: %2</translation>
+    </message>
+    <message>
+        <source>History file %1 cannot be written: %2</source>
+        <translation>履歴ファイル %1 に書き込めません: %2</translation>
+    </message>
+    <message>
+        <source>Export History</source>
+        <translation>履歴のエクスポート</translation>
+    </message>
+    <message>
+        <source>CSV files (*.csv)</source>
+        <translation>CSV ファイル (*.csv)</translation>
+    </message>
+    <message>
+        <source>History exported to %1</source>
+        <translation>履歴を %1 にエクスポートしました</translation>
+    </message>
+    <message>
+        <source>History cannot be exported to %1: %2</source>
+        <translation>履歴を %1 にエクスポートできません: %2</translation>
     </message>
 </context>
 <context>
@@ -186,6 +225,143 @@
     <message>
         <source>Cannot open both [%1.key] and [:%2.key]</source>
         <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>TimelineModel</name>
+    <message>
+        <source>Status %1</source>
+        <translation>状態 %1</translation>
+    </message>
+    <message>
+        <source>Overload set</source>
+        <translation>過負荷発生</translation>
+    </message>
+    <message>
+        <source>Overload cleared</source>
+        <translation>過負荷解除</translation>
+    </message>
+    <message>
+        <source>Range %1</source>
+        <translation>レンジ %1</translation>
+    </message>
+    <message>
+        <source>Link ready: %1</source>
+        <translation>接続完了: %1</translation>
+    </message>
+    <message>
+        <source>Link lost: %1</source>
+        <translation>接続断: %1</translation>
+    </message>
+    <message>
+        <source>Link refused: %1</source>
+        <translation>接続拒否: %1</translation>
+    </message>
+    <message>
+        <source>Silent device: %1</source>
+        <translation>応答なし: %1</translation>
+    </message>
+    <message>
+        <source>(link)</source>
+        <translation>（接続）</translation>
+    </message>
+    <message>
+        <source>Time</source>
+        <translation>時刻</translation>
+    </message>
+    <message>
+        <source>Module</source>
+        <translation>モジュール</translation>
+    </message>
+    <message>
+        <source>Event</source>
+        <translation>イベント</translation>
+    </message>
+</context>
+<context>
+    <name>TrendChart</name>
+    <message>
+        <source>Voltage [V]</source>
+        <translation>電圧 [V]</translation>
+    </message>
+    <message>
+        <source>Voltage</source>
+        <translation>電圧</translation>
+    </message>
+</context>
+<context>
+    <name>TrendsWindow</name>
+    <message>
+        <source>10 min</source>
+        <translation>10 分</translation>
+    </message>
+    <message>
+        <source>1 h</source>
+        <translation>1 時間</translation>
+    </message>
+    <message>
+        <source>24 h</source>
+        <translation>24 時間</translation>
+    </message>
+    <message>
+        <source>ON</source>
+        <translation>ON</translation>
+    </message>
+    <message>
+        <source>OFF or no voltage</source>
+        <translation>OFF または電圧なし</translation>
+    </message>
+    <message>
+        <source>L2H</source>
+        <translation>L2H（昇圧中）</translation>
+    </message>
+    <message>
+        <source>H2L</source>
+        <translation>H2L（降圧中）</translation>
+    </message>
+    <message>
+        <source>Other status</source>
+        <translation>その他の状態</translation>
+    </message>
+    <message>
+        <source>Trends</source>
+        <translation>トレンド</translation>
+    </message>
+    <message>
+        <source>Span:</source>
+        <translation>表示期間:</translation>
+    </message>
+    <message>
+        <source>Live</source>
+        <translation>最新</translation>
+    </message>
+    <message>
+        <source>Overload</source>
+        <translation>過負荷</translation>
+    </message>
+    <message>
+        <source>Link down</source>
+        <translation>接続断</translation>
+    </message>
+    <message>
+        <source>The station has no HV module.</source>
+        <translation>この設定には HV モジュールがありません。</translation>
+    </message>
+    <message>
+        <source>Charts</source>
+        <translation>グラフ</translation>
+    </message>
+    <message>
+        <source>Events</source>
+        <translation>イベント</translation>
+    </message>
+    <message>
+        <source>%1 to now</source>
+        <translation>%1 から現在まで</translation>
+    </message>
+    <message>
+        <source>%1 to %2</source>
+        <translation>%1 から %2 まで</translation>
     </message>
 </context>
 <context>

@@ -7,6 +7,7 @@
 #include "client/Tesra.h"
 #include "hv/aHV.h"
 #include "widgets/FramePacer.h"
+#include "window/HistoryView.h"
 #include "window/LinkStatus.h"
 #include "window/ReadOnlyLock.h"
 #include "window/SilentDevices.h"
@@ -81,6 +82,7 @@ Body::Body(const QString &configPath, bool readOnlySwitch) : QMainWindow(nullptr
     // still empty, and comes back out once the station is known to fit.
     if (screen())
         scrollStation();
+    setUpHistory();
     setUpHVModules();
     setUpAMPModules();
     setUpICModules();
@@ -108,7 +110,9 @@ Body::~Body()
             delete panel;
     }
     // The client's last signals (the link going down as it closes) find no
-    // window to write to.
+    // window to write to, and no history to record a loss that is none.
+    delete historyView;
+    historyView = nullptr;
     disconnect(client, nullptr, this, nullptr);
     delete reconnector;
     delete client;
@@ -145,6 +149,8 @@ void Body::closeEvent(QCloseEvent *event)
     // Hiding the window takes the focus from a field the operator may have
     // edited, and its panel would send the edit as a command on the way out.
     releasePanels();
+    if (historyView)
+        historyView->finish();
     QMainWindow::closeEvent(event);
 }
 
@@ -175,6 +181,12 @@ void Body::setUpClient()
     linkView->follow(client, reconnector);
     statusbar->addPermanentWidget(linkView);
     client->MakeConnection();
+}
+
+void Body::setUpHistory()
+{
+    historyView = new HistoryView(this, station, client, notes);
+    historyView->addMenuEntries(menuMenu, actionQuit);
 }
 
 void Body::logLinkEvent(Tesra::LinkState state)

@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 
+class HistoryView;
 class LinkStatus;
 class QScrollArea;
 class Reconnector;
@@ -48,6 +49,7 @@ public:
     // The scroll area that holds the central widget when the station is
     // larger than its screen; null when it fits.
     QScrollArea *stationScroller() const { return scroller; }
+    HistoryView *history() const { return historyView; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -59,6 +61,7 @@ private:
     void reportStation();
     void openCommandLog();
     void setUpClient();
+    void setUpHistory();
     void lockControls();
     void logLinkEvent(Tesra::LinkState state);
     // Makes every panel inert (see aHV::releaseClient): from the moment the
@@ -93,6 +96,9 @@ private:
     // Names the device nodes that have stopped answering.
     SilentDevices *silentView = nullptr;
     QScrollArea *scroller = nullptr;
+    // The recorded history, its archive, the trends window and its menu
+    // entries.
+    HistoryView *historyView = nullptr;
     QList<aCA *> ampPanels;
     QList<aHV *> hvPanels;
     QList<aIC *> icGroups;

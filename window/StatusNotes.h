@@ -26,6 +26,9 @@ public:
     void noteUnknownKeys(int count);
     void noteCommandLogFailed(const QString &path);
     void noteReadOnly();
+    // A note whose text another part of the window has made (and
+    // translated).
+    void addNote(const QString &note) { add(note); }
 
     QStringList notes() const { return shown; }
 

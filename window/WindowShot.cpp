@@ -8,8 +8,9 @@
 #include <QPixmap>
 #include <QWidget>
 
-WindowShot::WindowShot(QWidget *shotWindow, Tesra *client, const QString &name, QObject *parent)
-    : QObject(parent), window(shotWindow), fileName(name)
+WindowShot::WindowShot(QWidget *shotWindow, Tesra *client, const QString &name, QObject *parent,
+                       int afterReadyMs)
+    : QObject(parent), window(shotWindow), fileName(name), afterReady(afterReadyMs)
 {
     timer.setSingleShot(true);
     connect(&timer, &QTimer::timeout, this, &WindowShot::take);
@@ -19,7 +20,7 @@ WindowShot::WindowShot(QWidget *shotWindow, Tesra *client, const QString &name, 
         if (linkSeen)
             return;
         linkSeen = true;
-        timer.start(AfterReadyMs);
+        timer.start(afterReady);
     });
 }
 

@@ -22,7 +22,8 @@ public:
     static constexpr int AfterReadyMs = 1000;
     static constexpr int WithoutLinkMs = 5000;
 
-    WindowShot(QWidget *window, Tesra *client, const QString &fileName, QObject *parent = nullptr);
+    WindowShot(QWidget *window, Tesra *client, const QString &fileName, QObject *parent = nullptr,
+               int afterReadyMs = AfterReadyMs);
 
     // Grabs the window, writes the file and ends the event loop.
     void take();
@@ -35,5 +36,6 @@ private:
     QWidget *window;
     QString fileName;
     QTimer timer;
+    int afterReady;
     bool linkSeen = false;
 };

@@ -48,6 +48,8 @@ private slots:
     void reconnectInterval();
     void timeouts_data();
     void timeouts();
+    void historyDays_data();
+    void historyDays();
     void tableLookUp();
     void missingFileGivesDefaults();
 
@@ -225,6 +227,25 @@ void tst_Config::timeouts()
     QFETCH(QString, text);
     QFETCH(int, ms);
     QCOMPARE(Config::timeoutMs(text, 7000), ms);
+}
+
+void tst_Config::historyDays_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("days");
+    QTest::newRow("absent") << QString() << 30;
+    QTest::newRow("a week") << "7" << 7;
+    QTest::newRow("blanks around") << " 90 " << 90;
+    QTest::newRow("zero keeps the default") << "0" << 30;
+    QTest::newRow("negative keeps the default") << "-2" << 30;
+    QTest::newRow("not a number keeps the default") << "forever" << 30;
+}
+
+void tst_Config::historyDays()
+{
+    QFETCH(QString, text);
+    QFETCH(int, days);
+    QCOMPARE(Config::historyDays(text), days);
 }
 
 void tst_Config::tableLookUp()

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "history/History.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QVector>
+
+// The history as a comma-separated file (RFC 4180): a header line, then one
+// line per sample with its time in ISO 8601 (UTC, milliseconds), the
+// module's section name, its node, the quantity and the value as received.
+// Lines end in CR LF; a field that holds a comma, a double quote or a line
+// break is quoted, its quotes doubled. The text is UTF-8.
+namespace HistoryCsv {
+
+QString field(const QString &text);
+QString time(qint64 t);
+QByteArray write(const QVector<History::Row> &rows);
+
+} // namespace HistoryCsv

@@ -1,0 +1,179 @@
+#include "history/Recorder.h"
+
+#include "client/Values.h"
+#include "history/Archive.h"
+#include "station/Station.h"
+
+#include <QDateTime>
+#include <array>
+
+// One module's addresses in the client's delivery table: its panel's id for
+// replies (and for the HV module's events, which the server addresses to the
+// panel), its node for the amplifier's events. It remembers the last status,
+// range and overload so that only a change makes a timeline row.
+class Recorder::Tap : public QObject
+{
+    using Quantity = History::Quantity;
+
+public:
+    Tap(Recorder *owner, const QString &moduleName, const QString &moduleNode)
+        : recorder(owner), module(moduleName), node(moduleNode)
+    {
+    }
+
+    // The series this module's values go to, looked up once.
+    void takeSeries(History &history, std::initializer_list<Quantity> quantities)
+    {
+        for (Quantity q : quantities)
+            series[size_t(q)] = &history.seriesFor(module, q);
+    }
+
+    void voltage(const SMsg &msg) { record(Quantity::Voltage, msg.params); }
+
+    void status(const SMsg &msg)
+    {
+        record(Quantity::Status, msg.params);
+        const QString word = msg.params.simplified();
+        if (word != lastStatus || !seenStatus)
+            recorder->recordEvent(module, node, History::EventKind::Status, word);
+        lastStatus = word;
+        seenStatus = true;
+    }
+
+    void range(const SMsg &msg)
+    {
+        record(Quantity::Range, msg.params);
+        const QString value = msg.params.trimmed();
+        if (value != lastRange || !seenRange)
+            recorder->recordEvent(module, node, History::EventKind::Range, value);
+        lastRange = value;
+        seenRange = true;
+    }
+
+    void overload(const SMsg &msg)
+    {
+        record(Quantity::Overload, msg.params);
+        const bool on = Values::toInteger(msg.params) == 1;
+        if (on != overloaded)
+            recorder->recordEvent(module, node,
+                                  on ? History::EventKind::OverloadSet
+                                     : History::EventKind::OverloadCleared,
+                                  msg.params.trimmed());
+        overloaded = on;
+    }
+
+private:
+    void record(Quantity quantity, const QString &text)
+    {
+        recorder->recordSample(*series[size_t(quantity)], module, node, quantity, text);
+    }
+
+    Recorder *recorder;
+    std::array<History::Series *, 4> series{};
+    QString module;
+    QString node;
+    QString lastStatus;
+    QString lastRange;
+    bool seenStatus = false;
+    bool seenRange = false;
+    bool overloaded = false;
+};
+
+Recorder::Recorder(History &history, QObject *parent) : QObject(parent), kept(history) {}
+
+Recorder::~Recorder()
+{
+    // The taps are children; the client forgets them as they go.
+    if (client) {
+        for (Tap *tap : taps)
+            client->StopDelivery(tap);
+    }
+}
+
+void Recorder::follow(Tesra *tesra, const Station &station)
+{
+    client = tesra;
+    if (!client)
+        return;
+    const auto to = Tesra::Addressed::ToSub;
+    const auto from = Tesra::Addressed::From;
+    for (const StationHv &module : station.hvModules) {
+        const QString node = SMsg::joinName(module.driver, module.ch);
+        kept.setNode(module.name, node);
+        auto *tap = new Tap(this, module.name, node);
+        tap->takeSeries(kept, {History::Quantity::Voltage, History::Quantity::Status});
+        taps.push_back(tap);
+        client->Deliver(tap, &Tesra::AnsGetV, to, module.id, &Tap::voltage);
+        client->Deliver(tap, &Tesra::EvChangedValue, to, module.id, &Tap::voltage);
+        client->Deliver(tap, &Tesra::AnsGetStat1, to, module.id, &Tap::status);
+        client->Deliver(tap, &Tesra::EvChangedStat, to, module.id, &Tap::status);
+    }
+    for (const StationAmp &module : station.ampModules) {
+        const QString node = SMsg::joinName(module.driver, module.ch);
+        kept.setNode(module.name, node);
+        auto *tap = new Tap(this, module.name, node);
+        tap->takeSeries(kept, {History::Quantity::Range, History::Quantity::Overload});
+        taps.push_back(tap);
+        client->Deliver(tap, &Tesra::AnsGetRange, to, module.id, &Tap::range);
+        client->Deliver(tap, &Tesra::EvRangeChanged, from, node, &Tap::range);
+        client->Deliver(tap, &Tesra::AnsGetSRQ, to, module.id, &Tap::overload);
+        client->Deliver(tap, &Tesra::EvSRQChanged, from, node, &Tap::overload);
+    }
+    connect(client, &Tesra::LinkStateChanged, this, &Recorder::linkStateChanged);
+}
+
+void Recorder::setArchive(Archive *archive)
+{
+    store = archive;
+}
+
+void Recorder::recordSample(const QString &module, History::Quantity quantity, const QString &text)
+{
+    recordSample(kept.seriesFor(module, quantity), module, kept.node(module), quantity, text);
+}
+
+void Recorder::recordSample(History::Series &series, const QString &module, const QString &node,
+                            History::Quantity quantity, const QString &text)
+{
+    const qint64 t = QDateTime::currentMSecsSinceEpoch();
+    kept.add(series, quantity, t, text);
+    if (store)
+        store->addSample(t, module, node, quantity, text);
+}
+
+void Recorder::recordEvent(const QString &module, const QString &node, History::EventKind kind,
+                           const QString &text)
+{
+    History::Event event;
+    event.t = QDateTime::currentMSecsSinceEpoch();
+    event.module = module;
+    event.node = node;
+    event.kind = kind;
+    event.text = text;
+    kept.addEvent(event);
+    if (store)
+        store->addEvent(event);
+}
+
+void Recorder::linkStateChanged(Tesra::LinkState state)
+{
+    History::EventKind kind;
+    switch (state) {
+    case Tesra::LinkState::Ready:
+        kind = History::EventKind::LinkReady;
+        break;
+    case Tesra::LinkState::Lost:
+        kind = History::EventKind::LinkLost;
+        break;
+    case Tesra::LinkState::Refused:
+        kind = History::EventKind::LinkRefused;
+        break;
+    default:
+        return;
+    }
+    if (int(kind) == lastLink)
+        return;
+    lastLink = int(kind);
+    recordEvent(QString(), QString(), kind,
+                QStringLiteral("%1:%2").arg(client->serverAddress()).arg(client->serverPort()));
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "client/Tesra.h"
+#include "history/History.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <vector>
+
+class Archive;
+struct Station;
+
+// Writes what the client routes into the history, and into the archive when
+// there is one.
+//
+// For each HV module of the station it keeps the voltage ("@GetV",
+// "_ChangedValue") and the status ("@GetStat1", "_ChangedStat"); for each
+// amplifier the range ("@GetRange", "_RangeChanged") and the overload alert
+// ("@GetSRQ", "_SRQChanged"); and the link's ready, lost and refused. The
+// messages come through the client's delivery table under the same address
+// as the module's panel, behind the panel, so a line costs one more table
+// look-up and an append, and nothing waits on the clock or a file: the
+// archive writes what it is handed once a second. A change of status or
+// range, an overload set or cleared and every link event also make a row of
+// the timeline. Others (a device found silent, say) record theirs through
+// recordEvent.
+class Recorder : public QObject
+{
+    Q_OBJECT
+
+public:
+    Recorder(History &history, QObject *parent = nullptr);
+    ~Recorder() override;
+
+    // Takes the station's modules and follows client from now on.
+    void follow(Tesra *client, const Station &station);
+    // Also hands every sample and event to archive (not owned); null for none.
+    void setArchive(Archive *archive);
+
+    void recordSample(const QString &module, History::Quantity quantity, const QString &text);
+    void recordSample(History::Series &series, const QString &module, const QString &node,
+                      History::Quantity quantity, const QString &text);
+    void recordEvent(const QString &module, const QString &node, History::EventKind kind,
+                     const QString &text);
+
+    History &history() const { return kept; }
+
+private:
+    class Tap;
+    void linkStateChanged(Tesra::LinkState state);
+
+    History &kept;
+    QPointer<Archive> store;
+    QPointer<Tesra> client;
+    std::vector<Tap *> taps;
+    // The last link event recorded, so that each failed attempt of a
+    // reconnect does not add a row of its own.
+    int lastLink = -1;
+};

@@ -1,0 +1,207 @@
+// The trends window against the fake server: it opens from the menu with a
+// chart per HV module that draws what the modules sent, the timeline lists
+// the events, the export writes the span, and the archive named by the
+// station brings the history back after a restart.
+
+#include "FakeTesraServer.h"
+#include "TestSupport.h"
+#include "client/Tesra.h"
+#include "history/History.h"
+#include "window/Body.h"
+#include "window/HistoryView.h"
+#include "window/StatusNotes.h"
+#include "window/TimelineModel.h"
+#include "window/TrendChart.h"
+#include "window/TrendsWindow.h"
+
+#include <QAction>
+#include <QFile>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+using namespace TestSupport;
+
+namespace {
+
+const QByteArray Modules = "HV Module Names=HV1, HV2\n"
+                           "AMP Module Names=AMP1\n"
+                           "IC Module Names=I1, I2\n"
+                           "[HV1]\nid=hv1\ndriver=hvps\nch=1\n"
+                           "[HV2]\nid=hv2\ndriver=hvps\nch=2\n"
+                           "[AMP1]\nid=amp1\ndriver=dev1\n"
+                           "[I1]\nHV Unit id=hv1\nAMP Unit id=amp1\n"
+                           "[I2]\nHV Unit id=hv2\nAMP Unit id=amp1\n";
+
+const QStringList Ramp{
+    "hvps.1>Brenlow.hv1 @GetStat1 L2H",     "hvps.1>Brenlow.hv1 _ChangedValue 100",
+    "hvps.1>Brenlow.hv1 _ChangedValue 200", "hvps.1>Brenlow.hv1 _ChangedStat ON",
+    "hvps.2>Brenlow.hv2 @GetV 50",          "dev1>Brenlow _SRQChanged 1"};
+
+} // namespace
+
+class tst_Trends : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void opensWithASeriesPerModule();
+    void exportWritesTheSpan();
+    void archiveSurvivesARestart();
+    void unusableArchiveIsNoted();
+
+private:
+    std::unique_ptr<Body> startBody(const QByteArray &extra = QByteArray());
+
+    std::unique_ptr<QTemporaryDir> dir;
+    std::unique_ptr<FakeTesraServer> server;
+};
+
+void tst_Trends::init()
+{
+    dir = std::make_unique<QTemporaryDir>();
+    server = std::make_unique<FakeTesraServer>();
+    QVERIFY(server->listen());
+}
+
+void tst_Trends::cleanup()
+{
+    server.reset();
+    dir.reset();
+}
+
+std::unique_ptr<Body> tst_Trends::startBody(const QByteArray &extra)
+{
+    auto body = std::make_unique<Body>(
+        writeStation(*dir, QString::number(server->port()), extra + Modules));
+    QSignalSpy ready(body->tesra(), &Tesra::ConnectionIsReady);
+    if (!ready.wait(10000) && ready.isEmpty())
+        return nullptr;
+    return body;
+}
+
+void tst_Trends::opensWithASeriesPerModule()
+{
+    auto body = startBody();
+    QVERIFY(body);
+    QVERIFY(deliver(*server, *body->tesra(), Ramp));
+
+    // The entries stand before Quit.
+    const QList<QAction *> entries = body->menuBar()->actions().at(0)->menu()->actions();
+    QCOMPARE(entries.size(), 4);
+    QCOMPARE(entries.at(0)->objectName(), QStringLiteral("actionTrends"));
+    QCOMPARE(entries.at(1)->objectName(), QStringLiteral("actionExportHistory"));
+    QVERIFY(entries.at(2)->isSeparator());
+    QCOMPARE(entries.at(3)->objectName(), QStringLiteral("actionQuit"));
+
+    entries.at(0)->trigger();
+    TrendsWindow *trends = body->history()->trends();
+    QVERIFY(QTest::qWaitForWindowExposed(trends));
+    QCOMPARE(trends->charts().size(), 2);
+    QCOMPARE(trends->charts().at(0)->module(), QStringLiteral("HV1"));
+    QCOMPARE(trends->charts().at(1)->module(), QStringLiteral("HV2"));
+    QVERIFY(trends->isFollowing());
+    trends->redraw();
+    QCOMPARE(trends->charts().at(0)->voltagePointCount(), 2);
+    QCOMPARE(trends->charts().at(1)->voltagePointCount(), 1);
+    QCOMPARE(trends->charts().at(0)->voltageSeries()->at(1).y(), 200.0);
+
+    // Newer values reach the chart by the window's own timer.
+    QVERIFY(deliver(*server, *body->tesra(), {"hvps.2>Brenlow.hv2 _ChangedValue 75"}));
+    QTRY_COMPARE(trends->charts().at(1)->voltagePointCount(), 2);
+
+    // Scrolled back a day, nothing is shown; Live follows again.
+    trends->showUntil(trends->shownTo() - History::KeepMs / 2);
+    QVERIFY(!trends->isFollowing());
+    QCOMPARE(trends->charts().at(0)->voltagePointCount(), 0);
+    trends->followLive();
+    QVERIFY(trends->isFollowing());
+    QCOMPARE(trends->charts().at(0)->voltagePointCount(), 2);
+
+    // The timeline, newest first: the link, the statuses, the overload.
+    trends->showTimeline();
+    TimelineModel *timeline = trends->timeline();
+    timeline->refresh();
+    QStringList events;
+    for (int row = 0; row < timeline->rowCount(); ++row)
+        events << timeline->index(row, TimelineModel::ModuleColumn).data().toString() + ": " +
+                      timeline->index(row, TimelineModel::EventColumn).data().toString();
+    QCOMPARE(events,
+             (QStringList{"AMP1: Overload set", "HV1: Status ON", "HV1: Status L2H",
+                          QString("(link): Link ready: 127.0.0.1:%1").arg(server->port())}));
+}
+
+void tst_Trends::exportWritesTheSpan()
+{
+    auto body = startBody();
+    QVERIFY(body);
+    QVERIFY(deliver(*server, *body->tesra(), Ramp));
+    const QString path = dir->filePath("export.csv");
+    QVERIFY(body->history()->exportTo(path));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    // The header, six samples, and the empty text after the last line end.
+    QCOMPARE(lines.size(), 8);
+    QCOMPARE(lines.at(0), QByteArray("time,module,node,quantity,value\r"));
+    QCOMPARE(lines.at(7), QByteArray());
+    QStringList rows;
+    for (int i = 1; i < 7; ++i) {
+        QVERIFY(lines.at(i).endsWith('\r'));
+        // The time, then the rest.
+        QVERIFY(QDateTime::fromString(QString(lines.at(i).left(24)), Qt::ISODateWithMs).isValid());
+        rows << QString::fromUtf8(lines.at(i).mid(25).chopped(1));
+    }
+    rows.sort();
+    QCOMPARE(rows, (QStringList{"AMP1,dev1,overload,1", "HV1,hvps.1,status,L2H",
+                                "HV1,hvps.1,status,ON", "HV1,hvps.1,voltage,100",
+                                "HV1,hvps.1,voltage,200", "HV2,hvps.2,voltage,50"}));
+    QVERIFY(!body->history()->exportTo(dir->filePath("missing/export.csv")));
+}
+
+void tst_Trends::archiveSurvivesARestart()
+{
+    const QByteArray archive = "History File=" + dir->filePath("history.db").toUtf8() + "\n";
+    {
+        auto body = startBody(archive);
+        QVERIFY(body);
+        QVERIFY(body->history()->archive());
+        QVERIFY(deliver(*server, *body->tesra(), Ramp));
+        QVERIFY(body->close());
+    }
+    auto body = startBody(archive);
+    QVERIFY(body);
+    const History &history = body->history()->history();
+    const History::Series *volts = history.series("HV1", History::Quantity::Voltage);
+    QVERIFY(volts);
+    QCOMPARE(int(volts->samples().size()), 2);
+    QCOMPARE(volts->samples().back().text, QString("200"));
+    // The first run's events came back, and the second run's link is added.
+    int statuses = 0;
+    for (const History::Event &e : history.events())
+        statuses += e.kind == History::EventKind::Status ? 1 : 0;
+    QCOMPARE(statuses, 2);
+    QVERIFY(body->statusNotes()->notes().isEmpty());
+}
+
+void tst_Trends::unusableArchiveIsNoted()
+{
+    const QString folder = dir->filePath("a folder");
+    QVERIFY(QDir().mkpath(folder));
+    auto body = startBody("History File=" + folder.toUtf8() + "\n");
+    QVERIFY(body);
+    QVERIFY(!body->history()->archive());
+    QCOMPARE(body->statusNotes()->notes().size(), 1);
+    QVERIFY(body->statusNotes()->notes().at(0).startsWith("History file"));
+    // It records all the same.
+    QVERIFY(deliver(*server, *body->tesra(), Ramp));
+    QVERIFY(body->history()->history().series("HV1", History::Quantity::Voltage));
+}
+
+QTEST_MAIN(tst_Trends)
+#include "tst_trends.moc"

@@ -1,0 +1,80 @@
+#pragma once
+
+#include "history/History.h"
+
+#include <QList>
+#include <QTimer>
+#include <QWidget>
+
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QScrollBar;
+class QTabWidget;
+class QTableView;
+class TimelineModel;
+class TrendChart;
+struct Station;
+
+// The station's recent history on screen: a trend chart per HV module and
+// the event timeline, in two tabs of one window.
+//
+// The charts show one span (10 min, 1 h or 24 h) that ends at the live end
+// and follows it, until the operator drags the scroll bar back; dragging it
+// to the right end, or Live, follows again. A timer redraws at most
+// RedrawsPerSecond times a second, and only what changed: however fast the
+// devices report, drawing costs the same. The export takes the span shown.
+class TrendsWindow : public QWidget
+{
+    Q_OBJECT
+
+public:
+    static constexpr int RedrawsPerSecond = 4;
+    enum Span { TenMinutes, OneHour, OneDay };
+
+    TrendsWindow(const History &history, const Station &station, QWidget *parent = nullptr);
+
+    const QList<TrendChart *> &charts() const { return chartList; }
+    TimelineModel *timeline() const { return timelineModel; }
+
+    void setSpan(Span span);
+    Span span() const;
+    static qint64 spanMs(Span span);
+    // The times [from, to] the charts show, in milliseconds since the epoch.
+    qint64 shownFrom() const;
+    qint64 shownTo() const;
+    bool isFollowing() const { return following; }
+    // Shows the span that ends at end, and stops following the live end.
+    void showUntil(qint64 end);
+    void followLive();
+    // Draws now, whatever the timer says.
+    void redraw();
+    // The tab of the timeline, the tab of the charts.
+    void showTimeline();
+    void showCharts();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void tick();
+    void scrolled(int value);
+    void updateScrollBar();
+    qint64 liveEnd() const;
+
+    const History &history;
+    QList<TrendChart *> chartList;
+    TimelineModel *timelineModel;
+    QComboBox *spanBox;
+    QPushButton *liveButton;
+    QLabel *shownLabel;
+    QScrollBar *scrollBar;
+    QTabWidget *tabs;
+    QTableView *timelineView;
+    QTimer timer;
+    bool following = true;
+    qint64 fixedEnd = 0;
+    quint64 drawnRevision = 0;
+    qint64 drawnTo = 0;
+    qint64 drawnSpan = 0;
+};
