@@ -9,9 +9,16 @@
 #include <QCoreApplication>
 #include <QTextStream>
 #include <QTranslator>
+#include <array>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <utility>
 
 namespace StartUp {
+
+const char *const SnapshotOptionNames[3] = {"save-snapshot", "compare-snapshot",
+                                            "restore-snapshot"};
 
 bool japaneseRequested(const QStringList &arguments)
 {
@@ -61,7 +68,25 @@ Options parseCommandLine(const QCoreApplication &app)
     parser.addOption(englishOption);
     parser.addOption(readOnlyOption);
     parser.addOption(screenshotOption);
+    const QCommandLineOption saveSnapshotOption(
+        QString::fromLatin1(SnapshotOptionNames[0]),
+        QStringLiteral("Write the station's settings to the snapshot file, then end (0: every "
+                       "value answered, 2: some are null, 1: not written or no link)."),
+        QStringLiteral("file"));
+    const QCommandLineOption compareSnapshotOption(
+        QString::fromLatin1(SnapshotOptionNames[1]),
+        QStringLiteral("Print how the station differs from the snapshot file, then end (0: no "
+                       "difference, 1: differences, 2: unreadable file or no link)."),
+        QStringLiteral("file"));
+    const QCommandLineOption restoreSnapshotOption(
+        QString::fromLatin1(SnapshotOptionNames[2]),
+        QStringLiteral("Put the snapshot file's amplifier settings back, then end (0: all read "
+                       "back, 1: otherwise, 2: unreadable file); HV modules are sent nothing."),
+        QStringLiteral("file"));
     parser.addOption(checkOption);
+    parser.addOption(saveSnapshotOption);
+    parser.addOption(compareSnapshotOption);
+    parser.addOption(restoreSnapshotOption);
     parser.process(app.arguments());
 
     Options options;
@@ -69,6 +94,23 @@ Options parseCommandLine(const QCoreApplication &app)
     options.readOnly = parser.isSet(readOnlyOption);
     options.checkConfig = parser.isSet(checkOption);
     options.screenshotFile = parser.value(screenshotOption);
+    const std::array<std::pair<const QCommandLineOption *, Options::Snapshot>, 3> snapshotRuns = {
+        {{&saveSnapshotOption, Options::Snapshot::Save},
+         {&compareSnapshotOption, Options::Snapshot::Compare},
+         {&restoreSnapshotOption, Options::Snapshot::Restore}}};
+    for (const auto &run : snapshotRuns) {
+        if (!parser.isSet(*run.first))
+            continue;
+        if (options.snapshot != Options::Snapshot::None) {
+            // As the parser reports its own errors.
+            std::fputs("brenlow: give only one of --save-snapshot, --compare-snapshot and "
+                       "--restore-snapshot\n",
+                       stderr);
+            std::exit(1);
+        }
+        options.snapshot = run.second;
+        options.snapshotFile = parser.value(*run.first);
+    }
     return options;
 }
 

@@ -1,10 +1,12 @@
 // The process entry: style, language, command line, then the main window and
 // the event loop. Everything else happens inside the window's construction.
-// Two switches end the program by themselves: --check-config before any
-// window exists, --screenshot once the window has been pictured.
+// Some switches end the program by themselves: --check-config before any
+// window exists, --screenshot once the window has been pictured, and the
+// snapshot runs for scripts once they are done, without showing the window.
 
 #include "app/StartUp.h"
 #include "window/Body.h"
+#include "window/SnapshotTool.h"
 #include "window/WindowShot.h"
 
 #include <QApplication>
@@ -23,6 +25,28 @@ int checkConfig(int argc, char *argv[])
     return StartUp::checkConfig(options.configPath, out);
 }
 
+bool snapshotRunGiven(int argc, char *argv[])
+{
+    for (const char *name : StartUp::SnapshotOptionNames) {
+        if (StartUp::optionGiven(argc, argv, name))
+            return true;
+    }
+    return false;
+}
+
+SnapshotTool::Command snapshotCommand(StartUp::Options::Snapshot run)
+{
+    switch (run) {
+    case StartUp::Options::Snapshot::Compare:
+        return SnapshotTool::Command::Compare;
+    case StartUp::Options::Snapshot::Restore:
+        return SnapshotTool::Command::Restore;
+    default:
+        break;
+    }
+    return SnapshotTool::Command::Save;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -33,9 +57,10 @@ int main(int argc, char *argv[])
     qSetMessagePattern(QStringLiteral("%{message}"));
     if (StartUp::optionGiven(argc, argv, "check-config"))
         return checkConfig(argc, argv);
-    // A picture needs no screen: without a display, Qt draws off screen.
-    if (StartUp::optionGiven(argc, argv, "screenshot") && qEnvironmentVariableIsEmpty("DISPLAY") &&
-        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+    // A picture and a snapshot run need no screen: without a display, Qt
+    // draws off screen.
+    if ((StartUp::optionGiven(argc, argv, "screenshot") || snapshotRunGiven(argc, argv)) &&
+        qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
         qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
@@ -53,7 +78,21 @@ int main(int argc, char *argv[])
 
     const StartUp::Options options = StartUp::parseCommandLine(app);
     Body window(options.configPath, options.readOnly);
+    const bool snapshotRun = options.snapshot != StartUp::Options::Snapshot::None;
+    // A run for a script shows no window; with --screenshot, a comparison is
+    // pictured instead, its table open in the window.
+    if (snapshotRun && options.screenshotFile.isEmpty()) {
+        QTextStream out(stdout);
+        QTextStream err(stderr);
+        QObject::connect(window.snapshotTool(), &SnapshotTool::commandFinished, &app,
+                         &QCoreApplication::exit);
+        window.snapshotTool()->runCommand(snapshotCommand(options.snapshot), options.snapshotFile,
+                                          out, err);
+        return app.exec();
+    }
     window.show();
+    if (options.snapshot == StartUp::Options::Snapshot::Compare)
+        window.snapshotTool()->showComparison(options.snapshotFile);
     if (!options.screenshotFile.isEmpty())
         new WindowShot(&window, window.tesra(), options.screenshotFile, &window);
     return app.exec();

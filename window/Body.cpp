@@ -8,6 +8,7 @@
 #include "widgets/FramePacer.h"
 #include "window/LinkStatus.h"
 #include "window/ReadOnlyLock.h"
+#include "window/SnapshotTool.h"
 #include "window/StatusNotes.h"
 #include "window/aIC.h"
 
@@ -73,6 +74,11 @@ Body::Body(const QString &configPath, bool readOnlySwitch) : QMainWindow(nullptr
     setUpAMPModules();
     setUpICModules();
     colourModules();
+    // A station without modules has nothing to save or compare, and its
+    // menu keeps its one entry.
+    snapshots = new SnapshotTool(this);
+    if (!hvPanels.isEmpty() || !ampPanels.isEmpty())
+        snapshots->addMenuEntries(menuMenu, actionQuit);
     if (readOnly)
         lockControls();
 }
@@ -93,6 +99,7 @@ Body::~Body()
     // The client's last signals (the link going down as it closes) find no
     // window to write to.
     disconnect(client, nullptr, this, nullptr);
+    disconnect(client, nullptr, snapshots, nullptr);
     delete reconnector;
     delete client;
 }

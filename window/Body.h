@@ -12,6 +12,7 @@
 
 class LinkStatus;
 class Reconnector;
+class SnapshotTool;
 class StatusNotes;
 class Tesra;
 class aCA;
@@ -42,6 +43,8 @@ public:
     const QList<aIC *> &icModules() const { return icGroups; }
     bool isReadOnly() const { return readOnly; }
     const StatusNotes *statusNotes() const { return notes; }
+    const Station &stationFile() const { return station; }
+    SnapshotTool *snapshotTool() const { return snapshots; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -79,6 +82,7 @@ private:
     CommandLog commandLog;
     Tesra::LinkState loggedLink = Tesra::LinkState::Idle;
     StatusNotes *notes = nullptr;
+    SnapshotTool *snapshots = nullptr;
     QList<aCA *> ampPanels;
     QList<aHV *> hvPanels;
     QList<aIC *> icGroups;

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "station/Snapshot.h"
+
+#include <QTableWidget>
+#include <QVector>
+
+// The differences between a snapshot and the live station as a table: the
+// module's section name, the setting, the snapshot's value and the live
+// value, one row per difference. The snapshot tool fills it anew whenever
+// the live values may have changed; the table itself only shows.
+class SnapshotTable : public QTableWidget
+{
+    Q_OBJECT
+
+public:
+    enum Column { ModuleColumn, SettingColumn, SnapshotColumn, LiveColumn, ColumnCount };
+
+    explicit SnapshotTable(QWidget *parent = nullptr);
+
+    void showDifferences(const QVector<SnapshotDifference> &differences);
+
+    // A value as the table shows it: on or off, the text, "not reported".
+    static QString valueText(const QJsonValue &value);
+    // A difference's setting by its label.
+    static QString settingText(const SnapshotDifference &difference);
+
+private:
+    void setCell(int row, Column column, const QString &text, const QString &toolTip = QString());
+};
