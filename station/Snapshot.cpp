@@ -316,7 +316,9 @@ bool Snapshot::fromJson(const QByteArray &json, Snapshot &out, QString &error)
         error = format.isUndefined()
                     ? QStringLiteral("not a snapshot: no \"format\" key")
                     : QStringLiteral("format \"%1\" is not \"%2\"")
-                          .arg(format.isString() ? format.toString() : valueText(format),
+                          .arg(format.isDouble()   ? QString::number(format.toDouble())
+                               : format.isString() ? format.toString()
+                                                   : valueText(format),
                                QLatin1String(Format));
         return false;
     }

@@ -99,6 +99,10 @@ void FakeTesraServer::readClient(QTcpSocket *socket)
                 socket->flush();
             }
             emit keyLineReceived(line);
+        } else if (responder) {
+            for (const QString &answer : responder(line))
+                socket->write(answer.toUtf8() + '\n');
+            socket->flush();
         }
         emit lineReceived(line);
     }

@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QStringList>
 #include <QTcpServer>
+#include <functional>
 
 class QTcpSocket;
 
@@ -34,6 +35,11 @@ public:
     void setChallenge(const QByteArray &raw) { challenge = raw; }
     void setVerdict(const QByteArray &raw) { verdict = raw; }
     void setAutoHandshake(bool on) { autoHandshake = on; }
+    // Answers the message lines as devices would: every message line
+    // received after the key line is handed to responder, and the lines it
+    // returns go back to that client at once, in order. None by default.
+    using Responder = std::function<QStringList(const QString &line)>;
+    void setResponder(Responder answer) { responder = std::move(answer); }
 
     // Every complete line received, without its line feed, in arrival order;
     // the first line of a connection is its key line.
@@ -76,6 +82,7 @@ private:
     QByteArray challenge = "7\n";
     QByteArray verdict = "Ok: welcome\n";
     bool autoHandshake = true;
+    Responder responder;
     QStringList received;
     int messageStart = -1; // index in received of the first message line
     QString latestKeyLine;
