@@ -1,6 +1,7 @@
 #include "window/SnapshotTable.h"
 
 #include <QHeaderView>
+#include <QScrollBar>
 
 SnapshotTable::SnapshotTable(QWidget *parent) : QTableWidget(0, ColumnCount, parent)
 {
@@ -29,10 +30,27 @@ QString SnapshotTable::settingText(const SnapshotDifference &difference)
     return tr(Snapshot::settings(difference.scope).at(difference.setting).label);
 }
 
+QSize SnapshotTable::minimumSizeHint() const
+{
+    const int rows = qBound(FewestRowsShown, rowCount(), MostRowsShown);
+    const int height = horizontalHeader()->sizeHint().height() +
+                       rows * verticalHeader()->defaultSectionSize() + 2 * frameWidth() +
+                       horizontalScrollBar()->sizeHint().height();
+    return {QTableWidget::minimumSizeHint().width(), height};
+}
+
+QSize SnapshotTable::sizeHint() const
+{
+    return {QTableWidget::sizeHint().width(), minimumSizeHint().height()};
+}
+
 void SnapshotTable::showDifferences(const QVector<SnapshotDifference> &differences)
 {
     // Refilled in place: the rows that stay keep their place on screen.
+    const int before = rowCount();
     setRowCount(differences.size());
+    if (rowCount() != before)
+        updateGeometry();
     for (int row = 0; row < differences.size(); ++row) {
         const SnapshotDifference &difference = differences.at(row);
         setCell(row, ModuleColumn, difference.section);

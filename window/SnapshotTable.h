@@ -20,11 +20,19 @@ public:
 
     void showDifferences(const QVector<SnapshotDifference> &differences);
 
+    // Tall enough for its rows, from a few up to a screenful; the window,
+    // which shrinks to fit its content, would squeeze it to one row.
+    QSize minimumSizeHint() const override;
+    QSize sizeHint() const override;
+
     // A value as the table shows it: on or off, the text, "not reported".
     static QString valueText(const QJsonValue &value);
     // A difference's setting by its label.
     static QString settingText(const SnapshotDifference &difference);
 
 private:
+    static constexpr int FewestRowsShown = 3;
+    static constexpr int MostRowsShown = 12;
+
     void setCell(int row, Column column, const QString &text, const QString &toolTip = QString());
 };

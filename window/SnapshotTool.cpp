@@ -10,6 +10,7 @@
 #include "window/SnapshotTable.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -18,6 +19,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLayout>
 #include <QMenu>
 #include <QPushButton>
 #include <QStatusBar>
@@ -499,6 +501,7 @@ bool SnapshotTool::showComparison(const QString &fileName)
     tableDock->show();
     refresh();
     refreshTimer.start();
+    fitWindow();
     const int count = differences->rowCount();
     note(count == 0 ? tr("The station matches the snapshot %1.").arg(fileName)
                     : tr("Settings that differ from the snapshot %1: %2").arg(fileName).arg(count));
@@ -590,8 +593,26 @@ void SnapshotTool::refresh()
     if (!comparing)
         return;
     const QVector<SnapshotDifference> found = Snapshot::compare(compared, gather());
+    const int rows = differences->rowCount();
     differences->showDifferences(found);
+    if (differences->rowCount() != rows)
+        fitWindow();
     markPanels(found);
+}
+
+void SnapshotTool::fitWindow()
+{
+    // The window keeps the smallest size that fits its content, the table
+    // included, as it does when a panel shows or hides its details: once
+    // the pending layouts have run, it shrinks to its new minimum.
+    QTimer::singleShot(0, window, [this] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        if (QLayout *layout = window->layout()) {
+            layout->invalidate();
+            layout->activate();
+        }
+        window->resize(FitSize, FitSize);
+    });
 }
 
 void SnapshotTool::markPanels(const QVector<SnapshotDifference> &all)

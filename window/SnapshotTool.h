@@ -55,6 +55,9 @@ public:
     // How often the comparison table follows the live values.
     static constexpr int RefreshMs = 250;
     static constexpr int StatusMessageMs = 15000;
+    // A size below any window's minimum: resizing to it shrinks the window
+    // to fit.
+    static constexpr int FitSize = 10;
 
     explicit SnapshotTool(Body *window);
     ~SnapshotTool() override;
@@ -127,6 +130,7 @@ private:
 
     void ensureDock();
     void refresh();
+    void fitWindow();
     void stopComparing();
     void markPanels(const QVector<SnapshotDifference> &all);
 
