@@ -14,7 +14,7 @@ const QString HvKey = QStringLiteral("hv");
 const QString NodeKey = QStringLiteral("node");
 
 // No snapshot of a station comes near this; a bigger file is not one.
-constexpr qint64 MaxFileBytes = 16 * 1024 * 1024;
+constexpr qint64 MaxFileBytes = qint64(16) * 1024 * 1024;
 
 // Two numbers are the same setting when they agree far beyond the precision
 // any device or panel writes them with.
