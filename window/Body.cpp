@@ -10,6 +10,7 @@
 #include "window/LinkStatus.h"
 #include "window/ReadOnlyLock.h"
 #include "window/SilentDevices.h"
+#include "window/SnapshotTool.h"
 #include "window/StatusNotes.h"
 #include "window/aIC.h"
 
@@ -77,6 +78,11 @@ Body::Body(const QString &configPath, bool readOnlySwitch) : QMainWindow(nullptr
     setUpAMPModules();
     setUpICModules();
     colourModules();
+    // A station without modules has nothing to save or compare, and its
+    // menu keeps its one entry.
+    snapshots = new SnapshotTool(this);
+    if (!hvPanels.isEmpty() || !ampPanels.isEmpty())
+        snapshots->addMenuEntries(menuMenu, actionQuit);
     if (readOnly)
         lockControls();
 }
@@ -97,6 +103,7 @@ Body::~Body()
     // The client's last signals (the link going down as it closes) find no
     // window to write to.
     disconnect(client, nullptr, this, nullptr);
+    disconnect(client, nullptr, snapshots, nullptr);
     delete reconnector;
     delete client;
 }

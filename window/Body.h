@@ -13,6 +13,7 @@
 class LinkStatus;
 class Reconnector;
 class SilentDevices;
+class SnapshotTool;
 class StatusNotes;
 class Tesra;
 class aCA;
@@ -44,6 +45,8 @@ public:
     bool isReadOnly() const { return readOnly; }
     const StatusNotes *statusNotes() const { return notes; }
     const SilentDevices *silentDevices() const { return silentView; }
+    const Station &stationFile() const { return station; }
+    SnapshotTool *snapshotTool() const { return snapshots; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -83,6 +86,7 @@ private:
     StatusNotes *notes = nullptr;
     // Names the device nodes that have stopped answering.
     SilentDevices *silentView = nullptr;
+    SnapshotTool *snapshots = nullptr;
     QList<aCA *> ampPanels;
     QList<aHV *> hvPanels;
     QList<aIC *> icGroups;
