@@ -25,6 +25,24 @@ QString flag(bool on)
     return on ? QStringLiteral("1") : QStringLiteral("0");
 }
 
+// The value queries' words, in the order of aCA::Query.
+const std::array<QLatin1String, 4> QueryWords = {
+    QLatin1String("GetStatus"), QLatin1String("GetRange"),
+    QLatin1String("GetCurrentSurpressionValue"), QLatin1String("GetVoltageBiasRange")};
+
+QJsonValue optionalText(const std::optional<QString> &text)
+{
+    return text ? QJsonValue(*text) : QJsonValue();
+}
+
+// The word of a choice setting for the device's code, or null for a code
+// that the setting does not know.
+QJsonValue choiceWord(AmpSetting setting, int code)
+{
+    const QStringList &words = Snapshot::ampSettings().at(int(setting)).choices;
+    return code >= 0 && code < words.size() ? QJsonValue(words.at(code)) : QJsonValue();
+}
+
 // A time-constant entry in seconds as the selector shows it: 300us, 10ms, 2s.
 QString timeConstantLabel(const QString &entry)
 {
@@ -201,6 +219,13 @@ void aCA::tesraIsReady(Tesra *s)
 {
     Q_UNUSED(s)
     ready = true;
+    // What the device said on an earlier link may no longer hold.
+    asked.fill(0);
+    answered.fill(0);
+    statusKnown = false;
+    lastRange.reset();
+    lastSuppression.reset();
+    lastBias.reset();
     if (client) {
         takeMessages();
         client->SendMsg(id, QStringLiteral("System"), QStringLiteral("flgon"), devCh());
@@ -281,8 +306,162 @@ void aCA::sendThenStatus(const QString &command)
 
 void aCA::send(const QString &command)
 {
-    if (client && client->SendMsg(id, devCh(), command, QString()))
+    if (!client)
+        return;
+    if (client->SendMsg(id, devCh(), command, QString()))
         answerWatch->requestSent();
+    for (int query = 0; query < QueryCount; ++query) {
+        if (command == QueryWords.at(query))
+            ++asked.at(query);
+    }
+}
+
+void aCA::countAnswer(Query query)
+{
+    ++answered.at(query);
+}
+
+bool aCA::awaitsAnswers() const
+{
+    for (int query = 0; query < QueryCount; ++query) {
+        if (answered.at(query) < asked.at(query))
+            return true;
+    }
+    return false;
+}
+
+bool aCA::hasAnswered() const
+{
+    for (int count : answered) {
+        if (count == 0)
+            return false;
+    }
+    return true;
+}
+
+void aCA::askValues()
+{
+    for (const QLatin1String &word : QueryWords)
+        send(word);
+}
+
+// ---- snapshots --------------------------------------------------------
+
+QJsonValue aCA::reported(AmpSetting setting) const
+{
+    switch (setting) {
+    case AmpSetting::Range:
+        return optionalText(lastRange);
+    case AmpSetting::SuppressionValue:
+        return optionalText(lastSuppression);
+    case AmpSetting::BiasVoltage:
+        return optionalText(lastBias);
+    default:
+        break;
+    }
+    if (!statusKnown)
+        return QJsonValue();
+    switch (setting) {
+    case AmpSetting::ZeroCheck:
+        return Snapshot::flag(status.isOne(CA5350::C));
+    case AmpSetting::Suppression:
+        return Snapshot::flag(status.isOne(CA5350::N));
+    case AmpSetting::Filter:
+        return Snapshot::flag(status.isOne(CA5350::P));
+    case AmpSetting::Bias:
+        return Snapshot::flag(status.isOne(CA5350::B));
+    case AmpSetting::TimeConstant: {
+        const int index = status.timeConstantIndex();
+        return index < tcTable.size() ? QJsonValue(tcTable.at(index)) : QJsonValue();
+    }
+    case AmpSetting::FilterMode:
+        return choiceWord(setting, status.isOne(CA5350::Z) ? 1 : 0);
+    case AmpSetting::Input:
+        return choiceWord(setting, status.isOne(CA5350::I) ? 1 : 0);
+    case AmpSetting::BackLight:
+        return choiceWord(setting, status.value(CA5350::A));
+    default:
+        break;
+    }
+    return QJsonValue();
+}
+
+bool aCA::operate(AmpSetting setting, const QJsonValue &value)
+{
+    const SnapshotSetting &spec = Snapshot::ampSettings().at(int(setting));
+    const QString text = value.toString();
+    const int choice = spec.choices.indexOf(text);
+    switch (setting) {
+    case AmpSetting::Range:
+        return operateChoice(ui.RangeSCB, CA5350::exactRangeIndex(rangeTexts(), text.toDouble()),
+                             &aCA::selectedNewRange);
+    case AmpSetting::TimeConstant: {
+        int index = -1;
+        for (int i = 0; i < tcTable.size() && index < 0; ++i) {
+            if (value.isString() && Snapshot::sameValue(spec, tcTable.at(i), value))
+                index = i;
+        }
+        return operateChoice(ui.SelectTCCB, index, &aCA::selectedNewTC);
+    }
+    case AmpSetting::ZeroCheck:
+        return operateSwitch(ui.ZeroCheckB, value, &aCA::selectedZeroCheck);
+    case AmpSetting::Suppression:
+        return operateSwitch(ui.CSprUseB, value, &aCA::selectedCSprUse);
+    case AmpSetting::Filter:
+        return operateSwitch(ui.FilterUseB, value, &aCA::selectedFilterUse);
+    case AmpSetting::Bias:
+        return operateSwitch(ui.VBiasOnB, value, &aCA::changedVBiasMode);
+    case AmpSetting::FilterMode:
+        return choice >= 0 &&
+               operateSwitch(ui.FilterAutoB, Snapshot::flag(choice == 1), &aCA::changeFilterMode);
+    case AmpSetting::Input:
+        return choice >= 0 &&
+               operateSwitch(ui.SelInputRB, Snapshot::flag(choice == 1), &aCA::selectedInput);
+    case AmpSetting::BackLight: {
+        const std::array<QAbstractButton *, 3> buttons = {ui.BackLightHB, ui.BackLightLB,
+                                                          ui.BackLightOffB};
+        if (choice < 0 || choice >= int(buttons.size()))
+            return false;
+        return operateSwitch(buttons.at(choice), Snapshot::flag(true), &aCA::selectedBackLightMode);
+    }
+    case AmpSetting::SuppressionValue:
+        // The field sends nothing for 0, so neither can a restore.
+        if (!value.isString() || Values::toNumber(text) == 0.0)
+            return false;
+        ui.NewCSprEdit->setText(text);
+        newCSpr();
+        return true;
+    case AmpSetting::BiasVoltage:
+        if (!value.isString() || text.simplified().isEmpty())
+            return false;
+        ui.NewVBias->setText(text);
+        newVBias();
+        return true;
+    }
+    return false;
+}
+
+bool aCA::operateSwitch(QAbstractButton *button, const QJsonValue &value, void (aCA::*slot)(bool))
+{
+    if (!value.isBool())
+        return false;
+    const bool on = value.toBool();
+    if (button->isChecked() != on)
+        button->setChecked(on);
+    else
+        (this->*slot)(on);
+    return true;
+}
+
+bool aCA::operateChoice(QComboBox *box, int index, void (aCA::*slot)(int))
+{
+    if (index < 0 || index >= box->count())
+        return false;
+    if (box->currentIndex() != index)
+        box->setCurrentIndex(index);
+    else
+        (this->*slot)(index);
+    return true;
 }
 
 // ---- commands ---------------------------------------------------------
@@ -407,6 +586,7 @@ void aCA::AnsGetStatus(const SMsg &msg)
 {
     if (!checkMine(msg))
         return;
+    countAnswer(StatusQuery);
     ui.StatDisp->setText(decodeStatus(msg.params));
 }
 
@@ -416,6 +596,7 @@ QString aCA::decodeStatus(const QString &text)
     if (!decoded.isValid())
         return QString();
     status = decoded;
+    statusKnown = true;
 
     // Each change below runs the widget's own slot, which sends the command
     // back to the device; widgets already in the reported state stay silent.
@@ -471,6 +652,8 @@ void aCA::AnsGetRange(const SMsg &msg)
 {
     if (!checkMine(msg))
         return;
+    countAnswer(RangeQuery);
+    lastRange = msg.params;
     const double range = msg.params.toDouble();
     const int index = CA5350::exactRangeIndex(rangeTexts(), range);
     if (index < 0) {
@@ -485,6 +668,8 @@ void aCA::AnsGetCurrentSurpressionValue(const SMsg &msg)
 {
     if (!checkMine(msg))
         return;
+    countAnswer(SuppressionQuery);
+    lastSuppression = msg.params;
     ui.NowCSprDisp->setText(msg.params);
 }
 
@@ -492,6 +677,8 @@ void aCA::AnsGetVoltageBiasRange(const SMsg &msg)
 {
     if (!checkMine(msg))
         return;
+    countAnswer(BiasQuery);
+    lastBias = msg.params;
     ui.NowVBias->setText(msg.params);
 }
 
@@ -507,6 +694,7 @@ void aCA::EvRangeChanged(const SMsg &msg)
             << QStringLiteral("range event with no usable value [%1]").arg(msg.params);
         return;
     }
+    lastRange = msg.params;
     const int chosen = CA5350::nearestRangeIndex(rangeTexts(), range);
     if (chosen != ui.RangeSCB->currentIndex())
         ui.RangeSCB->setCurrentIndex(chosen);

@@ -3,16 +3,20 @@
 #include "amplifier/CA5350Status.h"
 #include "amplifier/CSprTable.h"
 #include "client/SMsg.h"
+#include "station/Snapshot.h"
 #include "ui_aCA.h"
 
+#include <QJsonValue>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
 #include <array>
+#include <optional>
 
 class AnswerWatch;
 class QAbstractButton;
 class QButtonGroup;
+class QComboBox;
 class QResizeEvent;
 class LinkGuard;
 class QTimer;
@@ -62,6 +66,26 @@ public:
     // The last capture of a status letter (A, B, C, H, ... Z), or the empty
     // text for a letter that the panel does not keep.
     QString statusOf(QChar letter) const;
+
+    // What the amplifier last reported for a snapshot setting, in the
+    // snapshot's terms (the status letters, the range, suppression value and
+    // bias voltage answers as they came); null until it has answered since
+    // the link was last ready.
+    QJsonValue reported(AmpSetting setting) const;
+    // Moves the setting's widget to value as an operator's change would, so
+    // that the panel sends exactly the lines of that change, follow-up query
+    // included. False when the panel offers no way to: a range or time
+    // constant that its tables do not hold, a suppression value of 0 or an
+    // empty bias voltage (which its fields never send), a value of the wrong
+    // kind.
+    bool operate(AmpSetting setting, const QJsonValue &value);
+    // Whether a value query (status, range, suppression value, bias voltage)
+    // that the panel sent on this link still waits for its answer.
+    bool awaitsAnswers() const;
+    // Whether every value query has had an answer on this link.
+    bool hasAnswered() const;
+    // Sends the four value queries again.
+    void askValues();
 
     Ui_aCA ui;
     // Disables the sending controls and greys the values while the link is
@@ -137,6 +161,22 @@ private:
     QStringList rangeTexts() const;
     void loadCSprTable();
     void applyCSprFromTable(int rangeIndex);
+    // A switch set by operate: the button is set, or, when it shows the
+    // value already, its slot runs as the button's change would run it.
+    bool operateSwitch(QAbstractButton *button, const QJsonValue &value, void (aCA::*slot)(bool));
+    bool operateChoice(QComboBox *box, int index, void (aCA::*slot)(int));
+
+    // The value queries, counted as they are sent and answered on each link.
+    enum Query { StatusQuery, RangeQuery, SuppressionQuery, BiasQuery, QueryCount };
+    void countAnswer(Query query);
+    std::array<int, QueryCount> asked{};
+    std::array<int, QueryCount> answered{};
+    // Whether status holds a status of this link, and the other answers of
+    // this link as they came.
+    bool statusKnown = false;
+    std::optional<QString> lastRange;
+    std::optional<QString> lastSuppression;
+    std::optional<QString> lastBias;
 
     QStringList tcTable;
     CSprTable csprTable;

@@ -14,6 +14,9 @@
 
 namespace StartUp {
 
+const char *const SnapshotOptionNames[3] = {"save-snapshot", "compare-snapshot",
+                                            "restore-snapshot"};
+
 bool japaneseRequested(const QStringList &arguments)
 {
     bool japanese = true;
@@ -54,7 +57,10 @@ enum class Switch {
     ReadOnly,
     Screenshot,
     CheckConfig,
-    Trends
+    Trends,
+    SaveSnapshot,
+    CompareSnapshot,
+    RestoreSnapshot
 };
 
 struct SwitchRow
@@ -87,7 +93,35 @@ const SwitchRow Switches[] = {
     {Switch::Trends, nullptr, "trends", nullptr, nullptr,
      QT_TRANSLATE_NOOP("CommandLine", "Open the trends window at start; with --screenshot, picture "
                                       "it a while after the link is ready.")},
+    {Switch::SaveSnapshot, nullptr, SnapshotOptionNames[0], "file", nullptr,
+     QT_TRANSLATE_NOOP("CommandLine", "Write the station's settings to the snapshot file, then end "
+                                      "(0: every value answered, 2: some are null, 1: not written "
+                                      "or no link).")},
+    {Switch::CompareSnapshot, nullptr, SnapshotOptionNames[1], "file", nullptr,
+     QT_TRANSLATE_NOOP("CommandLine", "Print how the station differs from the snapshot file, then "
+                                      "end (0: no difference, 1: differences, 2: unreadable file "
+                                      "or no link).")},
+    {Switch::RestoreSnapshot, nullptr, SnapshotOptionNames[2], "file", nullptr,
+     QT_TRANSLATE_NOOP("CommandLine", "Put the snapshot file's amplifier settings back, then end "
+                                      "(0: all read back, 1: otherwise, 2: unreadable file); HV "
+                                      "modules are sent nothing.")},
 };
+
+// The snapshot run each snapshot switch asks for.
+Options::Snapshot snapshotRun(Switch id)
+{
+    switch (id) {
+    case Switch::SaveSnapshot:
+        return Options::Snapshot::Save;
+    case Switch::CompareSnapshot:
+        return Options::Snapshot::Compare;
+    case Switch::RestoreSnapshot:
+        return Options::Snapshot::Restore;
+    default:
+        break;
+    }
+    return Options::Snapshot::None;
+}
 
 // The name the help, the version and the manual go by.
 const char ProgramName[] = "brenlow";
@@ -171,6 +205,20 @@ Options parseCommandLine(const QStringList &arguments)
             break;
         case Switch::Trends:
             result.trends = parser.isSet(option);
+            break;
+        case Switch::SaveSnapshot:
+        case Switch::CompareSnapshot:
+        case Switch::RestoreSnapshot:
+            if (!parser.isSet(option))
+                break;
+            if (result.snapshot != Options::Snapshot::None) {
+                result.action = Options::Action::Error;
+                result.error = QStringLiteral("give only one of --save-snapshot, "
+                                              "--compare-snapshot and --restore-snapshot");
+                return result;
+            }
+            result.snapshot = snapshotRun(Switches[i].id);
+            result.snapshotFile = parser.value(option);
             break;
         }
     }

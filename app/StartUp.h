@@ -35,7 +35,15 @@ struct Options
     // Open the trends window at start (and picture it instead of the main
     // window).
     bool trends = false;
+    // A snapshot run for scripts: save, compare or restore with the file.
+    enum class Snapshot { None, Save, Compare, Restore };
+    Snapshot snapshot = Snapshot::None;
+    QString snapshotFile;
 };
+
+// The long names of the snapshot runs' options, for the decisions taken
+// before the application object exists.
+extern const char *const SnapshotOptionNames[3];
 
 // Runs the program's command-line parser over the arguments (the program's
 // name first). An unknown option or a missing value gives the Error action

@@ -2,11 +2,13 @@
 // the event loop. Everything else happens inside the window's construction.
 // Some switches end the program by themselves: --help, --version and
 // --check-config before any window exists, --screenshot once the window has
-// been pictured.
+// been pictured, and the snapshot runs for scripts once they are done,
+// without showing the window.
 
 #include "app/StartUp.h"
 #include "window/Body.h"
 #include "window/HistoryView.h"
+#include "window/SnapshotTool.h"
 #include "window/TrendsWindow.h"
 #include "window/WindowShot.h"
 
@@ -63,6 +65,28 @@ int checkConfig(int argc, char *argv[])
     return StartUp::checkConfig(options.configPath, out);
 }
 
+bool snapshotRunGiven(int argc, char *argv[])
+{
+    for (const char *name : StartUp::SnapshotOptionNames) {
+        if (StartUp::optionGiven(argc, argv, name))
+            return true;
+    }
+    return false;
+}
+
+SnapshotTool::Command snapshotCommand(StartUp::Options::Snapshot run)
+{
+    switch (run) {
+    case StartUp::Options::Snapshot::Compare:
+        return SnapshotTool::Command::Compare;
+    case StartUp::Options::Snapshot::Restore:
+        return SnapshotTool::Command::Restore;
+    default:
+        break;
+    }
+    return SnapshotTool::Command::Save;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -88,8 +112,10 @@ int main(int argc, char *argv[])
 
     if (StartUp::optionGiven(argc, argv, "check-config"))
         return checkConfig(argc, argv);
-    // A picture needs no screen: without a display, Qt draws off screen.
-    if (StartUp::optionGiven(argc, argv, "screenshot") && !StartUp::windowSystemNamed(argc, argv))
+    // A picture and a snapshot run need no screen: without a display, Qt
+    // draws off screen.
+    if ((StartUp::optionGiven(argc, argv, "screenshot") || snapshotRunGiven(argc, argv)) &&
+        !StartUp::windowSystemNamed(argc, argv))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
     QApplication app(argc, argv);
@@ -118,6 +144,18 @@ int main(int argc, char *argv[])
         break;
     }
     Body window(options.configPath, options.readOnly);
+    const bool snapshotRun = options.snapshot != StartUp::Options::Snapshot::None;
+    // A run for a script shows no window; with --screenshot, a comparison is
+    // pictured instead, its table open in the window.
+    if (snapshotRun && options.screenshotFile.isEmpty()) {
+        QTextStream out(stdout);
+        QTextStream err(stderr);
+        QObject::connect(window.snapshotTool(), &SnapshotTool::commandFinished, &app,
+                         &QCoreApplication::exit);
+        window.snapshotTool()->runCommand(snapshotCommand(options.snapshot), options.snapshotFile,
+                                          out, err);
+        return app.exec();
+    }
     window.show();
     QWidget *pictured = &window;
     if (options.trends) {
@@ -125,6 +163,8 @@ int main(int argc, char *argv[])
         trends->show();
         pictured = trends;
     }
+    if (options.snapshot == StartUp::Options::Snapshot::Compare)
+        window.snapshotTool()->showComparison(options.snapshotFile);
     if (!options.screenshotFile.isEmpty())
         new WindowShot(pictured, window.tesra(), options.screenshotFile, &window,
                        options.trends ? TrendsShotAfterReadyMs : WindowShot::AfterReadyMs);

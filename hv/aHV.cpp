@@ -104,6 +104,12 @@ void aHV::tesraIsReady(Tesra *)
 {
     if (!client)
         return;
+    // What the module said on an earlier link may no longer hold.
+    lastMaxV.reset();
+    lastVLimit.reset();
+    lastV.reset();
+    lastRamp.reset();
+    lastStat.reset();
     const QString node = devCh();
     takeMessages();
     client->SendMsg(id, QStringLiteral("System"), QStringLiteral("flgon"), node);
@@ -178,6 +184,7 @@ void aHV::AnsGetMaxV(const SMsg &msg)
 {
     if (!checkMine(msg))
         return;
+    lastMaxV = msg.params;
     maxV = HVRules::toModuleValue(msg.params);
     showMaxV();
 }
@@ -186,6 +193,7 @@ void aHV::AnsGetVLimit(const SMsg &msg)
 {
     if (!checkMine(msg))
         return;
+    lastVLimit = msg.params;
     vLimit = HVRules::toModuleValue(msg.params) / 100.0;
     showMaxV();
 }
@@ -194,6 +202,7 @@ void aHV::AnsGetV(const SMsg &msg)
 {
     if (!checkMine(msg))
         return;
+    lastV = msg.params;
     nowV->setText(msg.params);
 }
 
@@ -201,7 +210,8 @@ void aHV::AnsGetStat1(const SMsg &msg)
 {
     if (!checkMine(msg))
         return;
-    ui.Stat->setText(msg.params.simplified());
+    lastStat = msg.params.simplified();
+    ui.Stat->setText(*lastStat);
     setStatColor(msg.params);
 }
 
@@ -209,6 +219,7 @@ void aHV::AnsGetRamp(const SMsg &msg)
 {
     if (!checkMine(msg))
         return;
+    lastRamp = msg.params;
     ui.RampRate->setText(msg.params);
 }
 
@@ -228,6 +239,7 @@ void aHV::ChangedStat(const SMsg &msg)
 {
     if (!checkMine(msg))
         return;
+    lastStat = msg.params;
     ui.Stat->setText(msg.params);
     setStatColor(msg.params);
 }
@@ -236,6 +248,7 @@ void aHV::ChangedValue(const SMsg &msg)
 {
     if (!checkMine(msg))
         return;
+    lastV = msg.params;
     nowV->setText(msg.params);
     setStatColor(ui.Stat->text());
 }
@@ -243,6 +256,40 @@ void aHV::ChangedValue(const SMsg &msg)
 void aHV::ChangedRampRate(const SMsg &msg)
 {
     AnsGetRamp(msg);
+}
+
+QJsonValue aHV::reported(HvSetting setting) const
+{
+    std::optional<QString> text;
+    switch (setting) {
+    case HvSetting::SetV:
+        text = ui.SetV->currentText();
+        break;
+    case HvSetting::RampRate:
+        text = lastRamp;
+        break;
+    case HvSetting::Status:
+        text = lastStat;
+        break;
+    case HvSetting::Voltage:
+        text = lastV;
+        break;
+    case HvSetting::MaxV:
+        text = lastMaxV;
+        break;
+    case HvSetting::VLimit:
+        text = lastVLimit;
+        break;
+    }
+    return text ? QJsonValue(*text) : QJsonValue();
+}
+
+bool aHV::fillSetV(const QString &voltage)
+{
+    // Neither an edit text nor a new current entry reaches newSetV, which
+    // follows the end of an edit only.
+    ui.SetV->setCurrentText(voltage);
+    return ui.SetV->currentText() == voltage;
 }
 
 void aHV::applySetV()

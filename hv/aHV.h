@@ -1,11 +1,14 @@
 #pragma once
 
 #include "client/SMsg.h"
+#include "station/Snapshot.h"
 #include "ui_aHV.h"
 
+#include <QJsonValue>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
+#include <optional>
 
 class AnswerWatch;
 class LatestText;
@@ -48,6 +51,18 @@ public:
     // the focus, which would otherwise run the slots of a half-destroyed panel.
     void releaseClient();
 
+    // What the module last reported for a snapshot setting, as it reported
+    // it, null until it has answered since the link was last ready; the set
+    // voltage is the panel's own SetV text.
+    QJsonValue reported(HvSetting setting) const;
+    // Puts voltage into SetV as the text of the set voltage, sending
+    // nothing: Start applies it when the operator decides. A box that takes
+    // no typed values selects its entry of that text. False when SetV does
+    // not show the voltage afterwards.
+    bool fillSetV(const QString &voltage);
+    // Whether the module has answered every value query on this link.
+    bool hasAnswered() const { return lastMaxV && lastVLimit && lastV && lastRamp && lastStat; }
+
     Ui_aHV ui;
     // Disables the sending controls and greys the values while the link is
     // not ready; Start's own enable rule goes through it.
@@ -64,6 +79,12 @@ private:
     Tesra *client = nullptr;
     // What NowV shows: the newest value, laid out once per batch of lines.
     LatestText *nowV = nullptr;
+    // The module's answers on this link, as they came.
+    std::optional<QString> lastMaxV;
+    std::optional<QString> lastVLimit;
+    std::optional<QString> lastV;
+    std::optional<QString> lastRamp;
+    std::optional<QString> lastStat;
 
 public:
     QString id;

@@ -7,7 +7,10 @@
 # 1500 V, the simulator dropping the link once) (Japanese; needs
 # fonts-noto-cjk, which run-demo.sh installs). Brenlow draws
 # both itself, off screen, with the simulated HV modules holding 1000 V; no
-# display is needed.
+# display is needed. Last, the snapshot comparison table,
+# docs/images/snapshot-compare-{en,ja}.png: a snapshot saved from the
+# simulator, a few settings changed in the file, the window pictured with
+# the table open.
 set -euo pipefail
 top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$top"
@@ -39,3 +42,30 @@ scripts/run-demo.sh --headless -e --seconds 2 --hv-target 1500 --drop-every 14 -
     --screenshot docs/images/trends-en.png "$@"
 scripts/run-demo.sh --headless --seconds 2 --hv-target 1500 --drop-every 14 --trends \
     --screenshot docs/images/trends-ja.png "$@"
+
+# The comparison table. The file, not the devices, is changed: the first
+# amplifier's (AMP I0) range, filter and suppression value and the first HV
+# module's set voltage, so the table and the markers show four differences.
+# shellcheck source=scripts/sim-port.sh
+. "$top/scripts/sim-port.sh"
+bdir="${BRENLOW_BUILD_DIR:-build}"
+work="$(mktemp -d "${TMPDIR:-/tmp}/brenlow-shots.XXXXXX")"
+"$bdir/tesra-sim" -c examples/station.ini --address 127.0.0.1 --port 0 --hv-voltage 1000 \
+    >"$work/sim.out" 2>&1 &
+sim_pid=$!
+trap 'kill "$sim_pid" 2>/dev/null || true; wait "$sim_pid" 2>/dev/null || true; rm -rf -- "$work"' EXIT
+port="$(sim_port "$sim_pid" "$work/sim.out" 100)"
+[ -n "$port" ] || { echo "screenshots: the simulator did not start" >&2; exit 1; }
+sed "s/^Tesra Port=.*/Tesra Port=$port/" examples/station.ini >"$work/station.ini"
+QT_QPA_PLATFORM=offscreen "$bdir/brenlow" -e -c "$work/station.ini" \
+    --save-snapshot "$work/saved.json" 2>/dev/null
+sed -e '0,/"range": "1e-08"/s//"range": "1e-06"/' \
+    -e '0,/"filter": false/s//"filter": true/' \
+    -e '0,/"suppressionValue": "0"/s//"suppressionValue": "5e-10"/' \
+    -e '0,/"setV": "1500"/s//"setV": "2000"/' "$work/saved.json" >"$work/changed.json"
+QT_QPA_PLATFORM=offscreen "$bdir/brenlow" -e -c "$work/station.ini" \
+    --compare-snapshot "$work/changed.json" --screenshot docs/images/snapshot-compare-en.png \
+    2>/dev/null
+QT_QPA_PLATFORM=offscreen "$bdir/brenlow" -c "$work/station.ini" \
+    --compare-snapshot "$work/changed.json" --screenshot docs/images/snapshot-compare-ja.png \
+    2>/dev/null

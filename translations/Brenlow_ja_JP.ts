@@ -47,6 +47,14 @@
         <translation>オプション:</translation>
     </message>
     <message>
+        <source>Print how the station differs from the snapshot file, then end (0: no difference, 1: differences, 2: unreadable file or no link).</source>
+        <translation>ステーションとスナップショットファイルの違いを表示して終了します (0: 違いなし、1: 違いあり、2: ファイルが読めないか接続できない)。</translation>
+    </message>
+    <message>
+        <source>Put the snapshot file&apos;s amplifier settings back, then end (0: all read back, 1: otherwise, 2: unreadable file); HV modules are sent nothing.</source>
+        <translation>スナップショットファイルのアンプ設定を元に戻して終了します (0: すべて読み戻しで一致、1: それ以外、2: ファイルが読めない)。HV モジュールには何も送りません。</translation>
+    </message>
+    <message>
         <source>Select config file of ini format.</source>
         <translation>INI 形式の設定ファイルを指定します。</translation>
     </message>
@@ -73,6 +81,10 @@
     <message>
         <source>Write a PNG picture of the window to the file, then end.</source>
         <translation>ウィンドウの PNG 画像をファイルに書き出して終了します。</translation>
+    </message>
+    <message>
+        <source>Write the station&apos;s settings to the snapshot file, then end (0: every value answered, 2: some are null, 1: not written or no link).</source>
+        <translation>ステーションの設定をスナップショットファイルに書き出して終了します (0: すべての値に応答あり、2: null の値あり、1: 書き込めないか接続できない)。</translation>
     </message>
 </context>
 <context>
@@ -186,6 +198,216 @@
     <message>
         <source>%1 not answering since %2</source>
         <translation>%1 が %2 から応答しません</translation>
+    </message>
+</context>
+<context>
+    <name>SnapshotTable</name>
+    <message>
+        <source>Module</source>
+        <translation>モジュール</translation>
+    </message>
+    <message>
+        <source>Setting</source>
+        <translation>設定</translation>
+    </message>
+    <message>
+        <source>Snapshot</source>
+        <translation>スナップショット</translation>
+    </message>
+    <message>
+        <source>Live</source>
+        <translation>現在値</translation>
+    </message>
+    <message>
+        <source>on</source>
+        <translation>オン</translation>
+    </message>
+    <message>
+        <source>off</source>
+        <translation>オフ</translation>
+    </message>
+    <message>
+        <source>not reported</source>
+        <translation>未応答</translation>
+    </message>
+    <message>
+        <source>Node</source>
+        <translation>ノード</translation>
+    </message>
+    <message>
+        <source>not in the station</source>
+        <translation>ステーションにありません</translation>
+    </message>
+    <message>
+        <source>Range</source>
+        <translation>レンジ</translation>
+    </message>
+    <message>
+        <source>Zero check</source>
+        <translation>ゼロチェック</translation>
+    </message>
+    <message>
+        <source>Current suppression</source>
+        <translation>電流補正</translation>
+    </message>
+    <message>
+        <source>Suppression value</source>
+        <translation>電流補正値</translation>
+    </message>
+    <message>
+        <source>Filter</source>
+        <translation>フィルタ</translation>
+    </message>
+    <message>
+        <source>Time constant</source>
+        <translation>時定数</translation>
+    </message>
+    <message>
+        <source>Filter mode</source>
+        <translation>フィルタモード</translation>
+    </message>
+    <message>
+        <source>Bias</source>
+        <translation>バイアス</translation>
+    </message>
+    <message>
+        <source>Bias voltage</source>
+        <translation>バイアス電圧</translation>
+    </message>
+    <message>
+        <source>Input</source>
+        <translation>入力端子</translation>
+    </message>
+    <message>
+        <source>Back light</source>
+        <translation>バックライト</translation>
+    </message>
+    <message>
+        <source>Set voltage</source>
+        <translation>設定電圧</translation>
+    </message>
+    <message>
+        <source>Ramp rate</source>
+        <translation>ランプレート</translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation>ステータス</translation>
+    </message>
+    <message>
+        <source>Voltage</source>
+        <translation>電圧</translation>
+    </message>
+    <message>
+        <source>Max V</source>
+        <translation>最大電圧</translation>
+    </message>
+    <message>
+        <source>V limit</source>
+        <translation>電圧制限</translation>
+    </message>
+</context>
+<context>
+    <name>SnapshotTool</name>
+    <message>
+        <source>Snapshots (*.json)</source>
+        <translation>スナップショット (*.json)</translation>
+    </message>
+    <message>
+        <source>All files (*)</source>
+        <translation>すべてのファイル (*)</translation>
+    </message>
+    <message>
+        <source>Save Snapshot…</source>
+        <translation>スナップショットを保存…</translation>
+    </message>
+    <message>
+        <source>Compare with Snapshot…</source>
+        <translation>スナップショットと比較…</translation>
+    </message>
+    <message>
+        <source>Restore Amplifiers from Snapshot…</source>
+        <translation>スナップショットからアンプを復元…</translation>
+    </message>
+    <message>
+        <source>Amplifiers restored from %1.</source>
+        <translation>%1 からアンプを復元しました。</translation>
+    </message>
+    <message>
+        <source>Restore from %1 incomplete: %2 setting(s) did not read back.</source>
+        <translation>%1 からの復元は未完了です: %2 件の設定が読み戻せませんでした。</translation>
+    </message>
+    <message>
+        <source>Save Snapshot</source>
+        <translation>スナップショットを保存</translation>
+    </message>
+    <message>
+        <source>Compare with Snapshot</source>
+        <translation>スナップショットと比較</translation>
+    </message>
+    <message>
+        <source>Restore Amplifiers from Snapshot</source>
+        <translation>スナップショットからアンプを復元</translation>
+    </message>
+    <message>
+        <source>Cannot write the snapshot %1: %2</source>
+        <translation>スナップショット %1 を書き込めません: %2</translation>
+    </message>
+    <message>
+        <source>Snapshot saved to %1; %2 value(s) not reported (null).</source>
+        <translation>スナップショットを %1 に保存しました（未応答の値 %2 個は null）。</translation>
+    </message>
+    <message>
+        <source>Snapshot saved to %1.</source>
+        <translation>スナップショットを %1 に保存しました。</translation>
+    </message>
+    <message>
+        <source>Cannot read the snapshot %1: %2</source>
+        <translation>スナップショット %1 を読み込めません: %2</translation>
+    </message>
+    <message>
+        <source>Snapshot Comparison: %1</source>
+        <translation>スナップショットとの比較: %1</translation>
+    </message>
+    <message>
+        <source>The station matches the snapshot %1.</source>
+        <translation>ステーションはスナップショット %1 と一致しています。</translation>
+    </message>
+    <message>
+        <source>Settings that differ from the snapshot %1: %2</source>
+        <translation>スナップショット %1 と異なる設定: %2 件</translation>
+    </message>
+    <message>
+        <source>Nothing to restore: the station matches the snapshot %1.</source>
+        <translation>復元するものはありません。ステーションはスナップショット %1 と一致しています。</translation>
+    </message>
+    <message>
+        <source>Restore Amplifiers</source>
+        <translation>アンプの復元</translation>
+    </message>
+    <message>
+        <source>Restore the amplifier settings from the snapshot %1?</source>
+        <translation>スナップショット %1 からアンプの設定を復元しますか？</translation>
+    </message>
+    <message>
+        <source>HV set voltages are only filled in; the module&apos;s Start applies them.</source>
+        <translation>HV の設定電圧は入力欄に入れるだけです。適用はモジュールの「ON」ボタンで行います。</translation>
+    </message>
+    <message>
+        <source>Restore</source>
+        <translation>復元</translation>
+    </message>
+    <message>
+        <source>Restoring the amplifiers from %1…</source>
+        <translation>%1 からアンプを復元しています…</translation>
+    </message>
+    <message>
+        <source>Differs</source>
+        <translation>相違</translation>
+    </message>
+    <message>
+        <source>Differs from the snapshot: %1</source>
+        <translation>スナップショットとの相違: %1</translation>
     </message>
 </context>
 <context>

@@ -11,6 +11,7 @@
 #include "window/LinkStatus.h"
 #include "window/ReadOnlyLock.h"
 #include "window/SilentDevices.h"
+#include "window/SnapshotTool.h"
 #include "window/StatusNotes.h"
 #include "window/aIC.h"
 
@@ -91,6 +92,11 @@ Body::Body(const QString &configPath, bool readOnlySwitch) : QMainWindow(nullptr
     // change the sizes a little, so the choice is checked again with them.
     fitToScreen();
     colourModules();
+    // A station without modules has nothing to save or compare, and its
+    // menu keeps its one entry.
+    snapshots = new SnapshotTool(this);
+    if (!hvPanels.isEmpty() || !ampPanels.isEmpty())
+        snapshots->addMenuEntries(menuMenu, actionQuit);
     if (readOnly)
         lockControls();
     fitToScreen();
@@ -114,6 +120,7 @@ Body::~Body()
     delete historyView;
     historyView = nullptr;
     disconnect(client, nullptr, this, nullptr);
+    disconnect(client, nullptr, snapshots, nullptr);
     delete reconnector;
     delete client;
 }

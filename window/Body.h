@@ -15,6 +15,7 @@ class LinkStatus;
 class QScrollArea;
 class Reconnector;
 class SilentDevices;
+class SnapshotTool;
 class StatusNotes;
 class Tesra;
 class aCA;
@@ -50,6 +51,8 @@ public:
     // larger than its screen; null when it fits.
     QScrollArea *stationScroller() const { return scroller; }
     HistoryView *history() const { return historyView; }
+    const Station &stationFile() const { return station; }
+    SnapshotTool *snapshotTool() const { return snapshots; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -99,6 +102,7 @@ private:
     // The recorded history, its archive, the trends window and its menu
     // entries.
     HistoryView *historyView = nullptr;
+    SnapshotTool *snapshots = nullptr;
     QList<aCA *> ampPanels;
     QList<aHV *> hvPanels;
     QList<aIC *> icGroups;

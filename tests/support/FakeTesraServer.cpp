@@ -101,6 +101,11 @@ void FakeTesraServer::readClient(QTcpSocket *socket)
             emit keyLineReceived(line);
         } else {
             answer(socket, line);
+            if (responder) {
+                for (const QString &reply : responder(line))
+                    socket->write(reply.toUtf8() + '\n');
+                socket->flush();
+            }
         }
         emit lineReceived(line);
     }

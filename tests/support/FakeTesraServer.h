@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QStringList>
 #include <QTcpServer>
+#include <functional>
 
 class QTcpSocket;
 
@@ -46,6 +47,11 @@ public:
     // back to its sender, with params. Nodes not named stay silent.
     void answerNode(const QString &node, const QString &params = QStringLiteral("0"));
     void stopAnswering(const QString &node) { answered.remove(node); }
+    // Answers the message lines as devices would: every message line
+    // received after the key line is handed to responder, and the lines it
+    // returns go back to that client at once, in order. None by default.
+    using Responder = std::function<QStringList(const QString &line)>;
+    void setResponder(Responder answer) { responder = std::move(answer); }
 
     // Every complete line received, without its line feed, in arrival order;
     // the first line of a connection is its key line.
@@ -91,6 +97,7 @@ private:
     bool autoHandshake = true;
     Stall stall = Stall::None;
     QHash<QString, QString> answered; // node to the params of its answers
+    Responder responder;
     QStringList received;
     int messageStart = -1; // index in received of the first message line
     QString latestKeyLine;

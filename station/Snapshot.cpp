@@ -1,0 +1,376 @@
+#include "station/Snapshot.h"
+
+#include <QFile>
+#include <QHash>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+#include <cmath>
+
+namespace {
+
+const QString AmplifiersKey = QStringLiteral("amplifiers");
+const QString HvKey = QStringLiteral("hv");
+const QString NodeKey = QStringLiteral("node");
+
+// No snapshot of a station comes near this; a bigger file is not one.
+constexpr qint64 MaxFileBytes = qint64(16) * 1024 * 1024;
+
+// Two numbers are the same setting when they agree far beyond the precision
+// any device or panel writes them with.
+constexpr double SameNumberTolerance = 1e-9;
+
+bool readNumber(const QString &text, double &value)
+{
+    bool ok = false;
+    value = text.trimmed().toDouble(&ok);
+    return ok && std::isfinite(value);
+}
+
+QString kindText(const SnapshotSetting &setting)
+{
+    switch (setting.kind) {
+    case SnapshotSetting::Flag:
+        return QStringLiteral("true, false or null");
+    case SnapshotSetting::Choice:
+        return QStringLiteral("one of \"%1\" or null")
+            .arg(setting.choices.join(QStringLiteral("\", \"")));
+    case SnapshotSetting::Number:
+        return QStringLiteral("a number as text, or null");
+    case SnapshotSetting::Text:
+        break;
+    }
+    return QStringLiteral("a text or null");
+}
+
+// The value of one setting as the file holds it, checked against its kind.
+bool readValue(const SnapshotSetting &setting, const QJsonValue &raw, QJsonValue &out)
+{
+    if (raw.isNull() || raw.isUndefined()) {
+        out = QJsonValue();
+        return true;
+    }
+    switch (setting.kind) {
+    case SnapshotSetting::Flag:
+        out = raw;
+        return raw.isBool();
+    case SnapshotSetting::Number:
+        // A script may well write a range as a JSON number.
+        if (raw.isDouble()) {
+            out = QString::number(raw.toDouble(), 'g', 17);
+            return true;
+        }
+        out = raw;
+        return raw.isString();
+    case SnapshotSetting::Choice:
+        out = raw;
+        return raw.isString() && setting.choices.contains(raw.toString());
+    case SnapshotSetting::Text:
+        break;
+    }
+    out = raw;
+    return raw.isString();
+}
+
+QJsonObject modulesObject(const QVector<SnapshotModule> &modules,
+                          const QVector<SnapshotSetting> &settings)
+{
+    QJsonObject all;
+    for (const SnapshotModule &module : modules) {
+        QJsonObject object;
+        object.insert(NodeKey, module.node);
+        for (int i = 0; i < settings.size(); ++i)
+            object.insert(QLatin1String(settings.at(i).key), module.values.value(i));
+        all.insert(module.section, object);
+    }
+    return all;
+}
+
+bool readModules(const QJsonObject &root, const QString &key,
+                 const QVector<SnapshotSetting> &settings, QVector<SnapshotModule> &out,
+                 QString &error)
+{
+    const QJsonValue all = root.value(key);
+    if (all.isUndefined() || all.isNull())
+        return true;
+    if (!all.isObject()) {
+        error = QStringLiteral("\"%1\" is not an object").arg(key);
+        return false;
+    }
+    const QJsonObject modules = all.toObject();
+    for (auto it = modules.begin(); it != modules.end(); ++it) {
+        if (!it.value().isObject()) {
+            error = QStringLiteral("%1 \"%2\" is not an object").arg(key, it.key());
+            return false;
+        }
+        const QJsonObject object = it.value().toObject();
+        SnapshotModule module;
+        module.section = it.key();
+        const QJsonValue node = object.value(NodeKey);
+        if (!node.isUndefined() && !node.isNull() && !node.isString()) {
+            error = QStringLiteral("%1 \"%2\": \"node\" is not a text").arg(key, it.key());
+            return false;
+        }
+        module.node = node.toString();
+        for (const SnapshotSetting &setting : settings) {
+            QJsonValue value;
+            if (!readValue(setting, object.value(QLatin1String(setting.key)), value)) {
+                error = QStringLiteral("%1 \"%2\": \"%3\" must be %4")
+                            .arg(key, it.key(), QLatin1String(setting.key), kindText(setting));
+                return false;
+            }
+            module.values.append(value);
+        }
+        out.append(module);
+    }
+    return true;
+}
+
+void compareModules(SnapshotDifference::Scope scope, const QVector<SnapshotModule> &saved,
+                    const QVector<SnapshotModule> &live, QVector<SnapshotDifference> &out)
+{
+    const QVector<SnapshotSetting> &settings = Snapshot::settings(scope);
+    QHash<QString, const SnapshotModule *> savedBySection;
+    for (const SnapshotModule &module : saved)
+        savedBySection.insert(module.section, &module);
+    QHash<QString, bool> seen;
+    for (const SnapshotModule &now : live) {
+        const SnapshotModule *then = savedBySection.value(now.section);
+        if (!then || seen.contains(now.section))
+            continue;
+        seen.insert(now.section, true);
+        if (then->node != now.node)
+            out.append({scope, now.section, NodeKey, -1, then->node, now.node});
+        for (int i = 0; i < settings.size(); ++i) {
+            const SnapshotSetting &setting = settings.at(i);
+            const QJsonValue before = then->values.value(i);
+            const QJsonValue after = now.values.value(i);
+            if (!setting.compared || before.isNull() || Snapshot::sameValue(setting, before, after))
+                continue;
+            out.append({scope, now.section, QLatin1String(setting.key), i, before, after});
+        }
+    }
+    // A module of the snapshot that the station no longer has.
+    for (const SnapshotModule &then : saved) {
+        if (!seen.contains(then.section))
+            out.append(
+                {scope, then.section, QStringLiteral("module"), -1, then.node, QJsonValue()});
+    }
+}
+
+} // namespace
+
+const QVector<SnapshotSetting> &Snapshot::ampSettings()
+{
+    // In the order of AmpSetting. A choice's words stand in the order of the
+    // device's codes: filter mode Z 0 manual, 1 automatic; input I 0 front,
+    // 1 rear; back light A 0 high, 1 low, 2 off.
+    static const QVector<SnapshotSetting> table = {
+        {"range", QT_TRANSLATE_NOOP("SnapshotTable", "Range"), SnapshotSetting::Number, true, {}},
+        {"zeroCheck",
+         QT_TRANSLATE_NOOP("SnapshotTable", "Zero check"),
+         SnapshotSetting::Flag,
+         true,
+         {}},
+        {"currentSuppression",
+         QT_TRANSLATE_NOOP("SnapshotTable", "Current suppression"),
+         SnapshotSetting::Flag,
+         true,
+         {}},
+        {"suppressionValue",
+         QT_TRANSLATE_NOOP("SnapshotTable", "Suppression value"),
+         SnapshotSetting::Number,
+         true,
+         {}},
+        {"filter", QT_TRANSLATE_NOOP("SnapshotTable", "Filter"), SnapshotSetting::Flag, true, {}},
+        {"timeConstant",
+         QT_TRANSLATE_NOOP("SnapshotTable", "Time constant"),
+         SnapshotSetting::Number,
+         true,
+         {}},
+        {"filterMode",
+         QT_TRANSLATE_NOOP("SnapshotTable", "Filter mode"),
+         SnapshotSetting::Choice,
+         true,
+         {QStringLiteral("manual"), QStringLiteral("auto")}},
+        {"bias", QT_TRANSLATE_NOOP("SnapshotTable", "Bias"), SnapshotSetting::Flag, true, {}},
+        {"biasVoltage",
+         QT_TRANSLATE_NOOP("SnapshotTable", "Bias voltage"),
+         SnapshotSetting::Number,
+         true,
+         {}},
+        {"input",
+         QT_TRANSLATE_NOOP("SnapshotTable", "Input"),
+         SnapshotSetting::Choice,
+         true,
+         {QStringLiteral("front"), QStringLiteral("rear")}},
+        {"backLight",
+         QT_TRANSLATE_NOOP("SnapshotTable", "Back light"),
+         SnapshotSetting::Choice,
+         true,
+         {QStringLiteral("high"), QStringLiteral("low"), QStringLiteral("off")}},
+    };
+    return table;
+}
+
+const QVector<SnapshotSetting> &Snapshot::hvSettings()
+{
+    // In the order of HvSetting.
+    static const QVector<SnapshotSetting> table = {
+        {"setV",
+         QT_TRANSLATE_NOOP("SnapshotTable", "Set voltage"),
+         SnapshotSetting::Number,
+         true,
+         {}},
+        {"rampRate",
+         QT_TRANSLATE_NOOP("SnapshotTable", "Ramp rate"),
+         SnapshotSetting::Number,
+         true,
+         {}},
+        {"status", QT_TRANSLATE_NOOP("SnapshotTable", "Status"), SnapshotSetting::Text, true, {}},
+        {"voltage",
+         QT_TRANSLATE_NOOP("SnapshotTable", "Voltage"),
+         SnapshotSetting::Text,
+         false,
+         {}},
+        {"maxV", QT_TRANSLATE_NOOP("SnapshotTable", "Max V"), SnapshotSetting::Text, false, {}},
+        {"vLimit", QT_TRANSLATE_NOOP("SnapshotTable", "V limit"), SnapshotSetting::Text, false, {}},
+    };
+    return table;
+}
+
+const QVector<SnapshotSetting> &Snapshot::settings(SnapshotDifference::Scope scope)
+{
+    return scope == SnapshotDifference::Amplifier ? ampSettings() : hvSettings();
+}
+
+bool Snapshot::sameValue(const SnapshotSetting &setting, const QJsonValue &a, const QJsonValue &b)
+{
+    if (a.isNull() || b.isNull())
+        return a.isNull() && b.isNull();
+    if (setting.kind == SnapshotSetting::Number) {
+        double x = 0;
+        double y = 0;
+        if (readNumber(a.toString(), x) && readNumber(b.toString(), y))
+            return std::fabs(x - y) <= SameNumberTolerance * std::max(std::fabs(x), std::fabs(y));
+    }
+    return a == b;
+}
+
+QString Snapshot::valueText(const QJsonValue &value)
+{
+    if (value.isBool())
+        return value.toBool() ? QStringLiteral("true") : QStringLiteral("false");
+    if (value.isString())
+        return value.toString();
+    return QStringLiteral("null");
+}
+
+QString SnapshotDifference::line() const
+{
+    return QStringList{section, key, Snapshot::valueText(saved), Snapshot::valueText(live)}.join(
+        QLatin1Char('\t'));
+}
+
+int Snapshot::nullCount() const
+{
+    int count = 0;
+    for (const QVector<SnapshotModule> *modules : {&amplifiers, &hv}) {
+        for (const SnapshotModule &module : *modules) {
+            for (const QJsonValue &value : module.values)
+                count += value.isNull() ? 1 : 0;
+        }
+    }
+    return count;
+}
+
+QByteArray Snapshot::toJson() const
+{
+    QJsonObject root;
+    root.insert(QStringLiteral("format"), QLatin1String(Format));
+    root.insert(QStringLiteral("taken"), taken);
+    root.insert(QStringLiteral("station"), station);
+    root.insert(QStringLiteral("server"), server);
+    root.insert(AmplifiersKey, modulesObject(amplifiers, ampSettings()));
+    root.insert(HvKey, modulesObject(hv, hvSettings()));
+    return QJsonDocument(root).toJson(QJsonDocument::Indented);
+}
+
+bool Snapshot::fromJson(const QByteArray &json, Snapshot &out, QString &error)
+{
+    QJsonParseError parseError{};
+    const QJsonDocument document = QJsonDocument::fromJson(json, &parseError);
+    if (document.isNull()) {
+        error = QStringLiteral("not JSON (%1 at byte %2)")
+                    .arg(parseError.errorString())
+                    .arg(parseError.offset);
+        return false;
+    }
+    if (!document.isObject()) {
+        error = QStringLiteral("not a snapshot: the JSON text is not an object");
+        return false;
+    }
+    const QJsonObject root = document.object();
+    const QJsonValue format = root.value(QStringLiteral("format"));
+    if (format.toString() != QLatin1String(Format)) {
+        error = format.isUndefined()
+                    ? QStringLiteral("not a snapshot: no \"format\" key")
+                    : QStringLiteral("format \"%1\" is not \"%2\"")
+                          .arg(format.isDouble()   ? QString::number(format.toDouble())
+                               : format.isString() ? format.toString()
+                                                   : valueText(format),
+                               QLatin1String(Format));
+        return false;
+    }
+    Snapshot snapshot;
+    snapshot.taken = root.value(QStringLiteral("taken")).toString();
+    snapshot.station = root.value(QStringLiteral("station")).toString();
+    snapshot.server = root.value(QStringLiteral("server")).toString();
+    if (!readModules(root, AmplifiersKey, ampSettings(), snapshot.amplifiers, error) ||
+        !readModules(root, HvKey, hvSettings(), snapshot.hv, error))
+        return false;
+    out = snapshot;
+    return true;
+}
+
+bool Snapshot::save(const QString &path, QString &error) const
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        error = file.errorString();
+        return false;
+    }
+    const QByteArray json = toJson();
+    if (file.write(json) != json.size()) {
+        error = file.errorString();
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
+        error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+bool Snapshot::load(const QString &path, Snapshot &out, QString &error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = file.errorString();
+        return false;
+    }
+    if (file.size() > MaxFileBytes) {
+        error = QStringLiteral("not a snapshot: larger than %1 bytes").arg(MaxFileBytes);
+        return false;
+    }
+    return fromJson(file.readAll(), out, error);
+}
+
+QVector<SnapshotDifference> Snapshot::compare(const Snapshot &saved, const Snapshot &live)
+{
+    QVector<SnapshotDifference> out;
+    compareModules(SnapshotDifference::Amplifier, saved.amplifiers, live.amplifiers, out);
+    compareModules(SnapshotDifference::Hv, saved.hv, live.hv, out);
+    return out;
+}

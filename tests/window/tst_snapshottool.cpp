@@ -1,0 +1,477 @@
+// The snapshot tool on the whole window against the fake server, whose
+// devices are the simulator's amplifier and HV models: a saved file holds
+// what the devices answered, a comparison names what changed since, a
+// restore sends the operator's own lines for each changed amplifier setting
+// and nothing to an HV module, read-only mode and unusable files are
+// refused, and the window's table and markers follow the live values.
+
+#include "FakeTesraServer.h"
+#include "TestSupport.h"
+#include "amplifier/aCA.h"
+#include "app/StartUp.h"
+#include "client/Tesra.h"
+#include "hv/aHV.h"
+#include "sim/AmplifierModel.h"
+#include "sim/HvModel.h"
+#include "station/Snapshot.h"
+#include "window/Body.h"
+#include "window/SnapshotTable.h"
+#include "window/SnapshotTool.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDialog>
+#include <QDockWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTemporaryDir>
+#include <QTranslator>
+#include <QtTest>
+#include <memory>
+
+using namespace TestSupport;
+
+namespace {
+
+QStringList decades()
+{
+    QStringList out;
+    for (int e = 3; e <= 11; ++e)
+        out.append(QStringLiteral("1e-%1").arg(e));
+    return out;
+}
+
+// One chamber: amplifier section A (id amp1 at ca.1) and HV section H (id
+// hv1 at hvps.2).
+QByteArray stationBody()
+{
+    return "TCTables=TC\nRangeTables=R\nHV Module Names=H\nAMP Module Names=A\n"
+           "IC Module Names=C\n[TC]\nTable=" +
+           AmplifierModel::defaultTimeConstants().join(", ").toUtf8() +
+           "\n[R]\nTable=" + decades().join(", ").toUtf8() +
+           "\n[H]\nid=hv1\ndriver=hvps\nch=2\nDefault Voltage=100, 200\nDefault Select=100\n"
+           "[A]\nid=amp1\ndriver=ca\nch=1\nTC Table=TC\nRange Table=R\n"
+           "[C]\nHV Unit id=hv1\nAMP Unit id=amp1\n";
+}
+
+bool isCommand(const QString &line)
+{
+    const QStringList parts = line.split(QLatin1Char(' '));
+    return parts.size() >= 2 && !Tesra::isQuery(parts.at(1)) &&
+           !Tesra::isSubscription(parts.at(0), parts.at(1));
+}
+
+} // namespace
+
+class tst_SnapshotTool : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void savedFileHoldsWhatDevicesAnswered_data();
+    void savedFileHoldsWhatDevicesAnswered();
+    void silentModuleSavesNullsWithTwo();
+    void changesComparedAndRestored_data();
+    void changesComparedAndRestored();
+    void readOnlyRefusesRestore();
+    void unusableFiles_data();
+    void unusableFiles();
+    void unwritablePathWritesNothing();
+    void windowTableFollowsLiveValues();
+    void menuEntries_data();
+    void menuEntries();
+
+private:
+    // The devices answer every request through the fake server.
+    QStringList answer(const QString &line);
+    std::unique_ptr<Body> startWindow(bool readOnly = false);
+    // Runs a command-line run in this process; returns its exit status.
+    int run(Body &body, SnapshotTool::Command command, const QString &file);
+    aCA *amp(Body &body) { return body.ampModules().at(0); }
+    aHV *hv(Body &body) { return body.hvModules().at(0); }
+
+    std::unique_ptr<QTemporaryDir> dir;
+    std::unique_ptr<FakeTesraServer> server;
+    std::unique_ptr<AmplifierModel> amplifier;
+    std::unique_ptr<HvModel> module;
+    bool hvSilent = false;
+    QString out;
+    QString err;
+};
+
+void tst_SnapshotTool::init()
+{
+    dir = std::make_unique<QTemporaryDir>();
+    server = std::make_unique<FakeTesraServer>();
+    QVERIFY(server->listen());
+    amplifier =
+        std::make_unique<AmplifierModel>("ca.1", AmplifierModel::defaultTimeConstants(), decades());
+    module = std::make_unique<HvModel>("hvps.2");
+    hvSilent = false;
+    server->setResponder([this](const QString &line) { return answer(line); });
+}
+
+void tst_SnapshotTool::cleanup()
+{
+    server.reset();
+    amplifier.reset();
+    module.reset();
+    dir.reset();
+}
+
+QStringList tst_SnapshotTool::answer(const QString &line)
+{
+    // "Brenlow.amp1>ca.1 Word params"
+    const int blank = line.indexOf(QLatin1Char(' '));
+    const QString head = line.left(blank);
+    const QString from = head.section(QLatin1Char('>'), 0, 0);
+    const QString to = head.section(QLatin1Char('>'), 1);
+    const QString rest = blank < 0 ? QString() : line.mid(blank + 1);
+    const QString word = rest.section(QLatin1Char(' '), 0, 0);
+    const QString params = rest.section(QLatin1Char(' '), 1);
+    SimDevice *device = nullptr;
+    if (to == amplifier->node())
+        device = amplifier.get();
+    else if (to == module->node() && !hvSilent)
+        device = module.get();
+    if (!device)
+        return {};
+    DeviceEvents events;
+    const QString reply = device->handle(word, params, events);
+    QStringList lines{QStringLiteral("%1>%2 @%3 %4").arg(to, from, word, reply)};
+    for (const DeviceEvent &event : qAsConst(events))
+        lines << QStringLiteral("%1>%2 %3 %4").arg(to, from, event.word, event.params);
+    return lines;
+}
+
+std::unique_ptr<Body> tst_SnapshotTool::startWindow(bool readOnly)
+{
+    auto body = std::make_unique<Body>(
+        writeStation(*dir, QString::number(server->port()), stationBody()), readOnly);
+    return body;
+}
+
+int tst_SnapshotTool::run(Body &body, SnapshotTool::Command command, const QString &file)
+{
+    out.clear();
+    err.clear();
+    QTextStream outStream(&out);
+    QTextStream errStream(&err);
+    QSignalSpy finished(body.snapshotTool(), &SnapshotTool::commandFinished);
+    body.snapshotTool()->runCommand(command, file, outStream, errStream);
+    if (!finished.wait(30000))
+        return -1;
+    return finished.at(0).at(0).toInt();
+}
+
+void tst_SnapshotTool::savedFileHoldsWhatDevicesAnswered_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QJsonValue>("expected");
+    QTest::newRow("range") << "SetRange 1e-6"
+                           << "range" << QJsonValue("1e-06");
+    QTest::newRow("zero check") << "SetZeroCheck 1"
+                                << "zeroCheck" << QJsonValue(true);
+    QTest::newRow("current suppression off") << "SetCurrentSurpression 0"
+                                             << "currentSuppression" << QJsonValue(false);
+    QTest::newRow("suppression value") << "SetCurrentSurpressionValue 5e-10"
+                                       << "suppressionValue" << QJsonValue("5e-10");
+    QTest::newRow("filter") << "SetFilter 1"
+                            << "filter" << QJsonValue(true);
+    QTest::newRow("time constant, the table's text") << "SetFilterDuration 0.01"
+                                                     << "timeConstant" << QJsonValue("0.01");
+    QTest::newRow("automatic filter") << "SetAutoFilter 1"
+                                      << "filterMode" << QJsonValue("auto");
+    QTest::newRow("bias") << "SetVoltageBias 1"
+                          << "bias" << QJsonValue(true);
+    QTest::newRow("bias voltage") << "SetVoltageBiasRange 2.5"
+                                  << "biasVoltage" << QJsonValue("2.5");
+    QTest::newRow("front input") << "SelectInput 0"
+                                 << "input" << QJsonValue("front");
+    QTest::newRow("back light off") << "SetBacklight 2"
+                                    << "backLight" << QJsonValue("off");
+}
+
+void tst_SnapshotTool::savedFileHoldsWhatDevicesAnswered()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, key);
+    QFETCH(QJsonValue, expected);
+    DeviceEvents ignored;
+    amplifier->handle(command.section(' ', 0, 0), command.section(' ', 1), ignored);
+    auto body = startWindow();
+    const QString file = dir->filePath("snapshot.json");
+    QCOMPARE(run(*body, SnapshotTool::Command::Save, file), 0);
+    QVERIFY2(err.isEmpty(), qPrintable(err));
+
+    Snapshot saved;
+    QString error;
+    QVERIFY2(Snapshot::load(file, saved, error), qPrintable(error));
+    QCOMPARE(saved.nullCount(), 0);
+    QCOMPARE(saved.server, QStringLiteral("127.0.0.1:%1").arg(server->port()));
+    QVERIFY(saved.station.endsWith("station.ini"));
+    QCOMPARE(saved.amplifiers.size(), 1);
+    const SnapshotModule &a = saved.amplifiers.at(0);
+    QCOMPARE(a.section, QStringLiteral("A"));
+    QCOMPARE(a.node, QStringLiteral("ca.1"));
+    // The changed setting as the device reported it, the others as the
+    // device's defaults read.
+    const QJsonObject defaults{
+        {"range", "1e-08"},        {"zeroCheck", false}, {"currentSuppression", true},
+        {"suppressionValue", "0"}, {"filter", false},    {"timeConstant", "0.3"},
+        {"filterMode", "manual"},  {"bias", false},      {"biasVoltage", "0"},
+        {"input", "rear"},         {"backLight", "high"}};
+    for (int i = 0; i < Snapshot::ampSettings().size(); ++i) {
+        const QString name = QLatin1String(Snapshot::ampSettings().at(i).key);
+        QCOMPARE(a.values.at(i), name == key ? expected : defaults.value(name));
+    }
+    const SnapshotModule &h = saved.hv.at(0);
+    QCOMPARE(h.section, QStringLiteral("H"));
+    QCOMPARE(h.node, QStringLiteral("hvps.2"));
+    QCOMPARE(h.values, (QVector<QJsonValue>{"100", "50", "ON", "0.0", "3000V", "80"}));
+}
+
+void tst_SnapshotTool::silentModuleSavesNullsWithTwo()
+{
+    hvSilent = true;
+    auto body = startWindow();
+    const QString file = dir->filePath("snapshot.json");
+    QCOMPARE(run(*body, SnapshotTool::Command::Save, file), 2);
+    QVERIFY2(err.contains("5 value(s) were not reported"), qPrintable(err));
+    Snapshot saved;
+    QString error;
+    QVERIFY2(Snapshot::load(file, saved, error), qPrintable(error));
+    QCOMPARE(saved.nullCount(), 5);
+    QCOMPARE(saved.hv.at(0).value(HvSetting::SetV), QJsonValue("100"));
+    QVERIFY(saved.hv.at(0).value(HvSetting::Status).isNull());
+}
+
+void tst_SnapshotTool::changesComparedAndRestored_data()
+{
+    QTest::addColumn<QStringList>("changes");
+    QTest::addColumn<QStringList>("compared");
+    QTest::addColumn<QStringList>("restore");
+    const QString hvLine = "H\tsetV\t200\t100";
+    QTest::newRow("range") << QStringList{"SetRange 1e-5"}
+                           << QStringList{"A\trange\t1e-08\t1e-05", hvLine}
+                           << QStringList{"SetRange 1e-8", "GetStatus"};
+    QTest::newRow("filter") << QStringList{"SetFilter 1"}
+                            << QStringList{"A\tfilter\tfalse\ttrue", hvLine}
+                            << QStringList{"SetFilter 0", "GetStatus"};
+    QTest::newRow("suppression value")
+        << QStringList{"SetCurrentSurpressionValue 2e-10"}
+        << QStringList{"A\tsuppressionValue\t5e-10\t2e-10", hvLine}
+        << QStringList{"SetCurrentSurpressionValue 5e-10", "GetCurrentSurpressionValue"};
+    // A pair of buttons kept opposite: the panel sends the pair twice.
+    QTest::newRow("filter mode") << QStringList{"SetAutoFilter 1"}
+                                 << QStringList{"A\tfilterMode\tmanual\tauto", hvLine}
+                                 << QStringList{"SetAutoFilter 0", "GetStatus", "SetAutoFilter 0",
+                                                "GetStatus"};
+    QTest::newRow("three at once, in the table's order")
+        << QStringList{"SetFilter 1", "SetCurrentSurpressionValue 2e-10", "SetRange 1e-5"}
+        << QStringList{"A\trange\t1e-08\t1e-05", "A\tsuppressionValue\t5e-10\t2e-10",
+                       "A\tfilter\tfalse\ttrue", hvLine}
+        << QStringList{"SetRange 1e-8",
+                       "GetStatus",
+                       "SetCurrentSurpressionValue 5e-10",
+                       "GetCurrentSurpressionValue",
+                       "SetFilter 0",
+                       "GetStatus"};
+}
+
+void tst_SnapshotTool::changesComparedAndRestored()
+{
+    QFETCH(QStringList, changes);
+    QFETCH(QStringList, compared);
+    QFETCH(QStringList, restore);
+    DeviceEvents ignored;
+    amplifier->handle("SetCurrentSurpressionValue", "5e-10", ignored);
+    auto body = startWindow();
+    hv(*body)->fillSetV("200");
+    const QString file = dir->filePath("snapshot.json");
+    QCOMPARE(run(*body, SnapshotTool::Command::Save, file), 0);
+    QCOMPARE(run(*body, SnapshotTool::Command::Compare, file), 0);
+    QCOMPARE(out, QString());
+
+    // Changed at the devices, and by the operator's choice of set voltage.
+    QStringList events;
+    for (const QString &change : changes) {
+        DeviceEvents raised;
+        amplifier->handle(change.section(' ', 0, 0), change.section(' ', 1), raised);
+        for (const DeviceEvent &event : qAsConst(raised))
+            events << QStringLiteral("ca.1>Brenlow.amp1 %1 %2").arg(event.word, event.params);
+    }
+    QVERIFY(deliver(*server, *body->tesra(), events));
+    hv(*body)->ui.SetV->setCurrentIndex(0);
+    amp(*body)->askValues();
+    QTRY_VERIFY(!amp(*body)->awaitsAnswers());
+
+    QCOMPARE(run(*body, SnapshotTool::Command::Compare, file), 1);
+    QCOMPARE(out.split('\n', Qt::SkipEmptyParts), compared);
+
+    takeSentLines(*server, *body->tesra());
+    QCOMPARE(run(*body, SnapshotTool::Command::Restore, file), 0);
+    QVERIFY2(err.isEmpty(), qPrintable(err));
+    QStringList expected;
+    for (const QString &line : qAsConst(restore))
+        expected << "Brenlow.amp1>ca.1 " + line;
+    // Nothing at all goes to the HV module; its set voltage waits in SetV.
+    QCOMPARE(takeSentLines(*server, *body->tesra()), expected);
+    QCOMPARE(hv(*body)->ui.SetV->currentText(), QStringLiteral("200"));
+    QCOMPARE(run(*body, SnapshotTool::Command::Compare, file), 0);
+}
+
+void tst_SnapshotTool::readOnlyRefusesRestore()
+{
+    auto body = startWindow(true);
+    const QString file = dir->filePath("snapshot.json");
+    QCOMPARE(run(*body, SnapshotTool::Command::Save, file), 0);
+    DeviceEvents ignored;
+    amplifier->handle("SetFilter", "1", ignored);
+    amp(*body)->askValues();
+    QTRY_VERIFY(!amp(*body)->awaitsAnswers());
+    takeSentLines(*server, *body->tesra());
+
+    QCOMPARE(run(*body, SnapshotTool::Command::Restore, file), 1);
+    QVERIFY2(err.contains("read-only"), qPrintable(err));
+    QCOMPARE(takeSentLines(*server, *body->tesra()), QStringList());
+    QVERIFY(!body->snapshotTool()->restoreAction()->isEnabled());
+    QVERIFY(!body->snapshotTool()->restoreFrom(file));
+}
+
+void tst_SnapshotTool::unusableFiles_data()
+{
+    QTest::addColumn<int>("command");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("reason");
+    for (const auto command : {SnapshotTool::Command::Compare, SnapshotTool::Command::Restore}) {
+        const char *name = command == SnapshotTool::Command::Compare ? "compare" : "restore";
+        QTest::addRow("%s, not JSON", name)
+            << int(command) << QByteArray("[A]\nrange=1e-6\n") << "not JSON";
+        QTest::addRow("%s, another format", name)
+            << int(command) << QByteArray("{\"format\": \"other/1\"}")
+            << "format \"other/1\" is not \"brenlow-snapshot/1\"";
+        QTest::addRow("%s, no file", name) << int(command) << QByteArray() << "";
+    }
+}
+
+void tst_SnapshotTool::unusableFiles()
+{
+    QFETCH(int, command);
+    QFETCH(QByteArray, content);
+    QFETCH(QString, reason);
+    const QString file = dir->filePath("snapshot.json");
+    if (!content.isEmpty())
+        writeFile(file, content);
+    auto body = startWindow();
+    // The panels' own start lines, and the commands their first answers
+    // send back, are over before the run.
+    QTRY_VERIFY(body->snapshotTool()->allAnswered());
+    QTRY_VERIFY(!amp(*body)->awaitsAnswers());
+    takeSentLines(*server, *body->tesra());
+    QCOMPARE(run(*body, SnapshotTool::Command(command), file), 2);
+    QVERIFY2(err.startsWith(QStringLiteral("brenlow: cannot read the snapshot [%1]: ").arg(file)),
+             qPrintable(err));
+    QVERIFY2(err.contains(reason), qPrintable(err));
+    for (const QString &line : takeSentLines(*server, *body->tesra()))
+        QVERIFY2(!isCommand(line), qPrintable(line));
+}
+
+void tst_SnapshotTool::unwritablePathWritesNothing()
+{
+    writeFile(dir->filePath("plain.txt"), "text\n");
+    auto body = startWindow();
+    const QString file = dir->filePath("plain.txt/snapshot.json");
+    QCOMPARE(run(*body, SnapshotTool::Command::Save, file), 1);
+    QVERIFY2(err.contains(QStringLiteral("cannot write the snapshot [%1]").arg(file)),
+             qPrintable(err));
+    QCOMPARE(QDir(dir->path()).entryList({"*.json"}, QDir::Files), QStringList());
+}
+
+void tst_SnapshotTool::windowTableFollowsLiveValues()
+{
+    auto body = startWindow();
+    body->show();
+    const QString file = dir->filePath("snapshot.json");
+    QCOMPARE(run(*body, SnapshotTool::Command::Save, file), 0);
+    SnapshotTool *tool = body->snapshotTool();
+    QVERIFY(tool->showComparison(file));
+    QCOMPARE(tool->table()->rowCount(), 0);
+
+    DeviceEvents ignored;
+    amplifier->handle("SetFilter", "1", ignored);
+    amp(*body)->askValues();
+    QTRY_COMPARE(tool->table()->rowCount(), 1);
+    QCOMPARE(tool->table()->item(0, SnapshotTable::ModuleColumn)->text(), QStringLiteral("A"));
+    QCOMPARE(tool->table()->item(0, SnapshotTable::SettingColumn)->text(),
+             QStringLiteral("Filter"));
+    QCOMPARE(tool->table()->item(0, SnapshotTable::SnapshotColumn)->text(), QStringLiteral("off"));
+    QCOMPARE(tool->table()->item(0, SnapshotTable::LiveColumn)->text(), QStringLiteral("on"));
+    // The differing panel carries the marker, top left; the other none.
+    QTRY_VERIFY(tool->markerOf(amp(*body)) && tool->markerOf(amp(*body))->isShown());
+    QCOMPARE(tool->markerOf(amp(*body))->pos(), QPoint(0, 0));
+    QVERIFY(!tool->markerOf(hv(*body)) || !tool->markerOf(hv(*body))->isShown());
+
+    // The restore asks once, then puts the filter back; the table empties.
+    QSignalSpy restored(tool, &SnapshotTool::restoreFinished);
+    QTimer::singleShot(0, this, [] {
+        if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget()))
+            dialog->accept();
+    });
+    QVERIFY(tool->restoreFrom(file));
+    QVERIFY(restored.wait(20000));
+    QCOMPARE(restored.at(0).at(0).toBool(), true);
+    QTRY_COMPARE(tool->table()->rowCount(), 0);
+    QTRY_VERIFY(!tool->markerOf(amp(*body))->isShown());
+
+    // Closing the table ends the comparison and its markers.
+    amplifier->handle("SetZeroCheck", "1", ignored);
+    amp(*body)->askValues();
+    QTRY_VERIFY(tool->markerOf(amp(*body))->isShown());
+    tool->dock()->close();
+    QVERIFY(!tool->markerOf(amp(*body))->isShown());
+}
+
+void tst_SnapshotTool::menuEntries_data()
+{
+    QTest::addColumn<bool>("japanese");
+    QTest::addColumn<QStringList>("texts");
+    QTest::newRow("English") << false
+                             << QStringList{"Save Snapshot…", "Compare with Snapshot…",
+                                            "Restore Amplifiers from Snapshot…"};
+    QTest::newRow("Japanese") << true
+                              << QStringList{"スナップショットを保存…", "スナップショットと比較…",
+                                             "スナップショットからアンプを復元…"};
+}
+
+void tst_SnapshotTool::menuEntries()
+{
+    QFETCH(bool, japanese);
+    QFETCH(QStringList, texts);
+    QTranslator translator;
+    StartUp::installLanguage(*QCoreApplication::instance(), translator, japanese);
+    auto body = startWindow();
+    QCoreApplication::removeTranslator(&translator);
+    const QList<QAction *> entries = body->menuBar()->actions().at(0)->menu()->actions();
+    QStringList shown;
+    for (QAction *entry : entries) {
+        if (!entry->isSeparator())
+            shown << entry->text();
+    }
+    QCOMPARE(shown.mid(0, 3), texts);
+    QCOMPARE(entries.last()->objectName(), QStringLiteral("actionQuit"));
+    // A restore needs the link.
+    QAction *restore = body->snapshotTool()->restoreAction();
+    QVERIFY(!restore->isEnabled());
+    QTRY_VERIFY(restore->isEnabled());
+    server->dropClient();
+    QTRY_VERIFY(!restore->isEnabled());
+    QVERIFY(body->snapshotTool()->saveAction()->isEnabled());
+}
+
+QTEST_MAIN(tst_SnapshotTool)
+#include "tst_snapshottool.moc"
