@@ -69,9 +69,20 @@ void SetVGuard::showEntries()
 {
     const QBrush dimmed = box->palette().brush(QPalette::Disabled, QPalette::Text);
     const QString note = aboveText();
+    // An editable box puts the current entry's text back into its line edit
+    // whenever that entry's data changes, which would throw away a voltage
+    // the operator has typed (or a restore has filled in). So only what
+    // really changes is set, and the typed text is kept across it.
+    const QString typed = box->currentText();
     for (int i = 0; i < box->count(); ++i) {
         const bool above = isAbove(Values::toNumber(box->itemText(i)));
-        box->setItemData(i, above ? QVariant(dimmed) : QVariant(), Qt::ForegroundRole);
-        box->setItemData(i, above ? QVariant(note) : QVariant(), Qt::ToolTipRole);
+        const QVariant foreground = above ? QVariant(dimmed) : QVariant();
+        const QVariant toolTip = above ? QVariant(note) : QVariant();
+        if (box->itemData(i, Qt::ForegroundRole) != foreground)
+            box->setItemData(i, foreground, Qt::ForegroundRole);
+        if (box->itemData(i, Qt::ToolTipRole) != toolTip)
+            box->setItemData(i, toolTip, Qt::ToolTipRole);
     }
+    if (box->isEditable() && box->currentText() != typed)
+        box->setEditText(typed);
 }

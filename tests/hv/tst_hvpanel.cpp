@@ -66,6 +66,8 @@ private slots:
     void aboveUsableMaximum_data();
     void aboveUsableMaximum();
     void entriesAboveUsableMaximum();
+    void typedTextOutlivesTheLimit_data();
+    void typedTextOutlivesTheLimit();
     void controllable_data();
     void controllable();
     void rampRateReplyAndEvent();
@@ -723,6 +725,27 @@ void tst_HVPanel::aboveUsableMaximum()
 }
 
 // The list keeps every entry; those above the usable maximum say so.
+// The limit's answers mark the list's entries; the current entry's mark
+// must not put its text back over a voltage typed but not yet entered.
+void tst_HVPanel::typedTextOutlivesTheLimit_data()
+{
+    QTest::addColumn<QString>("limit");
+    QTest::newRow("the current entry becomes unreachable") << "20";
+    QTest::newRow("no entry changes") << "80";
+}
+
+void tst_HVPanel::typedTextOutlivesTheLimit()
+{
+    QFETCH(QString, limit);
+    makePanel(); // the current entry is 1000
+    connectAndSettle();
+    reply(QStringLiteral("@GetMaxV"), QStringLiteral("3000V"));
+    typeInto(panel->ui.SetV, QStringLiteral("500"));
+    reply(QStringLiteral("@GetVLimit"), limit);
+    QCOMPARE(panel->ui.SetV->currentText(), QStringLiteral("500"));
+    QCOMPARE(sentLines(), QStringList{});
+}
+
 void tst_HVPanel::entriesAboveUsableMaximum()
 {
     makePanel(); // entries 1000, -1500, 0
