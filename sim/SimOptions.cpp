@@ -86,9 +86,14 @@ bool SimOptions::parse(const QStringList &arguments, QString &error)
         QStringLiteral("hv-target"),
         QStringLiteral("Voltage the HV modules start ramping to, as if told so (default: none)."),
         QStringLiteral("volts"));
+    const QCommandLineOption eventsOption(
+        QStringLiteral("hv-events"),
+        QStringLiteral("Every HV module reports its voltage this many times a second, moving or "
+                       "not (default: only while it moves, with the devices' ticks)."),
+        QStringLiteral("per second"));
     parser.addOptions({helpOption, stationOption, addressOption, portOption, keyOption, ampOption,
                        hvOption, logOption, quitOption, dropOption, refuseOption, voltageOption,
-                       rampOption, targetOption});
+                       rampOption, targetOption, eventsOption});
     helpText = parser.helpText();
 
     if (!parser.parse(arguments)) {
@@ -127,7 +132,7 @@ bool SimOptions::parse(const QStringList &arguments, QString &error)
     // The numeric options, each with the field it sets and what an operator
     // is told when the value will not do. A drop period of 0 would close
     // connections without a pause and a ramp rate of 0 would never move, so
-    // those two must be above 0.
+    // those two must be above 0, as must an event rate.
     struct NumberOption
     {
         const QCommandLineOption &option;
@@ -142,6 +147,7 @@ bool SimOptions::parse(const QStringList &arguments, QString &error)
         {voltageOption, hvVoltage, false, "--hv-voltage takes a voltage of 0 or more"},
         {rampOption, hvRampRate, true, "--hv-ramp takes a ramp rate above 0"},
         {targetOption, hvTarget, false, "--hv-target takes a voltage of 0 or more"},
+        {eventsOption, hvEventRate, true, "--hv-events takes a rate above 0"},
     };
     for (const NumberOption &number : numbers) {
         if (!parser.isSet(number.option))
