@@ -3,6 +3,7 @@
 #include "client/Logging.h"
 #include "client/Values.h"
 
+#include <QBuffer>
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
@@ -237,6 +238,11 @@ CSprTable::AppendResult CSprTable::append(const QString &fileName, const QString
             *reason = file.errorString();
         return AppendResult::CannotOpen;
     }
+    return append(file, text, reason);
+}
+
+CSprTable::AppendResult CSprTable::append(QIODevice &file, const QString &text, QString *reason)
+{
     const qint64 before = file.size();
     const QByteArray mark = before >= 2 && file.seek(0) ? file.read(2) : QByteArray();
     const Utf16 utf16 = encodingOf(mark, before);
@@ -258,12 +264,14 @@ CSprTable::AppendResult CSprTable::append(const QString &fileName, const QString
     if (before > 0 && !ended)
         body += lineEnd;
     body += text;
-    if (crlf)
-        body.replace(QRegularExpression(QStringLiteral("\r?\n")), QStringLiteral("\r\n"));
+    if (crlf) {
+        static const QRegularExpression lineFeed(QStringLiteral("\r?\n"));
+        body.replace(lineFeed, QStringLiteral("\r\n"));
+    }
     QByteArray bytes = encode(body, utf16);
     // A file with a UTF-16 mark but an odd size is 8-bit text, and must stay
     // odd so that the added line does not turn all of it into UTF-16: a blank
-    // before the line end, which reading trims, evens the count.
+    // before the line end, which reading trims, makes the added count even.
     if (utf16 == Utf16::None && mark.size() == 2 && encodingOf(mark, 0) != Utf16::None &&
         bytes.size() % 2 != 0) {
         int at = bytes.size();
@@ -272,12 +280,16 @@ CSprTable::AppendResult CSprTable::append(const QString &fileName, const QString
         bytes.insert(at, ' ');
     }
 
-    if (file.write(bytes) != bytes.size()) {
+    if (!file.seek(before) || file.write(bytes) != bytes.size()) {
         if (reason)
             *reason = file.errorString();
         // Take back a half-written line; what was there before is kept.
-        if (file.size() > before)
-            file.resize(before);
+        if (file.size() > before) {
+            if (auto *onDisk = qobject_cast<QFileDevice *>(&file))
+                onDisk->resize(before);
+            else if (auto *inMemory = qobject_cast<QBuffer *>(&file))
+                inMemory->buffer().truncate(int(before));
+        }
         return AppendResult::CannotWrite;
     }
     return AppendResult::Appended;

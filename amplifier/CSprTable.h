@@ -64,6 +64,9 @@ public:
     // for a failure.
     static AppendResult append(const QString &fileName, const QString &text,
                                QString *reason = nullptr);
+    // The same on a device already open for reading and writing (a file, or
+    // a buffer in memory); the text goes after its last byte.
+    static AppendResult append(QIODevice &device, const QString &text, QString *reason = nullptr);
 
 private:
     QVector<CSprEntry> entries;
