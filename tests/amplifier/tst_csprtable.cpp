@@ -4,6 +4,7 @@
 #include "TestSupport.h"
 #include "amplifier/CSprTable.h"
 
+#include <QBuffer>
 #include <QDateTime>
 #include <QFile>
 #include <QTemporaryDir>
@@ -261,6 +262,14 @@ void tst_CSprTable::append()
     QCOMPARE(CSprTable::append(path, QStringLiteral("1e-6 5 : x\n")),
              CSprTable::AppendResult::Appended);
     QCOMPARE(readAll(path), after);
+    // A buffer in memory takes the line the same way.
+    QByteArray inMemory = before;
+    QBuffer buffer(&inMemory);
+    QVERIFY(buffer.open(QIODevice::ReadWrite));
+    QCOMPARE(CSprTable::append(buffer, QStringLiteral("1e-6 5 : x\n")),
+             CSprTable::AppendResult::Appended);
+    QCOMPARE(inMemory, after);
+
     CSprTable table;
     QVERIFY(table.load(path));
     QCOMPARE(entriesOf(table), entries);
