@@ -39,7 +39,11 @@ public:
     // file cannot be opened; the table is then empty.
     bool load(const QString &fileName);
     // Empties the table, then reads, merges and sorts what device holds.
-    void read(QIODevice &device);
+    // Lines end at a line feed, a carriage return or both. A line that is
+    // not text (a NUL byte, bytes the encoding cannot take back) is skipped
+    // and reported in the debug log with its number and name; the lines
+    // around it are read as usual.
+    void read(QIODevice &device, const QString &name = QString());
     // The first entry whose range equals range exactly, or -1.
     int indexOfRange(double range) const;
 
@@ -60,6 +64,9 @@ public:
     // for a failure.
     static AppendResult append(const QString &fileName, const QString &text,
                                QString *reason = nullptr);
+    // The same on a device already open for reading and writing (a file, or
+    // a buffer in memory); the text goes after its last byte.
+    static AppendResult append(QIODevice &device, const QString &text, QString *reason = nullptr);
 
 private:
     QVector<CSprEntry> entries;

@@ -6,6 +6,8 @@
 # and leaves the input that caused it in build-fuzz/findings/<target>/.
 #
 # Usage: scripts/fuzz.sh [SECONDS] [TARGET...]
+# FUZZ_EXTRA_ARGS adds libFuzzer options, e.g. FUZZ_EXTRA_ARGS=-runs=10000000
+# for a long run that stops after ten million executions.
 # The inputs that a run adds to the corpus stay in build-fuzz/corpus/<target>;
 # the repository's seeds are never written to.
 set -euo pipefail
@@ -35,21 +37,62 @@ export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:abort_on_error=1"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:print_suppressions=0"
 
+# Dictionaries for the line-level targets, drawn from the sources each time so
+# that they never fall out of step: the routing table's message words, the
+# amplifier's status letters, and the pieces of the line and key-line
+# grammar.
+dict_dir="$build_dir/dict"
+mkdir -p "$dict_dir"
+quote() { local t; for t in "$@"; do printf '"%s"\n' "$t"; done; }
+grammar=('>' '.' ' ' '\x0A' '\x0D\x0A' '\x09' 'System' 'flgon' 'flgoff' 'Ok:' 'Er:' 'Brenlow' 'Fuzz')
+words=($(grep -o '"[@_][A-Za-z0-9]*"' client/MessageNames.cpp | tr -d '"'))
+letters="$(sed -n 's/^const char StatusLetters\[\] = "\([A-Z]*\)";/\1/p' amplifier/CA5350Status.cpp)"
+[ ${#words[@]} -gt 0 ] && [ -n "$letters" ] || { echo "fuzz.sh: cannot read the dictionary words" >&2; exit 1; }
+{ quote "${words[@]}" "${grammar[@]}"; } >"$dict_dir/fuzz_message.dict"
+# The receive target's key file holds these words; its key line is one of them.
+{ quote "${words[@]}" "${grammar[@]}" alpha beta gamma delta epsilon 0 7 -1 2147483647; } \
+    >"$dict_dir/fuzz_receive.dict"
+{ quote CA5350 Er: . / 0 1 9 10 1e-6 1e-10; for ((i = 0; i < ${#letters}; i++)); do
+    quote "${letters:i:1}" "${letters:i:1}0" "${letters:i:1}1"; done; } >"$dict_dir/fuzz_ampstatus.dict"
+{ quote ' ' '\x09' '\x0A' '\x0D\x0A' '\x0B' '\x0C' '\xC2\xA0' '\xE3\x80\x80' alpha beta; } \
+    >"$dict_dir/fuzz_keyfile.dict"
+
+# The CPU seconds the finished children of this shell have used: executions
+# per CPU second say what a target manages on one core of its own, however
+# busy the machine is (the rate libFuzzer prints counts wall-clock seconds).
+# "times" runs in this shell (not in a command substitution, whose children
+# are its own), and the figure is read back from a file.
+cpu_centiseconds() {
+    tail -1 "$times_file" | awk '{ t = 0; for (i = 1; i <= 2; i++) { split($i, p, /[ms]/); t += p[1] * 60 + p[2] } printf "%d", t * 100 }'
+}
+
 status=0
 for target in "${targets[@]}"; do
     corpus="$build_dir/corpus/$target"
     findings="$build_dir/findings/$target"
     mkdir -p "$corpus" "$findings"
     echo "fuzz.sh: $target for ${seconds}s"
+    times_file="$build_dir/$target.times" # one per target: runs may overlap
+    times >"$times_file"
+    cpu_before=$(cpu_centiseconds)
+    dict=()
+    [ -f "$dict_dir/$target.dict" ] && dict=(-dict="$dict_dir/$target.dict")
     if ! "$build_dir/fuzz/$target" -max_total_time="$seconds" -max_len=8192 -timeout=10 \
         -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$findings/" \
+        ${dict[@]+"${dict[@]}"} ${FUZZ_EXTRA_ARGS:-} \
         "$corpus" "fuzz/corpus/$target" >"$build_dir/$target.log" 2>&1; then
         echo "fuzz.sh: $target found a fault; input kept in $findings" >&2
         tail -40 "$build_dir/$target.log" >&2
         status=1
         continue
     fi
-    grep -E '^stat::number_of_executed_units|^stat::peak_rss_mb' "$build_dir/$target.log" |
-        sed "s/^/fuzz.sh: $target /"
+    grep -E '^stat::number_of_executed_units|^stat::average_exec_per_sec|^stat::peak_rss_mb' \
+        "$build_dir/$target.log" | sed "s/^/fuzz.sh: $target /"
+    times >"$times_file"
+    cpu=$(($(cpu_centiseconds) - cpu_before))
+    runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$build_dir/$target.log")
+    if [ "$cpu" -gt 0 ] && [ -n "$runs" ]; then
+        echo "fuzz.sh: $target exec_per_cpu_second:          $((runs * 100 / cpu)) ($((cpu / 100)).$(printf '%02d' $((cpu % 100))) s of CPU)"
+    fi
 done
 exit "$status"

@@ -116,8 +116,13 @@ QString HvModel::handle(const QString &command, const QString &params, DeviceEve
 
 void HvModel::advance(double seconds, DeviceEvents &events)
 {
-    if (volts == targetVolts || seconds <= 0)
+    if (seconds <= 0)
         return;
+    if (volts == targetVolts) {
+        if (steadyReports)
+            events.append({QStringLiteral("_ChangedValue"), voltText(volts)});
+        return;
+    }
     const double step = rate * seconds;
     if (std::fabs(targetVolts - volts) <= step)
         volts = targetVolts;

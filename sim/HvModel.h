@@ -37,6 +37,9 @@ public:
     QString status() const { return stat; }
     bool isOutputOn() const { return outputOn; }
     double usableMaximum() const { return maxVolts * limitPercent / 100; }
+    // Reports the voltage on every tick, also while it rests, as a module
+    // polled by its controller would.
+    void setSteadyReports(bool on) { steadyReports = on; }
 
 private:
     void setStatus(const QString &value, DeviceEvents &events);
@@ -50,4 +53,5 @@ private:
     QString stat;
     bool outputOn;
     Polarity polarity;
+    bool steadyReports = false;
 };

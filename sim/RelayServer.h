@@ -60,6 +60,9 @@ public:
     quint16 port() const { return server.serverPort(); }
     // Closes every connection and stops the clock; the server is then inert.
     void stop();
+    // How often the devices' time moves on, in milliseconds (TickMs unless
+    // an event rate asks for more).
+    void setTickInterval(int ms) { tickTimer.setInterval(ms); }
     // Closes every client's connection, as a server restart would, and then
     // turns new connections away for refuseMs (closed at once on arrival).
     void dropAll(int refuseMs);

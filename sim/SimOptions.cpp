@@ -99,9 +99,15 @@ bool SimOptions::parse(const QStringList &arguments, QString &error)
         QStringLiteral("Device nodes that take requests but never answer nor report anything, "
                        "as a hung driver (comma-separated, repeatable)."),
         QStringLiteral("node[,node...]"));
+    const QCommandLineOption eventsOption(
+        QStringLiteral("hv-events"),
+        QStringLiteral("Every HV module reports its voltage this many times a second, moving or "
+                       "not (default: only while it moves, with the devices' ticks)."),
+        QStringLiteral("per second"));
     parser.addOptions({helpOption, versionOption, stationOption, addressOption, portOption,
                        keyOption, ampOption, hvOption, logOption, quitOption, dropOption,
-                       refuseOption, voltageOption, rampOption, targetOption, muteOption});
+                       refuseOption, voltageOption, rampOption, targetOption, muteOption,
+                       eventsOption});
     helpText = parser.helpText() + QStringLiteral("\nThe whole description: man tesra-sim");
 
     if (!parser.parse(arguments)) {
@@ -152,7 +158,7 @@ bool SimOptions::parse(const QStringList &arguments, QString &error)
     // The numeric options, each with the field it sets and what an operator
     // is told when the value will not do. A drop period of 0 would close
     // connections without a pause and a ramp rate of 0 would never move, so
-    // those two must be above 0.
+    // those two must be above 0, as must an event rate.
     struct NumberOption
     {
         const QCommandLineOption &option;
@@ -167,6 +173,7 @@ bool SimOptions::parse(const QStringList &arguments, QString &error)
         {voltageOption, hvVoltage, false, "--hv-voltage takes a voltage of 0 or more"},
         {rampOption, hvRampRate, true, "--hv-ramp takes a ramp rate above 0"},
         {targetOption, hvTarget, false, "--hv-target takes a voltage of 0 or more"},
+        {eventsOption, hvEventRate, true, "--hv-events takes a rate above 0"},
     };
     for (const NumberOption &number : numbers) {
         if (!parser.isSet(number.option))

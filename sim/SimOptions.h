@@ -25,6 +25,8 @@ struct SimOptions
     double hvVoltage = 0;
     double hvRampRate = 50;
     double hvTarget = -1; // volts the HV modules ramp to from the start; -1: they rest
+    double hvEventRate =
+        0; // voltage reports per second of every HV module, moving or not; 0: only while it moves
     bool help = false;
     bool version = false;
     QString helpText;

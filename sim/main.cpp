@@ -13,6 +13,8 @@
 #include <QFile>
 #include <QHostAddress>
 #include <QTimer>
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <memory>
 
@@ -121,6 +123,7 @@ int main(int argc, char *argv[])
             auto hv =
                 std::make_unique<HvModel>(device.node, options.hvVoltage, options.hvRampRate, true,
                                           device.negative ? HvModel::Negative : HvModel::Positive);
+            hv->setSteadyReports(options.hvEventRate > 0);
             if (options.hvTarget >= 0) {
                 // Set before anyone listens: nothing to report yet.
                 DeviceEvents unheard;
@@ -130,6 +133,8 @@ int main(int argc, char *argv[])
         }
     }
 
+    if (options.hvEventRate > 0)
+        server.setTickInterval(std::max(1, int(std::lround(1000 / options.hvEventRate))));
     if (!server.listen(QHostAddress(options.address), quint16(port), error)) {
         say(stderr, QStringLiteral("tesra-sim: cannot listen on %1:%2: %3")
                         .arg(options.address)

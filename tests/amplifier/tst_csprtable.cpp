@@ -4,14 +4,25 @@
 #include "TestSupport.h"
 #include "amplifier/CSprTable.h"
 
+#include <QBuffer>
 #include <QDateTime>
 #include <QFile>
 #include <QTemporaryDir>
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
+#include <QTextCodec>
+#endif
 #include <QtTest>
 
 using Entries = QVector<QPair<double, double>>;
+using Lines = QVector<int>;
 
 namespace {
+
+// The bytes of a literal, NUL bytes included.
+template <int N> QByteArray bytes(const char (&literal)[N])
+{
+    return QByteArray(literal, N - 1);
+}
 
 Entries entriesOf(const CSprTable &table)
 {
@@ -36,6 +47,7 @@ class tst_CSprTable : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void load_data();
     void load();
     void loadMissingFile();
@@ -47,39 +59,81 @@ private slots:
     void appendCannotOpen();
 };
 
+void tst_CSprTable::initTestCase()
+{
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
+    // What is undecodable depends on the local encoding; the rows below are
+    // written for UTF-8, as Qt 6 always reads.
+    QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
+#endif
+}
+
 void tst_CSprTable::load_data()
 {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<Entries>("expected");
+    QTest::addColumn<Lines>("skipped"); // lines reported as not text
 
     QTest::newRow("comment, blank line and a later value for the same range")
         << QByteArray("1e-6 2e-10\n# a comment 1e-7 9\n\n1e-6 3e-10 : 24/01/02 10:00:00\n")
-        << Entries{{1e-6, 3e-10}};
+        << Entries{{1e-6, 3e-10}} << Lines{};
     QTest::newRow("largest range first whatever the file order")
         << QByteArray("1e-8 1\n1e-5 2\n1e-7 3\n1e-3 4\n1e-6 5\n")
-        << Entries{{1e-3, 4}, {1e-5, 2}, {1e-6, 5}, {1e-7, 3}, {1e-8, 1}};
-    QTest::newRow("a range alone gives the value 0") << QByteArray("1e-6\n") << Entries{{1e-6, 0}};
+        << Entries{{1e-3, 4}, {1e-5, 2}, {1e-6, 5}, {1e-7, 3}, {1e-8, 1}} << Lines{};
+    QTest::newRow("a range alone gives the value 0")
+        << QByteArray("1e-6\n") << Entries{{1e-6, 0}} << Lines{};
     QTest::newRow("words that are not numbers read as 0")
-        << QByteArray("abc 2e-10\n1e-6 xyz\n") << Entries{{1e-6, 0}, {0, 2e-10}};
+        << QByteArray("abc 2e-10\n1e-6 xyz\n") << Entries{{1e-6, 0}, {0, 2e-10}} << Lines{};
     QTest::newRow("nan and inf are not decimal numbers")
-        << QByteArray("nan 1\ninf 2\n") << Entries{{0, 2}};
+        << QByteArray("nan 1\ninf 2\n") << Entries{{0, 2}} << Lines{};
     QTest::newRow("tabs, blank runs and a carriage return")
-        << QByteArray("  \t1e-6 \t  2.5e-10 \r\n") << Entries{{1e-6, 2.5e-10}};
+        << QByteArray("  \t1e-6 \t  2.5e-10 \r\n") << Entries{{1e-6, 2.5e-10}} << Lines{};
     QTest::newRow("equal ranges written differently merge")
-        << QByteArray("1e-6 1\n0.000001 2\n1.0E-6 3\n") << Entries{{1e-6, 3}};
+        << QByteArray("1e-6 1\n0.000001 2\n1.0E-6 3\n") << Entries{{1e-6, 3}} << Lines{};
     QTest::newRow("last line without line feed")
-        << QByteArray("1e-6 1\n1e-7 2") << Entries{{1e-6, 1}, {1e-7, 2}};
+        << QByteArray("1e-6 1\n1e-7 2") << Entries{{1e-6, 1}, {1e-7, 2}} << Lines{};
     QTest::newRow("comment marker must start the first word")
-        << QByteArray("1e-6 #1\n  #1e-7 2\n") << Entries{{1e-6, 0}};
-    QTest::newRow("empty file") << QByteArray() << Entries{};
+        << QByteArray("1e-6 #1\n  #1e-7 2\n") << Entries{{1e-6, 0}} << Lines{};
+    QTest::newRow("empty file") << QByteArray() << Entries{} << Lines{};
+    QTest::newRow("a line of NUL bytes between two entries")
+        << bytes("1e-6 2\n\0\0\0\n1e-7 3\n") << Entries{{1e-6, 2}, {1e-7, 3}} << Lines{2};
+    QTest::newRow("a NUL inside a line")
+        << bytes("1e-6 2\n1e-8\0 9\n1e-7 3") << Entries{{1e-6, 2}, {1e-7, 3}} << Lines{2};
+    QTest::newRow("invalid UTF-8") << QByteArray("1e-6 2\n\xff\xfe 1e-8 4\n1e-7 3\n")
+                                   << Entries{{1e-6, 2}, {1e-7, 3}} << Lines{2};
+    QTest::newRow("a cut UTF-8 sequence does not take the line feed")
+        << QByteArray("1e-6 2 \xe3\x81\n1e-7 3\n1e-8 \xc3") << Entries{{1e-7, 3}} << Lines{1, 3};
+    QTest::newRow("lone carriage returns end lines too")
+        << QByteArray("1e-6 1\r1e-7 2\r\n1e-8 3\n\r1e-9 4\r")
+        << Entries{{1e-6, 1}, {1e-7, 2}, {1e-8, 3}, {1e-9, 4}} << Lines{};
+    QTest::newRow("UTF-8 text and byte-order mark")
+        << QByteArray("\xef\xbb\xbf"
+                      "1e-6 1 : \xe6\xb8\xac\xe5\xae\x9a\n")
+        << Entries{{1e-6, 1}} << Lines{};
+    QTest::newRow("UTF-16 with a lone surrogate and a NUL")
+        << bytes("\xff\xfe"
+                 "1\0 \0"
+                 "2\0\n\0"
+                 "3\0\0\xd8\n\0"
+                 "\0\0\n\0"
+                 "4\0 \0"
+                 "5\0")
+        << Entries{{4, 5}, {1, 2}} << Lines{2, 3};
 }
 
 void tst_CSprTable::load()
 {
     QFETCH(QByteArray, content);
     QFETCH(Entries, expected);
+    QFETCH(Lines, skipped);
     QTemporaryDir dir;
     const QString path = TestSupport::writeFile(dir.filePath(QStringLiteral("t.txt")), content);
+    for (const int line : skipped) {
+        QTest::ignoreMessage(QtDebugMsg, qPrintable(QStringLiteral("CSpr Table file [%1]: line %2 "
+                                                                   "is not text, skipped")
+                                                        .arg(path)
+                                                        .arg(line)));
+    }
 
     CSprTable table;
     table.mergeLine(QStringLiteral("9 9")); // loading starts from an empty table
@@ -168,6 +222,27 @@ void tst_CSprTable::append_data()
                                                "5\0 \0:\0 \0x\0\n\0",
                                                32)
                                  << Entries{{1, 2}, {1e-6, 5}};
+    QTest::newRow("NUL bytes at the end without a line feed")
+        << true << bytes("1e-7 2\n\0\0\0") << bytes("1e-7 2\n\0\0\0\n1e-6 5 : x\n")
+        << Entries{{1e-6, 5}, {1e-7, 2}};
+    QTest::newRow("an undecodable last line")
+        << true << QByteArray("1e-7 2\n1e-8 \xff") << QByteArray("1e-7 2\n1e-8 \xff\n1e-6 5 : x\n")
+        << Entries{{1e-6, 5}, {1e-7, 2}};
+    QTest::newRow("ends in a lone carriage return")
+        << true << QByteArray("1e-8 1\r1e-7 2\r") << QByteArray("1e-8 1\r1e-7 2\r1e-6 5 : x\n")
+        << Entries{{1e-6, 5}, {1e-7, 2}, {1e-8, 1}};
+    // An odd number of bytes is no UTF-16: the file is 8-bit text, and each
+    // line added keeps its size odd.
+    QTest::newRow("UTF-16 mark with an odd size") << true
+                                                  << bytes("\xff\xfe"
+                                                           "1\0 \0"
+                                                           "2\0\n\0"
+                                                           "X")
+                                                  << bytes("\xff\xfe"
+                                                           "1\0 \0"
+                                                           "2\0\n\0"
+                                                           "X\n1e-6 5 : x\n")
+                                                  << Entries{{1e-6, 5}};
     QTest::newRow("same range wins when appended")
         << true << QByteArray("1e-6 2\n") << QByteArray("1e-6 2\n1e-6 5 : x\n")
         << Entries{{1e-6, 5}};
@@ -187,9 +262,24 @@ void tst_CSprTable::append()
     QCOMPARE(CSprTable::append(path, QStringLiteral("1e-6 5 : x\n")),
              CSprTable::AppendResult::Appended);
     QCOMPARE(readAll(path), after);
+    // A buffer in memory takes the line the same way.
+    QByteArray inMemory = before;
+    QBuffer buffer(&inMemory);
+    QVERIFY(buffer.open(QIODevice::ReadWrite));
+    QCOMPARE(CSprTable::append(buffer, QStringLiteral("1e-6 5 : x\n")),
+             CSprTable::AppendResult::Appended);
+    QCOMPARE(inMemory, after);
+
     CSprTable table;
     QVERIFY(table.load(path));
     QCOMPARE(entriesOf(table), entries);
+
+    // Every later line comes back too, and what was there stays.
+    QCOMPARE(CSprTable::append(path, QStringLiteral("1e-9 7 : y\n")),
+             CSprTable::AppendResult::Appended);
+    QVERIFY(readAll(path).startsWith(after));
+    QVERIFY(table.load(path));
+    QCOMPARE(entriesOf(table), entries + Entries({{1e-9, 7}}));
 }
 
 void tst_CSprTable::appendCannotOpen()

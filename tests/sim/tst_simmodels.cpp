@@ -231,6 +231,10 @@ void TestSimModels::hvRamp()
     events.clear();
     hv.advance(1.0, events);
     QVERIFY2(events.isEmpty(), "a settled module raises nothing");
+    // Unless it is told to report on every tick (the soak test's event load).
+    hv.setSteadyReports(true);
+    hv.advance(0.1, events);
+    QCOMPARE(texts(events), (QStringList{"_ChangedValue 0.0"}));
 }
 
 void TestSimModels::hvReplies_data()
@@ -376,6 +380,7 @@ void TestSimModels::options_data()
     QTest::newRow("drop every 0") << QStringList{"--drop-every", "0"} << false << "" << 0;
     QTest::newRow("drop every not a number")
         << QStringList{"--drop-every", "often"} << false << "" << 0;
+    QTest::newRow("event rate 0") << QStringList{"--hv-events", "0"} << false << "" << 0;
     QTest::newRow("negative refusal") << QStringList{"--refuse-for", "-1"} << false << "" << 0;
     QTest::newRow("stray argument") << QStringList{"extra"} << false << "" << 0;
     QTest::newRow("unknown option") << QStringList{"--bogus"} << false << "" << 0;
@@ -401,7 +406,8 @@ void TestSimModels::numberOptions()
     SimOptions options;
     QString error;
     QVERIFY2(options.parse({"tesra-sim", "--quit-after", "1", "--drop-every", "2", "--refuse-for",
-                            "3", "--hv-voltage", "4", "--hv-ramp", "5", "--hv-target", "6"},
+                            "3", "--hv-voltage", "4", "--hv-ramp", "5", "--hv-target", "6",
+                            "--hv-events", "7"},
                            error),
              qPrintable(error));
     QCOMPARE(options.quitAfter, 1.0);
@@ -410,6 +416,7 @@ void TestSimModels::numberOptions()
     QCOMPARE(options.hvVoltage, 4.0);
     QCOMPARE(options.hvRampRate, 5.0);
     QCOMPARE(options.hvTarget, 6.0);
+    QCOMPARE(options.hvEventRate, 7.0);
 }
 
 void TestSimModels::station()
