@@ -254,10 +254,24 @@ void Body::setUpHVModules()
         panel->selectVoltage(module.select);
         panel->setVoltageEditable(module.voltageEditable);
         panel->voltageTolerance = module.tolerance;
-        panel->answerWatch->setTimeout(station.answerTimeoutMs);
-        silentView->watch(panel->answerWatch);
+        watchAnswers(*panel->answerWatch, module);
         hvPanels.append(panel);
     }
+}
+
+// A module's node that stops answering is named in the status bar and goes
+// into the history's timeline.
+void Body::watchAnswers(AnswerWatch &watch, const StationModule &module)
+{
+    watch.setTimeout(station.answerTimeoutMs);
+    silentView->watch(&watch);
+    const QString section = module.name;
+    Recorder *recorder = historyView->recorder();
+    connect(&watch, &AnswerWatch::deviceSilent, recorder,
+            [recorder, section](const QString &node, const QDateTime &since) {
+                recorder->recordEvent(section, node, History::EventKind::Silent,
+                                      since.toString(Qt::ISODateWithMs));
+            });
 }
 
 void Body::setUpAMPModules()
@@ -271,8 +285,7 @@ void Body::setUpAMPModules()
         panel->setRangeTable(module.rangeTable);
         panel->setCSprTableFile(module.csprFile);
         panel->setPollErrors(module.pollErrors);
-        panel->answerWatch->setTimeout(station.answerTimeoutMs);
-        silentView->watch(panel->answerWatch);
+        watchAnswers(*panel->answerWatch, module);
         connect(panel, &aCA::resized, this, &Body::newSize);
         ampPanels.append(panel);
     }

@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 
+class AnswerWatch;
 class HistoryView;
 class LinkStatus;
 class QScrollArea;
@@ -75,6 +76,7 @@ private:
     // first group looks one up, and the panels' colours come last, once
     // every panel has its place.
     void setUpHVModules();
+    void watchAnswers(AnswerWatch &watch, const StationModule &module);
     void setUpAMPModules();
     void setUpICModules();
     void colourModules();

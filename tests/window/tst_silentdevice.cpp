@@ -15,6 +15,7 @@
 #include "widgets/PanelMarker.h"
 #include "widgets/SilenceBadge.h"
 #include "window/Body.h"
+#include "window/HistoryView.h"
 #include "window/SilentDevices.h"
 
 #include <QAbstractButton>
@@ -167,6 +168,13 @@ void tst_SilentDevice::silentNodeNamed()
     QCOMPARE(marker->geometry().top(), 0);
     QVERIFY(!amp->silenceBadge->marker()->isVisible());
     QVERIFY(!amp->answerWatch->isSilent());
+    // The history's timeline has it too, once.
+    QStringList silentRows;
+    for (const History::Event &event : body.history()->recorder()->history().events()) {
+        if (event.kind == History::EventKind::Silent)
+            silentRows << event.node;
+    }
+    QCOMPARE(silentRows, QStringList{QStringLiteral("hvps.1")});
 
     // A warning only: the panels look and work exactly as before.
     QCOMPARE(formState(*hv), hvBefore);

@@ -462,7 +462,7 @@ void tst_SnapshotTool::menuEntries()
         if (!entry->isSeparator())
             shown << entry->text();
     }
-    QCOMPARE(shown.mid(0, 3), texts);
+    QCOMPARE(shown.mid(shown.indexOf(texts.at(0)), 3), texts);
     QCOMPARE(entries.last()->objectName(), QStringLiteral("actionQuit"));
     // A restore needs the link.
     QAction *restore = body->snapshotTool()->restoreAction();
