@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "amplifier/aCA.h"
 
 #include "amplifier/CA5350Status.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The process entry: style, language, command line, then the main window and
 // the event loop. Everything else happens inside the window's construction.
 // Some switches end the program by themselves: --help, --version and

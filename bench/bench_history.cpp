@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the history costs: the memory one module's series take after a
 // simulated day of ten values a second (the goal: at most 2 MiB a module),
 // and the receive path's time per routed line with and without the

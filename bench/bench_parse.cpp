@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How much one received line costs the client: normalising and parsing it
 // into an SMsg and looking up its word, for the kinds of line a busy station
 // sends. Run with -callgrind for counts that do not depend on the machine's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How fast the real program takes a station's traffic, and what the station
 // costs it, for stations of 1, 16 and 64 ion chambers.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The soak driver: the real main window against a running simulator, with an
 // operator who acts once a second, for a given number of minutes.
 //

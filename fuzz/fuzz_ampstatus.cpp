@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The amplifier's status and error-status decoding and the range matching,
 // fed arbitrary texts and numbers.
 //

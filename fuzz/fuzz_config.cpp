@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The station's INI configuration read from arbitrary bytes by the one reader
 // that the window and the simulator use, then checked as the configuration
 // check does.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The current-suppression table: loading and merging arbitrary file bytes,
 // the selector's item text, the entry line and appending it to the file.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Key-file reading and the choice of the key word for a challenge number.
 //
 // Checked: every word read is non-empty and holds no white space, the words

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Parsing and composing message lines.
 //
 // Any text parses without harm and its fields are consistent with the line.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The client's receive path fed arbitrary bytes in arbitrary pieces: the
 // handshake stages, the line reader with its length limit and the router,
 // exactly as they run on the socket.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Measures Brenlow's receive path, start-up and memory for stations of 1, 16
 # and 64 ion chambers and prints the table of docs/PERFORMANCE.md. It builds
 # a release build of its own (build-bench), then runs bench_station, which

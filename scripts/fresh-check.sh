@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Tries the README's two commands as a new user would: each as the first and
 # only command on a freshly bootstrapped, minimal Debian bookworm, in a
 # pristine root of its own, and reports each one's status and time.

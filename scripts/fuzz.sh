@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the libFuzzer targets of fuzz/ with clang, AddressSanitizer and
 # UndefinedBehaviorSanitizer in ./build-fuzz and runs each for SECONDS
 # (default 30), one after the other on one core, starting from the seed

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages of the named sets that are missing. The sets
 # are defined in scripts/packages.txt, the one list of what each command
 # needs, so that a fresh Debian machine needs nothing else.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks the project's own sources the way CI does: no file includes a header
 # of a layer above its own (see layers below), clang-format must leave
 # every C++ file as it is (.clang-format), and clang-tidy must find nothing

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Makes the Debian package in a build directory and tries it:
 #   - the package holds the programs, the desktop entry, the icon, the manual
 #     pages, the documents and the example station, and nothing else in bin;

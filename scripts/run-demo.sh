@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # One-command demo of Brenlow without a beamline.
 #
 # Installs what is missing (Debian, apt-get), builds Brenlow and the station
@@ -84,7 +85,7 @@ while [ $# -gt 0 ]; do
         --answer-timeout) answer_timeout="${2:?--answer-timeout needs a number}"; shift ;;
         --no-install) install=0 ;;
         --no-build) build=0 ;;
-        -h|--help) sed -n '2,/^set -euo/p' "$0" | sed '$d; s/^# \{0,1\}//'; exit 0 ;;
+        -h|--help) sed -n '3,/^set -euo/p' "$0" | sed '$d; s/^# \{0,1\}//'; exit 0 ;;
         *) echo "run-demo: unknown argument $1 (try --help)" >&2; exit 2 ;;
     esac
     shift

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Refreshes the README's screenshots from the station simulator:
 # docs/images/station-en.png (English) and docs/images/station-ja.png, and
 # the link's states, docs/images/link-{connected,lost}-{en,ja}.png, a

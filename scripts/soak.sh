@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Soak test: Brenlow's main window against tesra-sim for MINUTES (default 30).
 #
 # The simulator (on a free port of 127.0.0.1) has every HV module report its

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds Brenlow with every warning enabled, once with Qt 5.15 and once with
 # Qt 6, and runs the whole test suite headless on each; then makes the Debian
 # package from the Qt 5.15 build and tries it (scripts/package-test.sh).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tesra-sim: a stand-in for the station's message server and its devices, so
 // that Brenlow can be run and tested without a beamline. It listens on
 // loopback only.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "widgets/ComboBox.h"
 
 ComboBox::ComboBox(QWidget *parent) : QComboBox(parent) {}

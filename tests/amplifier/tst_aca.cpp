@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The amplifier panel against the fake message server: the start-up lines,
 // every operator command, the ready gate, the decoding of status, range,
 // value, service-request and error-status messages with the commands that the

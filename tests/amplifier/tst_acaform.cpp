@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The amplifier panel's form without a server: captions in both languages,
 // the widget tree and its cells, what the operator can and cannot change in
 // it, the state of a panel not yet connected, and the buttons' checking

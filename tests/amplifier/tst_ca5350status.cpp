@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The amplifier's reply decoding on its own: status texts, error status and
 // range matching, without a socket or a form.
 

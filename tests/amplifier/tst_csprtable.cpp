@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The current-suppression table without widgets: the file format, merging,
 // ordering, the selector's item text and appending lines to the file.
 

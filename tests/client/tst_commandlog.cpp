@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The client's one send path in read-only mode and with a command log, on
 // the fake server: which lines reach the wire, which reach the log, and the
 // log's own format.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The client giving up on links and handshakes that go quiet, and the answer
 // watch naming a device node that stops answering, against the fake server.
 

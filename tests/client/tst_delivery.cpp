@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The client's delivery of routed lines to the receivers they are addressed
 // to: only a receiver's own messages reach it, in the order the receivers
 // were added and before the signal's listeners, and a receiver that stops,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real client against a hostile server: garbage before and after the
 // handshake, lines far past the limit, NUL bytes, invalid UTF-8, floods of
 // lines, odd numbers and empty fields, and a server that hangs up at the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Automatic reconnecting against the fake server: the gaps between attempts
 // double up to their ceiling, go back to the first interval only after a
 // ready link, and never leave more than one connection open.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Parsing of received lines into SMsg, without any socket.
 
 #include "client/MessageNames.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The client against the fake server: handshake and key choice, routing of
 // received lines, composing of sent lines, and the guards against bad input.
 

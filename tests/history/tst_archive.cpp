@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The history file: what is written comes back after a restart, old samples
 // are deleted, a file that cannot be written is refused with a reason, and a
 // second program on the same file neither corrupts it nor loses rows.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The history kept in memory: samples in order, the step from full
 // resolution to ten-second buckets and their minimum, maximum and last,
 // the bound under a flood, and the timeline rows the recorder makes from the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The exported history read back by a small RFC 4180 reader: commas, quotes,
 // line breaks and Japanese text in names come back as they went in.
 

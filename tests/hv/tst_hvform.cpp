@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The HV panel's form: widget tree, layout cells, properties and captions in
 // both languages, as the panel builds it.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The HV panel driven as an operator drives it, against the fake message
 // server: the lines the module node would receive and what the panel shows.
 

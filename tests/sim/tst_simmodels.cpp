@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulator's parts that need no sockets: the device models, driven step
 // by step, the command line and the station file.
 

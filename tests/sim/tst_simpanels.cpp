@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Brenlow's panels, and the whole program, against the station simulator:
 // an HV ramp driven from the Start button, a range change and the overload
 // alert on an amplifier panel, and the assembled station subscribing to all

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The whole window against a simulator that keeps dropping its clients:
 // with "Reconnect Interval" set, the link comes back after every drop, every
 // panel asks for all its values again each time, and the simulator never

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulator as a peer of Brenlow's client: the handshake, relaying
 // between clients, subscriptions and the devices' replies and events, over
 // loopback with the simulator started as a process on a free port.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The snapshot switches of the real executable against the station
 // simulator: a snapshot saved, settings changed by hand at an amplifier,
 // --compare-snapshot naming them and --restore-snapshot putting them back

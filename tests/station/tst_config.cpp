@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The configuration reading rules, on INI files written by the test.
 
 #include "TestSupport.h"

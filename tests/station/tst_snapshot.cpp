@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The snapshot file and its comparison, without a window or a network: what
 // a file holds after a round trip, which files are refused and why, which
 // values count as a difference, and that a failed write leaves no file.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The station reader and its check: every kind of problem found in a file
 // written by the test, and a clean station with none.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A label that asks for the width of an ellipsis whatever its text, shows the
 // whole text when it has the room and as much as fits otherwise, and still
 // answers the whole text.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's paint pacing: a burst of changes within one frame is painted
 // once, with the last value, when the frame is over; nothing changed is ever
 // left unpainted. The frame here is long (seconds) so that a loaded machine

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A display field that takes the newest of a burst of values once the burst
 // is over: the rules that read the value see the newest at once, the field
 // shows it after the batch, and it lays a text out once per batch whatever

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The badge over a panel: it sits in its corner whatever the panel's size,
 // leaves the panel's own widgets where they were, and hides without a text.
 

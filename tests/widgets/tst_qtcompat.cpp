@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The end-of-edit report the panels send their commands on, checked alike on
 // Qt 5 and Qt 6 against what Qt 5.15's editingFinished does: a plain line
 // edit and the line edit of an editable combo box, ended with Return and by

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window assembled from a whole station configuration against the fake
 // server: panels, tables, colours, groups and their places, and the start
 // lines on the wire in panel creation order.

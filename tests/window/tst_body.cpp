@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window built from a station configuration on loopback: its
 // title, menu and Quit, in both languages.
 

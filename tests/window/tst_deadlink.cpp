@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A link that dies without a word: inside a network namespace of the test's
 // own, every packet of a ready connection is dropped, as when a cable is
 // pulled or the server's host loses power. The window must say the link is

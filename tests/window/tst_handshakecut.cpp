@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A server that takes the connection and then hangs in the handshake, as the
 // window shows it: the status bar says the handshake was cut off, in both
 // languages, with the retry counting down, and the command log records it.

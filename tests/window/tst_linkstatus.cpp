@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window telling the truth about its link, against the fake server: the
 // status bar's text, mark and Reconnect button in each link state, and the
 // panels' controls held while the link is not ready and given back exactly

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The operator's modes and feedback on the whole window against the fake
 // server: read-only mode (nothing but queries and subscriptions on the wire,
 // controls locked), the command log with its link events, the status-bar

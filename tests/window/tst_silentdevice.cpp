@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A device node that stops answering while the server itself is fine,
 // against the fake server: the node is named in the status bar and on its
 // panel's badge, the nodes that answer are not, a late answer clears the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The snapshot tool on the whole window against the fake server, whose
 // devices are the simulator's amplifier and HV models: a saved file holds
 // what the devices answered, a comparison names what changed since, a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's start: the language switches, the command line and the key
 // file check, run on the real executable as a subprocess against the fake
 // server on loopback. A configuration that would reach the default (private)

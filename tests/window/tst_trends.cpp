@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The trends window against the fake server: it opens from the menu with a
 // chart per HV module that draws what the modules sent, the timeline lists
 // the events, the export writes the span, and the archive named by the

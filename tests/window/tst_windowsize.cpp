@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's size belongs to its station: whatever the status bar says (the
 // link connected, lost and counting down to the next attempt, refused, or a
 // long note), the window keeps the size its panels give it, in both
