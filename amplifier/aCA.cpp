@@ -389,9 +389,9 @@ QJsonValue aCA::reported(AmpSetting setting) const
 
 bool aCA::operate(AmpSetting setting, const QJsonValue &value)
 {
-    const SnapshotSetting &spec = Snapshot::ampSettings().at(int(setting));
+    const SnapshotSetting &entry = Snapshot::ampSettings().at(int(setting));
     const QString text = value.toString();
-    const int choice = spec.choices.indexOf(text);
+    const int choice = entry.choices.indexOf(text);
     switch (setting) {
     case AmpSetting::Range:
         return operateChoice(ui.RangeSCB, CA5350::exactRangeIndex(rangeTexts(), text.toDouble()),
@@ -399,7 +399,7 @@ bool aCA::operate(AmpSetting setting, const QJsonValue &value)
     case AmpSetting::TimeConstant: {
         int index = -1;
         for (int i = 0; i < tcTable.size() && index < 0; ++i) {
-            if (value.isString() && Snapshot::sameValue(spec, tcTable.at(i), value))
+            if (value.isString() && Snapshot::sameValue(entry, tcTable.at(i), value))
                 index = i;
         }
         return operateChoice(ui.SelectTCCB, index, &aCA::selectedNewTC);

@@ -142,7 +142,8 @@ station=examples/station.ini
 if [ "$chambers" -gt 0 ]; then
     station="$work/large.ini"
     {
-        sed -n '/^Tesra IP=/,/^Reconnect Interval=/p' examples/station.ini
+        echo "Tesra IP=127.0.0.1"
+        sed -n '/^Tesra Port=/,/^Reconnect Interval=/p' examples/station.ini
         echo "TCTables=CA5350TC"
         echo "RangeTables=CA5350Ranges"
         hv="" amp="" ic=""
