@@ -31,10 +31,14 @@ set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
-# Qt 6 keeps its platform plugins (the X11 and Wayland connections) in a
-# package of their own that no library of the program names.
+# Plugins that no library of the program names, so that the dependencies
+# read from the programs miss them: the SQLite driver of Qt SQL, which the
+# history archive opens, and Qt 6's platform plugins (the X11 and Wayland
+# connections).
 if(BRENLOW_QT_MAJOR EQUAL 6)
-    set(CPACK_DEBIAN_PACKAGE_DEPENDS qt6-qpa-plugins)
+    set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6sql6-sqlite")
+else()
+    set(CPACK_DEBIAN_PACKAGE_DEPENDS libqt5sql5-sqlite)
 endif()
 # The Japanese interface needs a font with Japanese glyphs.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS fonts-noto-cjk)

@@ -88,6 +88,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ -n "$(field Maintainer)" ] || fail "no maintainer"
 field Description | sed -n 2p | grep -q . || fail "no long description"
 field Depends | grep -q 'libqt[56]widgets' || fail "dependencies not read from the programs: $(field Depends)"
+field Depends | grep -q 'libqt[56]sql[56]-sqlite' || fail "no SQLite driver for the archive: $(field Depends)"
 say "control: $(field Package) $(field Version), depends $(field Depends)"
 
 # --- lintian, desktop entry -------------------------------------------------
