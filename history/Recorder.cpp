@@ -18,7 +18,7 @@ class Recorder::Tap : public QObject
 
 public:
     Tap(Recorder *owner, const QString &moduleName, const QString &moduleNode)
-        : recorder(owner), module(moduleName), node(moduleNode)
+        : QObject(owner), recorder(owner), module(moduleName), node(moduleNode)
     {
     }
 
