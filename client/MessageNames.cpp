@@ -3,6 +3,7 @@
 
 #include "client/Tesra.h"
 
+#include <QHash>
 #include <iterator>
 
 namespace MessageNames {
@@ -17,7 +18,7 @@ struct Row
     Signal signal;
 };
 
-// Built at compile time and never changed; the lookup walks it in order.
+// Built at compile time and never changed; the lookup indexes it once.
 constexpr Row table[] = {
     {"@IsBusy", Kind::Reply, &Tesra::AnsIsBusy},
     {"@GetStatus", Kind::Reply, &Tesra::AnsGetStatus},
@@ -99,11 +100,18 @@ const int IdCount = rowCount;
 
 int lookUp(const QString &message)
 {
-    for (int id = 0; id < rowCount; ++id) {
-        if (table[id].word && message == QLatin1String(table[id].word))
-            return id;
-    }
-    return EndId;
+    // Every routed line is looked up, so the words are indexed once, from the
+    // table itself; the first row of a word wins, as in a walk in order.
+    static const QHash<QString, int> index = [] {
+        QHash<QString, int> byWord;
+        for (int id = 0; id < rowCount; ++id) {
+            const QString word = QString::fromLatin1(table[id].word);
+            if (table[id].word && !byWord.contains(word))
+                byWord.insert(word, id);
+        }
+        return byWord;
+    }();
+    return index.value(message, EndId);
 }
 
 bool isReplyId(int id)

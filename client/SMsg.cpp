@@ -4,19 +4,43 @@
 #include "client/MessageNames.h"
 
 #include <QRegularExpression>
+#include <algorithm>
 
 namespace {
+
+// Sets target to part. The client parses every line into one record, and
+// most of its parts are gone before the next line comes; a part whose buffer
+// nothing else shares is overwritten in place instead of allocated anew.
+void assignPart(QString &target, QStringView part)
+{
+    if (target.isDetached() && target.capacity() >= part.size()) {
+        target.resize(int(part.size()));
+        std::copy(part.begin(), part.end(), target.begin());
+    } else {
+        target = part.toString();
+    }
+}
+
+// Empties target, keeping its buffer for the next line when nothing else
+// shares it.
+void emptyPart(QString &target)
+{
+    if (target.isDetached())
+        target.resize(0);
+    else
+        target.clear();
+}
 
 // Splits a name at its last dot into node and sub parts.
 void splitName(const QString &name, QString &node, QString &sub)
 {
     const int dot = name.lastIndexOf(QLatin1Char('.'));
     if (dot < 0) {
-        node = name;
-        sub.clear();
+        assignPart(node, name);
+        emptyPart(sub);
     } else {
-        node = name.left(dot);
-        sub = name.mid(dot + 1);
+        assignPart(node, QStringView(name).left(dot));
+        assignPart(sub, QStringView(name).mid(dot + 1));
     }
 }
 
@@ -58,17 +82,33 @@ bool isNormal(const QString &text)
     return true;
 }
 
-// The parameters of a normalised line as words. In plain ASCII the only
-// white space left is the single space between words, so a split at spaces
-// gives what the white-space pattern gives, without running it; any other
-// text keeps the pattern, which also knows the Unicode spaces.
-QStringList splitParams(const QString &params)
+// The parameters of a normalised line as words, into words. In plain ASCII
+// the only white space left is the single space between words, so a split at
+// spaces gives what the white-space pattern gives, without running it; any
+// other text keeps the pattern, which also knows the Unicode spaces.
+void splitParams(const QString &params, QStringList &words)
 {
     for (const QChar c : params) {
-        if (c.unicode() >= 0x80)
-            return params.split(whiteSpaceRun());
+        if (c.unicode() >= 0x80) {
+            words = params.split(whiteSpaceRun());
+            return;
+        }
     }
-    return params.split(QLatin1Char(' '));
+    if (!words.isDetached())
+        words = QStringList();
+    const int count = int(params.count(QLatin1Char(' '))) + 1;
+    while (words.size() > count)
+        words.removeLast();
+    while (words.size() < count)
+        words.append(QString());
+    int start = 0;
+    for (QString &word : words) {
+        int end = params.indexOf(QLatin1Char(' '), start);
+        if (end < 0)
+            end = params.size();
+        assignPart(word, QStringView(params).mid(start, end - start));
+        start = end + 1;
+    }
 }
 
 } // namespace
@@ -117,41 +157,53 @@ QString SMsg::compose(const QString &head, const QString &message, const QString
 
 int SMsg::Parse(const QString &text)
 {
-    *this = SMsg();
+    // Every field is set anew; those that may stay empty are emptied first.
+    for (QString *part : {&fromSub, &to, &toNode, &toSub, &message, &params})
+        emptyPart(*part);
+    kind = Request;
+    msgId = MessageNames::EndId;
     line = normalise(text);
+    const QStringView view(line);
 
     const int gt = line.indexOf(QLatin1Char('>'));
     if (gt < 0) {
+        from.clear();
+        fromNode.clear();
+        paramList.clear();
         kind = Malformed;
         params = line;
         return kind;
     }
-    from = line.left(gt);
+    assignPart(from, view.left(gt));
     splitName(from, fromNode, fromSub);
 
     const int blank = line.indexOf(QLatin1Char(' '), gt);
     if (blank < 0) {
         kind = Malformed;
-        params = line.mid(gt + 1);
+        paramList.clear();
+        assignPart(params, view.mid(gt + 1));
         return kind;
     }
-    to = line.mid(gt + 1, blank - gt - 1);
+    assignPart(to, view.mid(gt + 1, blank - gt - 1));
     splitName(to, toNode, toSub);
 
     const int wordStart = blank + 1;
-    kind = QStringView(line).mid(wordStart).startsWith(QLatin1Char('_')) ? Event : Request;
+    kind = view.mid(wordStart).startsWith(QLatin1Char('_')) ? Event : Request;
 
     const int nextBlank = line.indexOf(QLatin1Char(' '), wordStart);
     if (nextBlank < 0) {
-        message = line.mid(wordStart);
+        assignPart(message, view.mid(wordStart));
+        paramList.clear();
         LookUpId();
         return kind;
     }
-    message = line.mid(wordStart, nextBlank - wordStart);
+    assignPart(message, view.mid(wordStart, nextBlank - wordStart));
     LookUpId();
-    params = line.mid(nextBlank + 1);
-    if (!params.isEmpty())
-        paramList = splitParams(params);
+    assignPart(params, view.mid(nextBlank + 1));
+    if (params.isEmpty())
+        paramList.clear();
+    else
+        splitParams(params, paramList);
     return kind;
 }
 

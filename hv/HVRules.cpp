@@ -78,11 +78,18 @@ bool isSwitchedOn(const QString &value)
     return Values::toInteger(value) == 1;
 }
 
-StatusColour statusColour(const QString &status, double nowV, double tolerance)
+namespace {
+
+// The colour of a status word, with the voltage asked for only when the
+// word is "ON": every value event comes through here, and for the other
+// words the value's text need not be read as a number at all. Blanks around
+// the word do not count; the view compares without building a copy.
+template <typename Voltage>
+StatusColour colourOf(const QString &status, Voltage nowV, double tolerance)
 {
-    const QString word = status.simplified();
+    const QStringView word = QStringView(status).trimmed();
     if (word == QLatin1String("ON"))
-        return qAbs(nowV) > tolerance ? StatusColour::Green : StatusColour::Grey;
+        return qAbs(nowV()) > tolerance ? StatusColour::Green : StatusColour::Grey;
     if (word == QLatin1String("OFF"))
         return StatusColour::Grey;
     if (word == QLatin1String("L2H"))
@@ -92,9 +99,18 @@ StatusColour statusColour(const QString &status, double nowV, double tolerance)
     return StatusColour::Red;
 }
 
+} // namespace
+
+StatusColour statusColour(const QString &status, double nowV, double tolerance)
+{
+    return colourOf(
+        status, [nowV] { return nowV; }, tolerance);
+}
+
 StatusColour statusColour(const QString &status, const QString &nowV, double tolerance)
 {
-    return statusColour(status, Values::toNumber(nowV), tolerance);
+    return colourOf(
+        status, [&nowV] { return Values::toNumber(nowV); }, tolerance);
 }
 
 const QString &styleOf(StatusColour colour)

@@ -14,6 +14,7 @@ private slots:
     void parse_data();
     void parse();
     void parseResetsEveryField();
+    void parseIntoOneRecord();
     void lookUp_data();
     void lookUp();
     void routingTable();
@@ -98,6 +99,69 @@ void tst_SMsg::parseResetsEveryField()
     msg.Parse(QStringLiteral("garbage"));
     QVERIFY(msg.message.isEmpty());
     QCOMPARE(msg.msgId, 24);
+}
+
+namespace {
+
+QStringList fieldsOf(const SMsg &msg)
+{
+    return {msg.from,
+            msg.fromNode,
+            msg.fromSub,
+            msg.to,
+            msg.toNode,
+            msg.toSub,
+            msg.message,
+            msg.params,
+            msg.line,
+            QString::number(msg.kind),
+            QString::number(msg.msgId),
+            msg.paramList.join(QLatin1Char('|')) + QString::number(msg.paramList.size())};
+}
+
+} // namespace
+
+// The client parses every line into the same record, which reuses the
+// buffers of the previous line's parts. Whatever came before, the record
+// holds what a fresh one would, and a copy a listener kept of the previous
+// line is left as it was.
+void tst_SMsg::parseIntoOneRecord()
+{
+    const QStringList lines{
+        "dev1>Brenlow.amp1 @GetV 12.5",
+        "a.b.c>x _RangeChanged 3",
+        "hvps.12>Brenlow.HV1 _ChangedValue 1000.5",
+        "a>b",
+        "hello world",
+        "",
+        "x>y @IsBusy",
+        "  dev1>Brenlow.hv1\t@GetStat1   ON  now \r\n",
+        "dev1.2>Brenlow.amp1 @GetStatus CA5350 A1 B0 C1",
+        "Brenlow.>dev GetStatus",
+        QString::fromUtf8("a>b @GetV 1\u00a02 3"),
+        "n.sub>m.s _ChangedStat OFF",
+    };
+    for (const QString &before : lines) {
+        for (const QString &after : lines) {
+            SMsg fresh;
+            fresh.Parse(after);
+            SMsg freshBefore;
+            freshBefore.Parse(before);
+
+            SMsg reused;
+            reused.Parse(before);
+            const SMsg kept = reused;
+            const QString keptWord = reused.paramList.value(0);
+            reused.Parse(after);
+            QCOMPARE(fieldsOf(reused), fieldsOf(fresh));
+            QCOMPARE(fieldsOf(kept), fieldsOf(freshBefore));
+            QCOMPARE(keptWord, freshBefore.paramList.value(0));
+            // And once more with nothing kept, so that the buffers are reused.
+            reused.Parse(before);
+            reused.Parse(after);
+            QCOMPARE(fieldsOf(reused), fieldsOf(fresh));
+        }
+    }
 }
 
 void tst_SMsg::lookUp_data()

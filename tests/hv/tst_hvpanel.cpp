@@ -520,6 +520,10 @@ void tst_HVPanel::statusColour_data()
                                 << "0" << 0.0 << HVRules::RedStyle;
     QTest::newRow("empty") << event << ""
                            << "0" << 0.0 << HVRules::RedStyle;
+    QTest::newRow("ON and a second word") << event << "ON now"
+                                          << "1500" << 0.0 << HVRules::RedStyle;
+    QTest::newRow("OFF, voltage not a number") << event << "OFF"
+                                               << "---" << 0.0 << HVRules::GreyStyle;
 }
 
 void tst_HVPanel::statusColour()
