@@ -1,17 +1,27 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "widgets/LatestText.h"
 
+#include "widgets/DisplayClock.h"
+
 #include <QEvent>
+#include <QFont>
 #include <QLineEdit>
 
 LatestText::LatestText(QLineEdit *shown, QObject *parent, int displayIntervalMs)
-    : QObject(parent), field(shown), intervalMs(displayIntervalMs)
+    : QObject(parent), field(shown),
+      clock(displayIntervalMs > 0 ? DisplayClock::shared(displayIntervalMs) : nullptr)
 {
-    holdEnd.setSingleShot(true);
-    holdEnd.setTimerType(Qt::PreciseTimer);
-    connect(&holdEnd, &QTimer::timeout, this, &LatestText::showAgain);
-    if (field)
+    if (field) {
         field->installEventFilter(this);
+        // A value is digits, a sign and a point: text that needs no shaping,
+        // yet every new value would be shaped anew for its layout, which
+        // costs most of taking it. Only the shaping strategy is set, so the
+        // field still takes its family and size from its parents and style
+        // sheets.
+        QFont unshaped;
+        unshaped.setStyleStrategy(QFont::PreferNoShaping);
+        field->setFont(unshaped);
+    }
 }
 
 void LatestText::setText(const QString &text)
@@ -33,8 +43,19 @@ QString LatestText::text() const
 bool LatestText::outOfView() const
 {
     // Shown, yet clipped away entirely by what holds it. A field that is not
-    // shown at all (a window not yet open) keeps taking its text.
-    return field->isVisible() && field->visibleRegion().isEmpty();
+    // shown at all (a window not yet open) keeps taking its text. The field's
+    // rectangle is clipped by each parent's on the way up; unlike the visible
+    // region this costs no region arithmetic, which every value would pay.
+    if (!field->isVisible())
+        return false;
+    QRect shown = field->rect();
+    for (const QWidget *w = field; !w->isWindow() && w->parentWidget(); w = w->parentWidget()) {
+        shown.translate(w->pos());
+        shown &= w->parentWidget()->rect();
+        if (shown.isEmpty())
+            return true;
+    }
+    return false;
 }
 
 void LatestText::apply()
@@ -52,22 +73,18 @@ void LatestText::apply()
 void LatestText::show()
 {
     unseen = false;
-    if (intervalMs > 0 && !holdEnd.isActive()) {
-        if (lastShown.isValid() && lastShown.elapsed() < intervalMs) {
-            // Shown less than an interval ago: the field takes the text now
-            // and is repainted once the interval is over.
-            field->setUpdatesEnabled(false);
-            holdEnd.start(int(intervalMs - lastShown.elapsed()));
-        } else {
-            lastShown.start();
-        }
+    if (clock && !held && !clock->mayShow(this, [this] { release(); })) {
+        // Within an interval: the field takes the text now and is repainted
+        // when the interval is over.
+        held = true;
+        field->setUpdatesEnabled(false);
     }
     field->setText(newest);
 }
 
-void LatestText::showAgain()
+void LatestText::release()
 {
-    lastShown.start();
+    held = false;
     if (field)
         field->setUpdatesEnabled(true); // repaints the field
 }

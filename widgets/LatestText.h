@@ -1,12 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QString>
-#include <QTimer>
 
+class DisplayClock;
 class QLineEdit;
 
 // Shows the newest of a stream of values in a display field.
@@ -25,7 +24,9 @@ class QLineEdit;
 //   interval: a person cannot read a number that changes faster, and each
 //   paint of a styled field costs far more than the value. The field's text
 //   still follows every batch; only its repaint waits, and the newest value
-//   is on screen at most one interval after it arrived.
+//   is on screen at most one interval after it arrived. The fields of one
+//   interval keep it on one clock (DisplayClock), so that their repaints
+//   fall together.
 // - A field that is shown but lies outside what its window shows (a panel
 //   scrolled out of view) is not given its text at all; it takes the newest
 //   one when it is painted again, which is when it comes into view.
@@ -45,14 +46,13 @@ protected:
 private:
     void apply();
     void show();
-    void showAgain();
+    void release();
     bool outOfView() const;
 
     QPointer<QLineEdit> field;
     QString newest;
     bool waiting = false; // a batch's newest value waits for the batch's end
     bool unseen = false;  // the newest value waits for the field to come into view
-    int intervalMs;
-    QElapsedTimer lastShown;
-    QTimer holdEnd;
+    bool held = false;    // the field's repaint waits for the end of an interval
+    QPointer<DisplayClock> clock;
 };

@@ -5,6 +5,7 @@
 // the number of values. With a display interval it is repainted at most once
 // per interval, and always ends showing the newest value.
 
+#include "widgets/DisplayClock.h"
 #include "widgets/LatestText.h"
 
 #include <QElapsedTimer>
@@ -23,6 +24,8 @@ private slots:
     void fieldGoneFirst();
     void burstRepaintedAtMostTwice_data();
     void burstRepaintedAtMostTwice();
+    void fieldsRepaintTogether();
+    void clockStopsWhenIdle();
 };
 
 namespace {
@@ -146,6 +149,61 @@ void tst_LatestText::burstRepaintedAtMostTwice()
     // closes it, whatever the machine's load did to the burst.
     QVERIFY2(log.painted.size() <= 2 + int(tookMs / intervalMs),
              qPrintable(log.painted.join(QLatin1Char(' '))));
+}
+
+// Two fields of one interval: a change within an interval that another field
+// opened waits for its end and is then painted with the other fields'
+// changes, not at a moment of its own.
+void tst_LatestText::fieldsRepaintTogether()
+{
+    constexpr int IntervalMs = 2000; // longer than a loaded machine can stall
+    QWidget window;
+    auto *first = new QLineEdit(&window);
+    auto *second = new QLineEdit(&window);
+    auto *layout = new QVBoxLayout(&window);
+    layout->addWidget(first);
+    layout->addWidget(second);
+    LatestText firstText(first, nullptr, IntervalMs);
+    LatestText secondText(second, nullptr, IntervalMs);
+    DisplayClock *clock = DisplayClock::shared(IntervalMs);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QTRY_VERIFY(!clock->running());
+
+    PaintLog firstLog(first);
+    PaintLog secondLog(second);
+    firstText.setText(QStringLiteral("1"));
+    QTRY_COMPARE(firstLog.painted, QStringList{"1"}); // opens the interval
+    QVERIFY(clock->running());
+    secondText.setText(QStringLiteral("2"));
+    firstText.setText(QStringLiteral("3"));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
+    // Both texts are taken at once; neither field is repainted yet.
+    QCOMPARE(second->text(), QStringLiteral("2"));
+    QCOMPARE(first->text(), QStringLiteral("3"));
+    QCOMPARE(secondText.text(), QStringLiteral("2"));
+    QCoreApplication::processEvents();
+    QCOMPARE(secondLog.painted, QStringList{});
+    QCOMPARE(firstLog.painted, QStringList{"1"});
+    QTRY_COMPARE_WITH_TIMEOUT(secondLog.painted, QStringList{"2"}, 2 * IntervalMs + 5000);
+    QTRY_COMPARE(firstLog.painted, (QStringList{"1", "3"}));
+}
+
+// Nothing waiting at the end of an interval stops the clock; a field that goes
+// while it waits is passed over.
+void tst_LatestText::clockStopsWhenIdle()
+{
+    DisplayClock clock(50);
+    QObject stays;
+    auto *goes = new QObject;
+    QVERIFY(clock.mayShow(&stays, [] {}));
+    int released = 0;
+    QVERIFY(!clock.mayShow(&stays, [&released] { ++released; }));
+    QVERIFY(!clock.mayShow(goes, [&released] { released += 100; }));
+    delete goes;
+    QTRY_COMPARE(released, 1);
+    QTRY_VERIFY(!clock.running());
+    QVERIFY(clock.mayShow(&stays, [] {}));
 }
 
 QTEST_MAIN(tst_LatestText)
