@@ -17,22 +17,39 @@ const char DefaultKeyFile[] = "Brenlow";
 const char DefaultConfigFile[] = "Brenlow.ini";
 const int DefaultHistoryDays = 30;
 
-QString readText(const QSettings &settings, const QString &key, const QString &defaultValue)
+namespace {
+
+// The value of key and whether the file holds the key, in one look-up where
+// possible: a value that is there is never invalid, except for the text
+// "@Invalid()", which the settings class reads as no value.
+QVariant lookUp(const QSettings &settings, const QString &key, bool &present)
 {
-    if (!settings.contains(key))
-        return defaultValue;
-    const QVariant value = settings.value(key);
+    QVariant value = settings.value(key);
+    present = value.isValid() || settings.contains(key);
+    return value;
+}
+
+QString text(const QVariant &value)
+{
     if (value.type() == QVariant::StringList)
         return value.toStringList().join(QLatin1Char(','));
     return value.toString();
 }
 
+} // namespace
+
+QString readText(const QSettings &settings, const QString &key, const QString &defaultValue)
+{
+    bool present = false;
+    const QVariant value = lookUp(settings, key, present);
+    return present ? text(value) : defaultValue;
+}
+
 QStringList readList(const QSettings &settings, const QString &key)
 {
-    QStringList items;
-    if (!settings.contains(key))
-        return items;
+    // An absent key and an invalid value both read as the empty text.
     const QVariant value = settings.value(key);
+    QStringList items;
     if (value.type() == QVariant::StringList) {
         items = value.toStringList();
     } else {
@@ -48,11 +65,13 @@ QStringList readList(const QSettings &settings, const QString &key)
 
 bool readFlag(const QSettings &settings, const QString &key, bool defaultValue)
 {
-    if (!settings.contains(key))
+    bool present = false;
+    const QVariant value = lookUp(settings, key, present);
+    if (!present)
         return defaultValue;
-    const QString text = readText(settings, key).trimmed();
-    return !(text.isEmpty() || text.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0 ||
-             text == QLatin1String("0"));
+    const QString flag = text(value).trimmed();
+    return !(flag.isEmpty() || flag.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0 ||
+             flag == QLatin1String("0"));
 }
 
 Placement modulePlacement(const QStringList &numbers, int index)

@@ -71,6 +71,8 @@ void tst_Config::values_data()
                               << "single";
     QTest::newRow("absent") << QByteArray("Other=1") << "Names" << QStringList{} << "";
     QTest::newRow("empty value") << QByteArray("Names=") << "Names" << QStringList{} << "";
+    QTest::newRow("invalid value")
+        << QByteArray("Names=@Invalid()") << "Names" << QStringList{} << "";
     QTest::newRow("key with blanks, top level") << QByteArray("Tesra IP=127.0.0.1") << "Tesra IP"
                                                 << QStringList{"127.0.0.1"} << "127.0.0.1";
     QTest::newRow("quoted comma is one text") << QByteArray("[M]\nDefault Select=\"1,5\"")
@@ -103,6 +105,8 @@ void tst_Config::flags_data()
     QTest::newRow("no") << QByteArray("F=no") << true;
     QTest::newRow("1") << QByteArray("F=1") << true;
     QTest::newRow("absent takes the default") << QByteArray("G=0") << true;
+    // Read as no value, but the key is there: the empty text, not the default.
+    QTest::newRow("invalid value") << QByteArray("F=@Invalid()") << false;
 }
 
 void tst_Config::flags()
