@@ -161,8 +161,13 @@ void tst_LatestText::fieldsRepaintTogether()
     auto *first = new QLineEdit(&window);
     auto *second = new QLineEdit(&window);
     auto *layout = new QVBoxLayout(&window);
-    layout->addWidget(first);
-    layout->addWidget(second);
+    for (QLineEdit *field : {first, second}) {
+        // Read-only and without focus, as a value field is: a blinking
+        // cursor would repaint the field on its own.
+        field->setReadOnly(true);
+        field->setFocusPolicy(Qt::NoFocus);
+        layout->addWidget(field);
+    }
     LatestText firstText(first, nullptr, IntervalMs);
     LatestText secondText(second, nullptr, IntervalMs);
     DisplayClock *clock = DisplayClock::shared(IntervalMs);
