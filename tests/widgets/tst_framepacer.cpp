@@ -4,6 +4,7 @@
 // left unpainted. The frame here is long (seconds) so that a loaded machine
 // cannot let a request slip through as "after the frame".
 
+#include "PaintLog.h"
 #include "widgets/FramePacer.h"
 
 #include <QLineEdit>
@@ -15,25 +16,6 @@ namespace {
 
 constexpr int LongFrameMs = 1000;
 constexpr int WaitMs = 4 * LongFrameMs;
-
-// Counts the paints of one widget and keeps the text each one showed.
-class PaintLog : public QObject
-{
-public:
-    explicit PaintLog(QLineEdit *watched) : edit(watched) { edit->installEventFilter(this); }
-    QStringList painted;
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (watched == edit && event->type() == QEvent::Paint)
-            painted << edit->text();
-        return false;
-    }
-
-private:
-    QLineEdit *edit;
-};
 
 } // namespace
 

@@ -5,6 +5,7 @@
 // the number of values. With a display interval it is repainted at most once
 // per interval, and always ends showing the newest value.
 
+#include "PaintLog.h"
 #include "widgets/DisplayClock.h"
 #include "widgets/LatestText.h"
 
@@ -27,29 +28,6 @@ private slots:
     void fieldsRepaintTogether();
     void clockStopsWhenIdle();
 };
-
-namespace {
-
-// Counts the paints of one field and keeps the text each one showed.
-class PaintLog : public QObject
-{
-public:
-    explicit PaintLog(QLineEdit *watched) : edit(watched) { edit->installEventFilter(this); }
-    QStringList painted;
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (watched == edit && event->type() == QEvent::Paint)
-            painted << edit->text();
-        return false;
-    }
-
-private:
-    QLineEdit *edit;
-};
-
-} // namespace
 
 void tst_LatestText::newestAfterTheBatch_data()
 {
