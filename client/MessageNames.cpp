@@ -105,8 +105,10 @@ int lookUp(const QString &message)
     static const QHash<QString, int> index = [] {
         QHash<QString, int> byWord;
         for (int id = 0; id < rowCount; ++id) {
+            if (!table[id].word)
+                continue;
             const QString word = QString::fromLatin1(table[id].word);
-            if (table[id].word && !byWord.contains(word))
+            if (!byWord.contains(word))
                 byWord.insert(word, id);
         }
         return byWord;

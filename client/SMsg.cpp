@@ -82,10 +82,11 @@ bool isNormal(const QString &text)
     return true;
 }
 
-// The parameters of a normalised line as words, into words. In plain ASCII
-// the only white space left is the single space between words, so a split at
-// spaces gives what the white-space pattern gives, without running it; any
-// other text keeps the pattern, which also knows the Unicode spaces.
+// Splits the parameters of a normalised line into words, reusing the list
+// and its strings where nothing else shares them. In plain ASCII the only
+// white space left is the single space between words, so a split at spaces
+// gives what the white-space pattern gives, without running it; any other
+// text keeps the pattern, which also knows the Unicode spaces.
 void splitParams(const QString &params, QStringList &words)
 {
     for (const QChar c : params) {
