@@ -19,14 +19,13 @@ const int DefaultHistoryDays = 30;
 
 namespace {
 
-// The value of key and whether the file holds the key, in one look-up where
-// possible: a value that is there is never invalid, except for the text
-// "@Invalid()", which the settings class reads as no value.
-QVariant lookUp(const QSettings &settings, const QString &key, bool &present)
+// The value of key, or null when the file does not hold it, in one look-up
+// where possible: a value that is there is never invalid, except for the
+// text "@Invalid()", which the settings class reads as no value.
+const QVariant *lookUp(const QSettings &settings, const QString &key, QVariant &value)
 {
-    QVariant value = settings.value(key);
-    present = value.isValid() || settings.contains(key);
-    return value;
+    value = settings.value(key);
+    return value.isValid() || settings.contains(key) ? &value : nullptr;
 }
 
 QString text(const QVariant &value)
@@ -40,20 +39,37 @@ QString text(const QVariant &value)
 
 QString readText(const QSettings &settings, const QString &key, const QString &defaultValue)
 {
-    bool present = false;
-    const QVariant value = lookUp(settings, key, present);
-    return present ? text(value) : defaultValue;
+    QVariant value;
+    return readText(lookUp(settings, key, value), defaultValue);
 }
 
 QStringList readList(const QSettings &settings, const QString &key)
 {
     // An absent key and an invalid value both read as the empty text.
     const QVariant value = settings.value(key);
+    return readList(&value);
+}
+
+bool readFlag(const QSettings &settings, const QString &key, bool defaultValue)
+{
+    QVariant value;
+    return readFlag(lookUp(settings, key, value), defaultValue);
+}
+
+QString readText(const QVariant *value, const QString &defaultValue)
+{
+    return value ? text(*value) : defaultValue;
+}
+
+QStringList readList(const QVariant *value)
+{
     QStringList items;
-    if (value.type() == QVariant::StringList) {
-        items = value.toStringList();
+    if (!value)
+        return items;
+    if (value->type() == QVariant::StringList) {
+        items = value->toStringList();
     } else {
-        const QString text = value.toString();
+        const QString text = value->toString();
         if (text.trimmed().isEmpty())
             return items;
         items.append(text);
@@ -63,13 +79,11 @@ QStringList readList(const QSettings &settings, const QString &key)
     return items;
 }
 
-bool readFlag(const QSettings &settings, const QString &key, bool defaultValue)
+bool readFlag(const QVariant *value, bool defaultValue)
 {
-    bool present = false;
-    const QVariant value = lookUp(settings, key, present);
-    if (!present)
+    if (!value)
         return defaultValue;
-    const QString flag = text(value).trimmed();
+    const QString flag = text(*value).trimmed();
     return !(flag.isEmpty() || flag.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0 ||
              flag == QLatin1String("0"));
 }

@@ -5,6 +5,7 @@
 #include <QStringList>
 
 class QSettings;
+class QVariant;
 
 // The reading rules of the station's INI configuration, in one place.
 //
@@ -34,6 +35,12 @@ QStringList readList(const QSettings &settings, const QString &key);
 // A flag: "false", "0" (any letter case) and the empty text are false, every
 // other text is true; an absent key gives defaultValue.
 bool readFlag(const QSettings &settings, const QString &key, bool defaultValue);
+
+// The same three rules for a value already looked up: value is null when the
+// file does not hold the key.
+QString readText(const QVariant *value, const QString &defaultValue = QString());
+QStringList readList(const QVariant *value);
+bool readFlag(const QVariant *value, bool defaultValue);
 
 // A cell of a grid layout with its spans.
 struct Placement

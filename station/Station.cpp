@@ -3,67 +3,63 @@
 
 #include "amplifier/CSprTable.h"
 #include "client/Values.h"
+#include "station/IniKeys.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSet>
 #include <QSettings>
 
 namespace {
 
-// Reads keys through the configuration rules and notes every key it was
-// asked for, so that the keys of the file that no reading wanted can be told
-// apart without a second list of known keys to keep in step.
+// Reads keys through the configuration rules from the file's keys, read
+// once, and notes every key it was asked for, so that the keys of the file
+// that no reading wanted can be told apart without a second list of known
+// keys to keep in step.
 class KeyReader
 {
 public:
-    explicit KeyReader(const QString &path) : settings(path, QSettings::IniFormat) {}
+    explicit KeyReader(const QSettings &settings)
+        : keys(settings), malformed(settings.status() == QSettings::FormatError)
+    {
+    }
 
     QString text(const QString &key, const QString &defaultValue = QString())
     {
-        asked.insert(key);
-        return Config::readText(settings, key, defaultValue);
+        return Config::readText(keys.find(key), defaultValue);
     }
-    QStringList list(const QString &key)
-    {
-        asked.insert(key);
-        return Config::readList(settings, key);
-    }
+    QStringList list(const QString &key) { return Config::readList(keys.find(key)); }
     bool flag(const QString &key, bool defaultValue)
     {
-        asked.insert(key);
-        return Config::readFlag(settings, key, defaultValue);
+        return Config::readFlag(keys.find(key), defaultValue);
     }
 
-    bool formatError() const { return settings.status() == QSettings::FormatError; }
-    QStringList unaskedKeys() const
+    // The key of a module's section, built in one buffer that every key
+    // reuses: a station asks for a dozen keys of each of its modules.
+    const QString &key(const QString &section, const char *suffix)
     {
-        QStringList keys;
-        for (const QString &k : settings.allKeys()) {
-            if (!asked.contains(k))
-                keys.append(k);
-        }
-        return keys;
+        scratch.resize(0);
+        scratch.append(section).append(QLatin1Char('/')).append(QLatin1String(suffix));
+        return scratch;
     }
+
+    bool formatError() const { return malformed; }
+    QStringList unaskedKeys() const { return keys.unasked(); }
 
 private:
-    QSettings settings;
-    QSet<QString> asked;
+    IniKeys keys;
+    bool malformed;
+    QString scratch;
 };
-
-QString key(const QString &section, const char *suffix)
-{
-    return section + QLatin1Char('/') + QLatin1String(suffix);
-}
 
 void readModule(KeyReader &reader, StationModule &module, const QString &name, int index)
 {
     module.name = name;
-    module.id = reader.text(key(name, "id"));
-    module.driver = reader.text(key(name, "driver"));
-    module.ch = reader.text(key(name, "ch"));
-    module.place = Config::modulePlacement(reader.list(key(name, "Position in Window")), index);
-    module.styleSheet = Config::colourStyleSheet(reader.list(key(name, "Color")));
+    module.id = reader.text(reader.key(name, "id"));
+    module.driver = reader.text(reader.key(name, "driver"));
+    module.ch = reader.text(reader.key(name, "ch"));
+    module.place =
+        Config::modulePlacement(reader.list(reader.key(name, "Position in Window")), index);
+    module.styleSheet = Config::colourStyleSheet(reader.list(reader.key(name, "Color")));
 }
 
 void readTableList(KeyReader &reader, const QString &listKey, QStringList &names,
@@ -71,7 +67,7 @@ void readTableList(KeyReader &reader, const QString &listKey, QStringList &names
 {
     names = reader.list(listKey);
     for (const QString &name : qAsConst(names))
-        tables.append(reader.list(key(name, "Table")));
+        tables.append(reader.list(reader.key(name, "Table")));
 }
 
 // The entries of the table named name, and whether a list holds that name.
@@ -152,7 +148,8 @@ Station Station::read(const QString &path)
     else if (!info.isFile() || !info.isReadable())
         station.fileState = FileUnreadable;
 
-    KeyReader reader(path);
+    const QSettings settings(path, QSettings::IniFormat);
+    KeyReader reader(settings);
     if (station.fileState == FileReadable && reader.formatError())
         station.fileState = FileUnreadable;
     if (station.fileState == FileMissing)
@@ -189,11 +186,11 @@ Station Station::read(const QString &path)
         const QString &name = hvNames.at(i);
         StationHv hv;
         readModule(reader, hv, name, i);
-        hv.voltages = reader.list(key(name, "Default Voltage"));
-        hv.select = reader.text(key(name, "Default Select"));
-        hv.voltageEditable = reader.flag(key(name, "Voltage Editable"), true);
-        hv.tolerance =
-            Config::tolerance(reader.text(key(name, "Voltage Tolerance"), QStringLiteral("0")));
+        hv.voltages = reader.list(reader.key(name, "Default Voltage"));
+        hv.select = reader.text(reader.key(name, "Default Select"));
+        hv.voltageEditable = reader.flag(reader.key(name, "Voltage Editable"), true);
+        hv.tolerance = Config::tolerance(
+            reader.text(reader.key(name, "Voltage Tolerance"), QStringLiteral("0")));
         station.hvModules.append(hv);
     }
 
@@ -202,8 +199,8 @@ Station Station::read(const QString &path)
         const QString &name = ampNames.at(i);
         StationAmp amp;
         readModule(reader, amp, name, i);
-        amp.tcTableName = reader.text(key(name, "TC Table"));
-        amp.rangeTableName = reader.text(key(name, "Range Table"));
+        amp.tcTableName = reader.text(reader.key(name, "TC Table"));
+        amp.rangeTableName = reader.text(reader.key(name, "Range Table"));
         amp.tcTableFound =
             lookUpTable(station.tcTableNames, station.tcTables, amp.tcTableName, amp.tcTable);
         amp.rangeTableFound = lookUpTable(station.rangeTableNames, station.rangeTables,
@@ -215,8 +212,8 @@ Station Station::read(const QString &path)
         if (!amp.rangeTableFound && !amp.rangeTableName.isEmpty())
             station.problems.append(problem(StationProblem::MissingTable, name,
                                             QStringLiteral("Range Table"), amp.rangeTableName));
-        amp.csprFile = reader.text(key(name, "Current Surpression Table"));
-        amp.pollErrors = reader.flag(key(name, "Poll Errors"), false);
+        amp.csprFile = reader.text(reader.key(name, "Current Surpression Table"));
+        amp.pollErrors = reader.flag(reader.key(name, "Poll Errors"), false);
         station.ampModules.append(amp);
     }
 
@@ -225,10 +222,12 @@ Station Station::read(const QString &path)
         const QString &name = chamberNames.at(i);
         StationChamber chamber;
         chamber.name = name;
-        chamber.hvId = reader.text(key(name, "HV Unit id"));
-        chamber.ampId = reader.text(key(name, "AMP Unit id"));
-        chamber.namePlace = Config::namePlacement(reader.list(key(name, "Position of Name")));
-        chamber.place = Config::chamberPlacement(reader.list(key(name, "Position in Window")), i);
+        chamber.hvId = reader.text(reader.key(name, "HV Unit id"));
+        chamber.ampId = reader.text(reader.key(name, "AMP Unit id"));
+        chamber.namePlace =
+            Config::namePlacement(reader.list(reader.key(name, "Position of Name")));
+        chamber.place =
+            Config::chamberPlacement(reader.list(reader.key(name, "Position in Window")), i);
         chamber.hvIndex = findModule(station.hvModules, chamber.hvId);
         chamber.ampIndex = findModule(station.ampModules, chamber.ampId);
         if (chamber.hvIndex < 0)

@@ -3,6 +3,7 @@
 
 #include "TestSupport.h"
 #include "station/Config.h"
+#include "station/IniKeys.h"
 
 #include <QSettings>
 #include <QTemporaryDir>
@@ -38,6 +39,8 @@ private slots:
     void values();
     void flags_data();
     void flags();
+    void keysAsFiled_data();
+    void keysAsFiled();
     void modulePlacement_data();
     void modulePlacement();
     void chamberAndNamePlacement();
@@ -91,6 +94,9 @@ void tst_Config::values()
     const QSettings settings(path, QSettings::IniFormat);
     QCOMPARE(Config::readList(settings, key), list);
     QCOMPARE(Config::readText(settings, key, QString()), text);
+    IniKeys keys(settings);
+    QCOMPARE(Config::readList(keys.find(key)), list);
+    QCOMPARE(Config::readText(keys.find(key)), text);
 }
 
 void tst_Config::flags_data()
@@ -117,6 +123,71 @@ void tst_Config::flags()
         dir.filePath(QStringLiteral("flag-%1").arg(QTest::currentDataTag())), content + "\n");
     const QSettings settings(path, QSettings::IniFormat);
     QCOMPARE(Config::readFlag(settings, QStringLiteral("F"), true), value);
+    IniKeys keys(settings);
+    QCOMPARE(Config::readFlag(keys.find(QStringLiteral("F")), true), value);
+}
+
+// The keys read once must answer every question exactly as the settings
+// class does, however the key or the file spells its slashes, sections and
+// escapes; and the keys not asked for are the file's others, in its order.
+void tst_Config::keysAsFiled_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QStringList>("asked");
+    QTest::addColumn<QStringList>("unasked");
+
+    QTest::newRow("plain") << QByteArray("A=1\n[S]\nk=2\nj=3") << QStringList{"A", "S/k", "S/x"}
+                           << QStringList{"S/j"};
+    QTest::newRow("slashes in the question")
+        << QByteArray("[S]\nk=2") << QStringList{"/S/k", "S//k", "S/k/", "//S///k//", "S/"}
+        << QStringList{};
+    // A section name with slashes of its own is filed as it is written, where
+    // no question reaches it: its keys stay unknown.
+    QTest::newRow("slashes in a section name")
+        << QByteArray("[a//b]\nk=1\n[/c/]\nk=2") << QStringList{"a/b/k", "a//b/k", "c/k", "/c//k"}
+        << QStringList{"/c//k", "a//b/k"};
+    QTest::newRow("general section is the top level")
+        << QByteArray("[General]\nTesra IP=127.0.0.1\n[S]\nk=1")
+        << QStringList{"Tesra IP", "General/Tesra IP"} << QStringList{"S/k"};
+    QTest::newRow("letter case") << QByteArray("[HV]\nId=1\nid=2")
+                                 << QStringList{"HV/id", "hv/id", "HV/ID"} << QStringList{"HV/Id"};
+    QTest::newRow("escapes") << QByteArray("[%U4E00]\na%20b=1\nc\\d=2\ne%2Ff=3")
+                             << QStringList{QString::fromUtf8("\xe4\xb8\x80/a b"),
+                                            QString::fromUtf8("\xe4\xb8\x80/c/d"),
+                                            QString::fromUtf8("\xe4\xb8\x80/e/f")}
+                             << QStringList{};
+    QTest::newRow("blanks and empty names")
+        << QByteArray("[ S ]\n k =1\n=2\n[]\nx=3") << QStringList{" S / k ", "S/k", "x", "/x"}
+        << QStringList{"/x", "S/"};
+    QTest::newRow("invalid value is there")
+        << QByteArray("F=@Invalid()") << QStringList{"F"} << QStringList{};
+    QTest::newRow("nul and bad bytes")
+        << QByteArray("[a\0b]\nk\xff=1\n\xc3=2") << QStringList{"a", "a/k", "k"} << QStringList{};
+}
+
+void tst_Config::keysAsFiled()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QStringList, asked);
+    QFETCH(QStringList, unasked);
+    const QString path = TestSupport::writeFile(
+        dir.filePath(QStringLiteral("keys-%1").arg(QTest::currentDataTag())), content + "\n");
+    const QSettings settings(path, QSettings::IniFormat);
+    IniKeys keys(settings);
+    QStringList expectedUnasked = settings.allKeys();
+    for (const QString &key : asked) {
+        const QVariant *value = keys.find(key);
+        QCOMPARE(value != nullptr, settings.contains(key));
+        if (value)
+            QCOMPARE(*value, settings.value(key));
+        else
+            QVERIFY(!settings.value(key).isValid());
+        expectedUnasked.removeAll(IniKeys::normalised(key));
+    }
+    QCOMPARE(keys.unasked(), expectedUnasked);
+    // The rows name the keys they leave alone, so that a row cannot pass by
+    // asking for nothing the file holds.
+    QCOMPARE(keys.unasked(), unasked);
 }
 
 void tst_Config::modulePlacement_data()
