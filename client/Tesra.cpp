@@ -130,8 +130,7 @@ void Tesra::MakeConnection()
         socket = new QTcpSocket(this);
         ++generation;
     }
-    stage = AwaitChallenge;
-    discardingLongLine = false;
+    restartHandshake();
     socketWasConnected = false;
     socketEnded = false;
     connect(socket, &QTcpSocket::readyRead, this, &Tesra::ReceiveMessageFromTesra,
@@ -334,6 +333,14 @@ void Tesra::ReceiveMessageFromTesra()
 {
     if (socket)
         ReadFrom(*socket);
+}
+
+void Tesra::restartHandshake()
+{
+    stage = AwaitChallenge;
+    discardingLongLine = false;
+    // The working record keeps the buffers of the last line it parsed.
+    working = SMsg();
 }
 
 void Tesra::ReadFrom(QIODevice &device)

@@ -190,6 +190,11 @@ public:
     // socket's notification runs it on the socket; the fuzzers and tests feed
     // bytes through it without a network.
     void ReadFrom(QIODevice &device);
+    // Starts the handshake over, as a new connection does: the next line is
+    // a challenge, no piece of an overlong line is pending and no buffer of
+    // the last connection's lines is held. A new
+    // connection starts here; the fuzzers reuse one client between inputs.
+    void restartHandshake();
 
 private:
     void restart();

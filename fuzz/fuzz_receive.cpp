@@ -40,23 +40,29 @@ QSet<QString> wholeLines(const QByteArray &stream)
     return lines;
 }
 
-} // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+// One client for every input, as one client lives through many connections:
+// set up once, with every signal the routing table emits a line as noted in
+// routed, and started over before each input.
+struct Receiver
 {
-    FuzzedDataProvider input(data, size);
     Tesra client;
-    // No key file name: the client takes its built-in key file ":Fuzz.key"
-    // (keys/keys.qrc), read from memory rather than from a file per input.
-    client.SetKeyFile(QString(), QStringLiteral("Fuzz"));
-
     QList<SMsg> routed;
-    // Every signal the routing table emits a line as.
-    for (int id = 0; id < MessageNames::IdCount; ++id) {
-        if (const MessageNames::Signal sig = MessageNames::signalFor(id)) {
-            QObject::connect(&client, sig, [&routed](SMsg msg) { routed.append(msg); });
+
+    Receiver()
+    {
+        // No key file name: the client takes its built-in key file
+        // ":Fuzz.key" (keys/keys.qrc), read from memory rather than a file.
+        client.SetKeyFile(QString(), QStringLiteral("Fuzz"));
+        for (int id = 0; id < MessageNames::IdCount; ++id) {
+            if (const MessageNames::Signal sig = MessageNames::signalFor(id))
+                QObject::connect(&client, sig, [this](SMsg msg) { routed.append(msg); });
         }
     }
+};
+
+void exercise(Tesra &client, const QList<SMsg> &routed, const uint8_t *data, size_t size)
+{
+    FuzzedDataProvider input(data, size);
 
     FeedDevice device;
     QByteArray stream;
@@ -79,7 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
 
     if (routed.isEmpty())
-        return 0;
+        return;
     const QSet<QString> lines = wholeLines(stream);
     for (const SMsg &msg : qAsConst(routed)) {
         FuzzSupport::check(lines.contains(msg.line), "routed a message from no whole line");
@@ -88,5 +94,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                            "routed a word that is not a reply or event of the table");
     }
     FuzzSupport::check(routed.size() <= stream.count('\n'), "more messages than lines");
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    static Receiver receiver;
+    exercise(receiver.client, receiver.routed, data, size);
+    // Back to the state of the first input, with nothing of this one left
+    // for the next to free: libFuzzer takes an input that allocates more
+    // than it frees for a possible leak and runs it again to look.
+    receiver.routed.clear();
+    receiver.client.restartHandshake();
     return 0;
 }

@@ -6,6 +6,7 @@
 #include "TestSupport.h"
 #include "client/Tesra.h"
 
+#include <QBuffer>
 #include <QMetaMethod>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -40,6 +41,8 @@ private slots:
     void overLongLines();
     void megabytesWithoutLineFeed();
     void listenerRestartsWhileRouting();
+    void restartHandshake_data();
+    void restartHandshake();
 
     void compose_data();
     void compose();
@@ -400,6 +403,53 @@ void tst_Tesra::listenerRestartsWhileRouting()
     QVERIFY(ready.wait());
     QCOMPARE(seen, 1); // the second line left with the old connection
     QCOMPARE(server->connectionCount(), 2);
+}
+
+// One client fed through a plain buffer, as the fuzzers reuse it: whatever the
+// last connection left (a ready link, half of an overlong line), a restarted
+// handshake reads the next line as a challenge and routes only what follows
+// its verdict.
+void tst_Tesra::restartHandshake_data()
+{
+    QTest::addColumn<QByteArray>("before");
+    QTest::newRow("nothing yet") << QByteArray();
+    QTest::newRow("ready link") << QByteArray("2\nOk:\ndev>Brenlow.hv @IsBusy before\n");
+    QTest::newRow("half of an overlong line")
+        << QByteArray("2\nOk:\ndev>Brenlow.hv @IsBusy ") + QByteArray(Tesra::LineLimit, 'x');
+    QTest::newRow("waiting for the verdict") << QByteArray("2\n");
+}
+
+void tst_Tesra::restartHandshake()
+{
+    QFETCH(QByteArray, before);
+    // Port 0: the client never connects anywhere; bytes reach it only here.
+    auto client = makeClient(0, *dir, QStringLiteral("Brenlow"), {"k0", "k1", "k2"});
+    QSignalSpy busy(client.get(), &Tesra::AnsIsBusy);
+    // A connection's bytes: a new connection starts with an empty one.
+    auto feed = std::make_unique<QBuffer>();
+    auto arrive = [&](const QByteArray &bytes) {
+        if (!feed->isOpen())
+            feed->open(QIODevice::ReadWrite);
+        const qint64 at = feed->pos();
+        feed->seek(feed->size());
+        feed->write(bytes);
+        feed->seek(at);
+        client->ReadFrom(*feed);
+    };
+    if (!before.isEmpty())
+        arrive(before);
+    busy.clear();
+    feed = std::make_unique<QBuffer>();
+
+    client->restartHandshake();
+    QCOMPARE(client->handshakeStage(), int(Tesra::AwaitChallenge));
+    arrive("dev>Brenlow.hv @IsBusy challenge\n");
+    QCOMPARE(client->handshakeStage(), int(Tesra::AwaitVerdict));
+    arrive("Ok:\n");
+    QCOMPARE(client->handshakeStage(), int(Tesra::Ready));
+    arrive("dev>Brenlow.hv @IsBusy after\n");
+    QCOMPARE(busy.count(), 1);
+    QCOMPARE(busy.at(0).at(0).value<SMsg>().params, QStringLiteral("after"));
 }
 
 void tst_Tesra::compose_data()
