@@ -125,6 +125,16 @@ template <typename Text, typename Take> void forEachLine(const Text &text, int f
         take(text.mid(begin));
 }
 
+bool openTable(QFile &file)
+{
+    // Only a plain file is a table: a device or pipe given by mistake could
+    // be read without end.
+    const QFileInfo info(file.fileName());
+    if (info.exists() && !info.isFile())
+        return false;
+    return file.open(QIODevice::ReadOnly);
+}
+
 } // namespace
 
 void CSprTable::mergeLine(const QString &line)
@@ -157,16 +167,17 @@ void CSprTable::sortByRange()
 bool CSprTable::load(const QString &fileName)
 {
     entries.clear();
-    // Only a plain file is a table: a device or pipe given by mistake could
-    // be read without end.
-    const QFileInfo info(fileName);
-    if (info.exists() && !info.isFile())
-        return false;
     QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!openTable(file))
         return false;
     read(file, fileName);
     return true;
+}
+
+bool CSprTable::canLoad(const QString &fileName)
+{
+    QFile file(fileName);
+    return openTable(file);
 }
 
 void CSprTable::read(QIODevice &device, const QString &name)

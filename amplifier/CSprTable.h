@@ -39,6 +39,10 @@ public:
     // Empties the table, then reads, merges and sorts the file. False when the
     // file cannot be opened; the table is then empty.
     bool load(const QString &fileName);
+    // Whether load() would find a table in fileName, without reading it: a
+    // plain file that opens. The configuration check asks this of every
+    // amplifier's table; the panel reads the table itself.
+    static bool canLoad(const QString &fileName);
     // Empties the table, then reads, merges and sorts what device holds.
     // Lines end at a line feed, a carriage return or both. A line that is
     // not text (a NUL byte, bytes the encoding cannot take back) is skipped

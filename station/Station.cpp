@@ -259,8 +259,7 @@ QVector<StationProblem> Station::check() const
         // An empty file name is the setting for "no table".
         if (amp.csprFile.isEmpty())
             continue;
-        CSprTable table;
-        if (!table.load(amp.csprFile))
+        if (!CSprTable::canLoad(amp.csprFile))
             found.append(problem(StationProblem::UnreadableSuppressionTable, amp.name,
                                  QStringLiteral("Current Surpression Table"), amp.csprFile));
     }

@@ -51,7 +51,8 @@ private slots:
     void initTestCase();
     void load_data();
     void load();
-    void loadMissingFile();
+    void loadOnlyPlainFiles_data();
+    void loadOnlyPlainFiles();
     void itemText_data();
     void itemText();
     void entryLine();
@@ -142,14 +143,33 @@ void tst_CSprTable::load()
     QCOMPARE(entriesOf(table), expected);
 }
 
-void tst_CSprTable::loadMissingFile()
+// Only a plain file that opens is a table; the configuration check's
+// question without reading agrees with loading every time.
+void tst_CSprTable::loadOnlyPlainFiles_data()
 {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("table");
+    QTest::newRow("plain file") << "table.txt" << true;
+    QTest::newRow("missing file") << "missing.txt" << false;
+    QTest::newRow("no name") << "" << false;
+    QTest::newRow("directory") << "folder" << false;
+    QTest::newRow("device") << "/dev/null" << false;
+}
+
+void tst_CSprTable::loadOnlyPlainFiles()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, table);
     QTemporaryDir dir;
-    CSprTable table;
-    table.mergeLine(QStringLiteral("1e-6 1"));
-    QVERIFY(!table.load(dir.filePath(QStringLiteral("missing.txt"))));
-    QVERIFY(table.isEmpty());
-    QVERIFY(!table.load(QString()));
+    TestSupport::writeFile(dir.filePath(QStringLiteral("table.txt")), "1e-6 1\n");
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder")));
+    const QString path =
+        name.isEmpty() || name.startsWith(QLatin1Char('/')) ? name : dir.filePath(name);
+    CSprTable loaded;
+    loaded.mergeLine(QStringLiteral("9 9")); // a failed load leaves the table empty
+    QCOMPARE(loaded.load(path), table);
+    QCOMPARE(loaded.size(), table ? 1 : 0);
+    QCOMPARE(CSprTable::canLoad(path), table);
 }
 
 void tst_CSprTable::itemText_data()
