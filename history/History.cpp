@@ -46,15 +46,6 @@ qint64 bucketStart(qint64 t)
     return (t % History::BucketMs < 0 ? q - 1 : q) * History::BucketMs;
 }
 
-// A text's own heap block: its header and its characters, with the
-// allocator's rounding left out.
-qint64 textBytes(const QString &text)
-{
-    if (text.isNull())
-        return 0;
-    return qint64(sizeof(void *)) * 3 + qint64(text.capacity() + 1) * qint64(sizeof(QChar));
-}
-
 // A plain decimal number, as devices send their values, read without
 // Qt's general number parser: the recorder reads one per routed line. Any
 // other text is read by the program's own rule.
@@ -138,14 +129,53 @@ double History::toNumber(Quantity quantity, const QString &text)
     return 0;
 }
 
+History::Text::Text(const QString &text)
+{
+    if (text.size() > InPlace) {
+        length = Long;
+        longText = text;
+        return;
+    }
+    length = qint8(text.size());
+    std::copy(text.utf16(), text.utf16() + text.size(), chars.begin());
+}
+
+QStringView History::Text::view() const
+{
+    if (length == Long)
+        return longText;
+    return QStringView(chars.data(), length);
+}
+
+QString History::Text::toString() const
+{
+    return length == Long ? longText : view().toString();
+}
+
+const QChar *History::Text::sharedData() const
+{
+    return length == Long ? longText.constData() : nullptr;
+}
+
+qint64 History::Text::sharedBytes() const
+{
+    // The block's header and its characters, with the allocator's rounding
+    // left out.
+    if (length != Long)
+        return 0;
+    return qint64(sizeof(void *)) * 3 + qint64(longText.capacity() + 1) * qint64(sizeof(QChar));
+}
+
 void History::Series::add(qint64 t, double number, const QString &text)
 {
     Sample sample;
     sample.t = qMax(t, newest());
     sample.number = number;
-    // A value that repeats shares the text of the sample before it, so a
-    // steady status costs no text of its own.
-    sample.text = !full.empty() && full.back().text == text ? full.back().text : text;
+    // A long value that repeats shares the text of the sample before it.
+    if (text.size() > Text::InPlace && !full.empty() && full.back().text.view() == text)
+        sample.text = full.back().text;
+    else
+        sample.text = Text(text);
     full.push_back(std::move(sample));
     age(full.back().t);
 }
@@ -190,16 +220,15 @@ qint64 History::Series::approximateBytes() const
     bytes += qint64(full.size()) * qint64(sizeof(Sample));
     bytes += qint64(coarse.size()) * qint64(sizeof(Bucket));
     const QChar *previous = nullptr;
-    for (const Sample &s : full) {
-        if (s.text.constData() != previous)
-            bytes += textBytes(s.text);
-        previous = s.text.constData();
-    }
-    for (const Bucket &b : coarse) {
-        if (b.lastText.constData() != previous)
-            bytes += textBytes(b.lastText);
-        previous = b.lastText.constData();
-    }
+    const auto count = [&](const Text &text) {
+        if (text.sharedData() != previous)
+            bytes += text.sharedBytes();
+        previous = text.sharedData();
+    };
+    for (const Sample &s : full)
+        count(s.text);
+    for (const Bucket &b : coarse)
+        count(b.lastText);
     return bytes;
 }
 
@@ -266,9 +295,9 @@ QVector<History::Row> History::rows(qint64 from, qint64 to) const
         const QString &module = entry.first.first;
         const auto quantity = Quantity(entry.first.second);
         const QString moduleNode = node(module);
-        auto take = [&](qint64 t, const QString &value) {
+        auto take = [&](qint64 t, const Text &value) {
             if (t >= from && t <= to)
-                out.append(Row{t, module, moduleNode, quantity, value});
+                out.append(Row{t, module, moduleNode, quantity, value.toString()});
         };
         for (const Bucket &b : entry.second.buckets())
             take(b.start, b.lastText);

@@ -2,8 +2,10 @@
 #pragma once
 
 #include <QString>
+#include <QStringView>
 #include <QVector>
 #include <QtGlobal>
+#include <array>
 #include <deque>
 #include <map>
 #include <utility>
@@ -54,13 +56,41 @@ public:
     static QString kindName(EventKind kind);
     static bool kindFromName(const QString &name, EventKind &kind);
 
+    // A value's text as received. A short one (every value a device sends
+    // is short) is held in place: keeping it costs no allocation and holds
+    // on to no buffer of the client's, which would otherwise have to take a
+    // new buffer for the next line it reads. A longer text is kept as a
+    // shared string.
+    class Text
+    {
+    public:
+        static constexpr int InPlace = 15;
+
+        Text() = default;
+        explicit Text(const QString &text);
+
+        QStringView view() const;
+        QString toString() const;
+        // The heap block of a longer text (shared between equal neighbours),
+        // or null.
+        const QChar *sharedData() const;
+        qint64 sharedBytes() const;
+
+    private:
+        // In place: length 0 to InPlace; a longer text is in longText.
+        static constexpr qint8 Long = -1;
+        std::array<char16_t, InPlace> chars{};
+        qint8 length = 0;
+        QString longText;
+    };
+
     struct Sample
     {
         qint64 t = 0;
         // The text read as a number (0 when it is none; the overload flag as
         // 0 or 1).
         double number = 0;
-        QString text;
+        Text text;
     };
 
     // One BucketMs of older samples: its start, and the smallest, largest
@@ -71,7 +101,7 @@ public:
         double min = 0;
         double max = 0;
         double last = 0;
-        QString lastText;
+        Text lastText;
     };
 
     // One row of an export: a sample with its series. A bucket gives one row
@@ -108,7 +138,8 @@ public:
         // The newest sample's time, or 0 for an empty series.
         qint64 newest() const;
         // The bytes the series holds on the heap and in itself, as near as
-        // the containers let one count (texts shared between samples once).
+        // the containers let one count (long texts shared between samples
+        // once).
         qint64 approximateBytes() const;
 
     private:

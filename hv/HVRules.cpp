@@ -85,9 +85,9 @@ namespace {
 // words the value's text need not be read as a number at all. Blanks around
 // the word do not count; the view compares without building a copy.
 template <typename Voltage>
-StatusColour colourOf(const QString &status, Voltage nowV, double tolerance)
+StatusColour colourOf(QStringView status, Voltage nowV, double tolerance)
 {
-    const QStringView word = QStringView(status).trimmed();
+    const QStringView word = status.trimmed();
     if (word == QLatin1String("ON"))
         return qAbs(nowV()) > tolerance ? StatusColour::Green : StatusColour::Grey;
     if (word == QLatin1String("OFF"))
@@ -101,7 +101,7 @@ StatusColour colourOf(const QString &status, Voltage nowV, double tolerance)
 
 } // namespace
 
-StatusColour statusColour(const QString &status, double nowV, double tolerance)
+StatusColour statusColour(QStringView status, double nowV, double tolerance)
 {
     return colourOf(
         status, [nowV] { return nowV; }, tolerance);

@@ -26,7 +26,7 @@ Rgb rgb(StatusColour colour);
 // The colour for a status text and the voltage shown next to it.
 StatusColour statusColour(const QString &status, const QString &nowV, double tolerance);
 // The same with the voltage as a number.
-StatusColour statusColour(const QString &status, double nowV, double tolerance);
+StatusColour statusColour(QStringView status, double nowV, double tolerance);
 const QString &styleOf(StatusColour colour);
 
 // Style sheets of the Start button, one per status colour.

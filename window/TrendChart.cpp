@@ -34,7 +34,7 @@ struct Point
     double min;
     double max;
     double last;
-    const QString *text;
+    QStringView text;
 };
 
 QVector<Point> pointsOf(const History::Series *series, qint64 from, qint64 to)
@@ -50,21 +50,21 @@ QVector<Point> pointsOf(const History::Series *series, qint64 from, qint64 to)
         if (b.start > to)
             break;
         if (b.start < from) {
-            held = {b.start, b.min, b.max, b.last, &b.lastText};
+            held = {b.start, b.min, b.max, b.last, b.lastText.view()};
             before = &held;
             continue;
         }
-        points.append({b.start, b.min, b.max, b.last, &b.lastText});
+        points.append({b.start, b.min, b.max, b.last, b.lastText.view()});
     }
     for (const History::Sample &s : series->samples()) {
         if (s.t > to)
             break;
         if (s.t < from) {
-            held = {s.t, s.number, s.number, s.number, &s.text};
+            held = {s.t, s.number, s.number, s.number, s.text.view()};
             before = &held;
             continue;
         }
-        points.append({s.t, s.number, s.number, s.number, &s.text});
+        points.append({s.t, s.number, s.number, s.number, s.text.view()});
     }
     if (before) {
         Point first = *before;
@@ -266,11 +266,12 @@ void TrendChart::draw(const History &history, qint64 from, qint64 to)
     double nowV = NoVoltage;
     int colour = -1;
     qint64 began = from;
-    const QString *status = nullptr;
+    QStringView status;
+    bool statusKnown = false;
     auto change = [&](qint64 t) {
-        if (!status)
+        if (!statusKnown)
             return;
-        const int c = int(HVRules::statusColour(*status, std::isnan(nowV) ? 0.0 : nowV, tolerance));
+        const int c = int(HVRules::statusColour(status, std::isnan(nowV) ? 0.0 : nowV, tolerance));
         if (c == colour)
             return;
         if (colour >= 0 && t > began)
@@ -284,6 +285,7 @@ void TrendChart::draw(const History &history, qint64 from, qint64 to)
             change(volts.at(v).t);
         }
         status = s.text;
+        statusKnown = true;
         change(s.t);
     }
     for (; v < volts.size(); ++v) {

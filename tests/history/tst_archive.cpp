@@ -99,7 +99,7 @@ void tst_Archive::readBackAfterRestart()
     QVERIFY(v);
     QCOMPARE(int(v->samples().size()), 1);
     QCOMPARE(v->samples().front().t, t);
-    QCOMPARE(v->samples().front().text, QString("1500.5"));
+    QCOMPARE(v->samples().front().text.toString(), QString("1500.5"));
     QCOMPARE(v->samples().front().number, 1500.5);
     QCOMPARE(history.node("HV1"), QString("hvps.1"));
     QVERIFY(history.series(QString::fromUtf8("増幅器,1"), History::Quantity::Overload));

@@ -36,7 +36,8 @@ private slots:
     void boundaryFoldsIntoBuckets();
     void dayOldBucketsGo();
     void floodStaysBounded();
-    void repeatedTextsShareTheirCharacters();
+    void keptTexts_data();
+    void keptTexts();
     void rowsMergeSeriesInTimeOrder();
     void timelineBounded();
     void namesRoundTrip();
@@ -58,8 +59,8 @@ void tst_History::samplesKeptInOrder()
     const History::Series *s = h.series("HV1", Quantity::Voltage);
     QVERIFY(s);
     QCOMPARE(int(s->samples().size()), 3);
-    QCOMPARE(s->samples().at(0).text, QString("10"));
-    QCOMPARE(s->samples().at(2).text, QString("30"));
+    QCOMPARE(s->samples().at(0).text.toString(), QString("10"));
+    QCOMPARE(s->samples().at(2).text.toString(), QString("30"));
     QCOMPARE(s->samples().at(2).t, T0 + 100);
     QCOMPARE(s->samples().at(1).number, 20.0);
     QVERIFY(!h.series("HV1", Quantity::Status));
@@ -112,7 +113,7 @@ void tst_History::boundaryFoldsIntoBuckets()
         QCOMPARE(b.min, bucket.at(0));
         QCOMPARE(b.max, bucket.at(1));
         QCOMPARE(b.last, bucket.at(2));
-        QCOMPARE(b.lastText, values.at(values.size() - (bucketCount == 2 ? 2 : 1)));
+        QCOMPARE(b.lastText.toString(), values.at(values.size() - (bucketCount == 2 ? 2 : 1)));
     }
 }
 
@@ -125,7 +126,7 @@ void tst_History::dayOldBucketsGo()
     h.add("HV1", Quantity::Voltage, T0 + History::KeepMs + History::FullSpanMs, "3");
     const History::Series *s = h.series("HV1", Quantity::Voltage);
     QCOMPARE(int(s->buckets().size()), 1);
-    QCOMPARE(s->buckets().front().lastText, QString("2"));
+    QCOMPARE(s->buckets().front().lastText.toString(), QString("2"));
 }
 
 void tst_History::floodStaysBounded()
@@ -146,13 +147,42 @@ void tst_History::floodStaysBounded()
     QVERIFY(s->buckets().back().start <= s->samples().front().t);
 }
 
-void tst_History::repeatedTextsShareTheirCharacters()
+// A kept text never holds on to the buffer it came from, unless it is too
+// long to keep in place; a long text that repeats shares one copy.
+void tst_History::keptTexts_data()
 {
+    QTest::addColumn<QString>("text");
+    QTest::newRow("empty") << QString("");
+    QTest::newRow("status") << QString("ON");
+    QTest::newRow("voltage") << QString("-1500.25");
+    QTest::newRow("longest in place") << QString(History::Text::InPlace, QLatin1Char('9'));
+    QTest::newRow("one too long") << QString(History::Text::InPlace + 1, QLatin1Char('9'));
+    QTest::newRow("japanese") << QString::fromUtf8("\xe9\x81\xae\xe6\x96\xad");
+    QTest::newRow("long japanese")
+        << QString::fromUtf8("\xe9\x81\xae\xe6\x96\xad").repeated(History::Text::InPlace);
+}
+
+void tst_History::keptTexts()
+{
+    QFETCH(QString, text);
+    const bool inPlace = text.size() <= History::Text::InPlace;
     History h;
-    for (int i = 0; i < 100; ++i)
-        h.add("HV1", Quantity::Status, T0 + i, QString::fromLatin1("ON"));
+    for (int i = 0; i < 3; ++i) {
+        // The client's buffer, as a routed line leaves it.
+        QString received = text;
+        received.detach();
+        h.add("HV1", Quantity::Status, T0 + i, received);
+        // A long text is kept the first time; its repeats share that copy.
+        QCOMPARE(received.isDetached(), inPlace || i > 0);
+    }
     const History::Series *s = h.series("HV1", Quantity::Status);
-    QCOMPARE(s->samples().front().text.constData(), s->samples().back().text.constData());
+    for (const History::Sample &sample : s->samples()) {
+        QCOMPARE(sample.text.view(), QStringView(text));
+        QCOMPARE(sample.text.toString(), text);
+    }
+    QCOMPARE(s->samples().front().text.sharedData(), s->samples().back().text.sharedData());
+    QCOMPARE(s->samples().front().text.sharedData() != nullptr, !inPlace);
+    QCOMPARE(h.rows(T0, T0).value(0).value, text);
 }
 
 void tst_History::rowsMergeSeriesInTimeOrder()

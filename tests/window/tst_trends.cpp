@@ -181,7 +181,7 @@ void tst_Trends::archiveSurvivesARestart()
     const History::Series *volts = history.series("HV1", History::Quantity::Voltage);
     QVERIFY(volts);
     QCOMPARE(int(volts->samples().size()), 2);
-    QCOMPARE(volts->samples().back().text, QString("200"));
+    QCOMPARE(volts->samples().back().text.toString(), QString("200"));
     // The first run's events came back, and the second run's link is added.
     int statuses = 0;
     for (const History::Event &e : history.events())
