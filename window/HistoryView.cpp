@@ -64,12 +64,40 @@ void HistoryView::openArchive()
     if (!store.load(kept, QDateTime::currentMSecsSinceEpoch()))
         qCDebug(lcHistory).noquote() << QStringLiteral("history file [%1] cannot be read: %2")
                                             .arg(station.historyFile, store.errorString());
+    else
+        markPreviousEnd();
     taker.setArchive(&store);
     connect(&store, &Archive::writeFailed, this, [this](const QString &reason) {
         if (notes)
             notes->addNote(tr("History file %1 cannot be written: %2")
                                .arg(QDir::toNativeSeparators(station.historyFile), reason));
     });
+}
+
+void HistoryView::markPreviousEnd()
+{
+    // The run that wrote the archive last ended without a word about its
+    // link: it quit, or it stopped. From its last record on nothing was
+    // heard, so the link counts as lost from then, in the history and in the
+    // archive; the trends show that time as an outage instead of the last
+    // status holding through it.
+    const qint64 last = kept.newest();
+    if (last <= 0)
+        return;
+    const std::deque<History::Event> &events = kept.events();
+    for (auto it = events.rbegin(); it != events.rend(); ++it) {
+        if (!it->module.isEmpty())
+            continue;
+        if (it->kind == History::EventKind::LinkLost || it->kind == History::EventKind::LinkRefused)
+            return;
+        break;
+    }
+    History::Event end;
+    end.t = last;
+    end.kind = History::EventKind::LinkLost;
+    end.text = QStringLiteral("%1:%2").arg(station.serverAddress, station.serverPort);
+    kept.addEvent(end);
+    store.addEvent(end);
 }
 
 void HistoryView::addMenuEntries(QMenu *menu, QAction *before)

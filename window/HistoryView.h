@@ -51,6 +51,8 @@ public:
 
 private:
     void openArchive();
+    // Marks the link of the run before this one lost from its last record.
+    void markPreviousEnd();
     void chooseExportFile();
 
     QWidget *window;

@@ -20,11 +20,7 @@ constexpr double StatusBandHeight = 0.06;
 constexpr int Columns = 800;
 constexpr double NoVoltage = std::numeric_limits<double>::quiet_NaN();
 
-struct Interval
-{
-    qint64 from;
-    qint64 to;
-};
+using Interval = TrendChart::Interval;
 
 // One point of a series in time order: a bucket (min, max and last over ten
 // seconds) or a single sample (all three the same).
@@ -258,45 +254,66 @@ void TrendChart::draw(const History &history, qint64 from, qint64 to)
     }
 
     // The status band: the colour of each moment from the status and the
-    // voltage then, as the Start button would have shown it.
+    // voltage then, as the Start button would have shown it. A status is
+    // known only while the link stands: from the start of an outage the band
+    // stays empty until the module reports its status again, so an old
+    // status never seems to hold through a time nothing was heard.
+    const QVector<Interval> down =
+        periods(history, QString(), {History::EventKind::LinkLost, History::EventKind::LinkRefused},
+                History::EventKind::LinkReady, from, to);
     const QVector<Point> statuses =
         pointsOf(history.series(hvModule, History::Quantity::Status), from, to);
-    std::array<QVector<Interval>, 5> bands;
+    for (QVector<Interval> &band : bands)
+        band.clear();
     int v = 0;
+    int d = 0;
     double nowV = NoVoltage;
     int colour = -1;
     qint64 began = from;
     QStringView status;
     bool statusKnown = false;
+    auto close = [&](qint64 t) {
+        if (colour >= 0 && t > began)
+            bands[size_t(colour)].append({began, t});
+        colour = -1;
+    };
     auto change = [&](qint64 t) {
         if (!statusKnown)
             return;
         const int c = int(HVRules::statusColour(status, std::isnan(nowV) ? 0.0 : nowV, tolerance));
         if (c == colour)
             return;
-        if (colour >= 0 && t > began)
-            bands[size_t(colour)].append({began, t});
+        close(t);
         colour = c;
         began = t;
     };
-    for (const Point &s : statuses) {
-        for (; v < volts.size() && volts.at(v).t <= s.t; ++v) {
-            nowV = volts.at(v).last;
-            change(volts.at(v).t);
+    // The voltages and outage starts up to t, in time order.
+    auto catchUp = [&](qint64 t) {
+        for (;;) {
+            const qint64 nextV = v < volts.size() ? volts.at(v).t : to + 1;
+            const qint64 nextDown = d < down.size() ? down.at(d).from : to + 1;
+            if (qMin(nextV, nextDown) > t)
+                return;
+            if (nextDown <= nextV) {
+                close(nextDown);
+                statusKnown = false;
+                ++d;
+            } else {
+                nowV = volts.at(v).last;
+                change(nextV);
+                ++v;
+            }
         }
+    };
+    for (const Point &s : statuses) {
+        catchUp(s.t);
         status = s.text;
         statusKnown = true;
         change(s.t);
     }
-    for (; v < volts.size(); ++v) {
-        nowV = volts.at(v).last;
-        change(volts.at(v).t);
-    }
-    if (colour >= 0) {
-        // The last status holds until something else is known.
-        if (to > began)
-            bands[size_t(colour)].append({began, to});
-    }
+    catchUp(to);
+    // The last status holds until something else is known.
+    close(to);
     for (size_t c = 0; c < bands.size(); ++c)
         setIntervals(statusBands.at(c), bands.at(c), StatusBandHeight);
 
@@ -306,9 +323,12 @@ void TrendChart::draw(const History &history, qint64 from, qint64 to)
                      : periods(history, ampModule, {History::EventKind::OverloadSet},
                                History::EventKind::OverloadCleared, from, to),
                  1.0);
-    setIntervals(outages,
-                 periods(history, QString(),
-                         {History::EventKind::LinkLost, History::EventKind::LinkRefused},
-                         History::EventKind::LinkReady, from, to),
-                 1.0);
+    setIntervals(outages, down, 1.0);
+}
+
+QVector<TrendChart::Interval> TrendChart::statusPeriods(int colour) const
+{
+    if (colour < 0 || size_t(colour) >= bands.size())
+        return {};
+    return bands.at(size_t(colour));
 }

@@ -4,6 +4,7 @@
 #include "history/History.h"
 
 #include <QString>
+#include <QVector>
 #include <QtCharts/QAreaSeries>
 #include <QtCharts/QChartView>
 #include <QtCharts/QDateTimeAxis>
@@ -43,6 +44,13 @@ class TrendChart : public Charts::QChartView
     Q_OBJECT
 
 public:
+    // A period of time, in milliseconds since the epoch.
+    struct Interval
+    {
+        qint64 from;
+        qint64 to;
+    };
+
     // amplifier: the section name of the amplifier whose overloads shade the
     // chart, or empty. tolerance: the HV module's voltage tolerance, which
     // tells a module on at no voltage (grey) from one carrying it (green).
@@ -56,6 +64,9 @@ public:
     // check).
     int voltagePointCount() const;
     Charts::QLineSeries *voltageSeries() const { return voltage; }
+    // The periods of the status band in one colour (an HVRules::StatusColour)
+    // as last drawn.
+    QVector<Interval> statusPeriods(int colour) const;
 
 private:
     Charts::QAreaSeries *addBand(const QColor &colour);
@@ -66,6 +77,7 @@ private:
     Charts::QLineSeries *voltage;
     // One band per status colour, in the order of HVRules::StatusColour.
     std::array<Charts::QAreaSeries *, 5> statusBands{};
+    std::array<QVector<Interval>, 5> bands;
     Charts::QAreaSeries *overloads;
     Charts::QAreaSeries *outages;
     Charts::QDateTimeAxis *timeAxis;

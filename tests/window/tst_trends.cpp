@@ -8,6 +8,7 @@
 #include "TestSupport.h"
 #include "client/Tesra.h"
 #include "history/History.h"
+#include "hv/HVRules.h"
 #include "window/Body.h"
 #include "window/HistoryView.h"
 #include "window/StatusNotes.h"
@@ -54,6 +55,8 @@ private slots:
     void opensWithASeriesPerModule();
     void exportWritesTheSpan();
     void archiveSurvivesARestart();
+    void statusBandStopsAtOutages_data();
+    void statusBandStopsAtOutages();
     void unusableArchiveIsNoted();
 
 private:
@@ -188,6 +191,79 @@ void tst_Trends::archiveSurvivesARestart()
         statuses += e.kind == History::EventKind::Status ? 1 : 0;
     QCOMPARE(statuses, 2);
     QVERIFY(body->statusNotes()->notes().isEmpty());
+
+    // The first run's link counts as lost from its last record, so its last
+    // status does not seem to hold through the time Brenlow was not running.
+    QVector<History::EventKind> link;
+    qint64 lostAt = 0;
+    for (const History::Event &e : history.events()) {
+        if (!e.module.isEmpty())
+            continue;
+        link << e.kind;
+        if (e.kind == History::EventKind::LinkLost)
+            lostAt = e.t;
+    }
+    QCOMPARE(link, (QVector<History::EventKind>{History::EventKind::LinkReady,
+                                                History::EventKind::LinkLost,
+                                                History::EventKind::LinkReady}));
+    QCOMPARE(lostAt, history.series("AMP1", History::Quantity::Overload)->newest());
+}
+
+// The band of each status colour against outages of the link: a status
+// holds until the next, or until the link goes down; after an outage the
+// band waits for the module to report its status again.
+void tst_Trends::statusBandStopsAtOutages_data()
+{
+    QTest::addColumn<QVector<int>>("lines");
+    QTest::addColumn<QVector<int>>("green");
+    // Rows of "t kind" pairs: kind 0 a status ON, 1 a voltage, 2 link lost,
+    // 3 link refused, 4 link ready; the green periods expected, from and to.
+    QTest::newRow("no outage") << QVector<int>{0, 0, 0, 1} << QVector<int>{0, 100};
+    QTest::newRow("outage, status again")
+        << QVector<int>{0, 0, 0, 1, 30, 2, 50, 4, 60, 1, 60, 0} << QVector<int>{0, 30, 60, 100};
+    QTest::newRow("outage, only a voltage after it")
+        << QVector<int>{0, 0, 0, 1, 30, 2, 50, 4, 60, 1} << QVector<int>{0, 30};
+    QTest::newRow("refused, status again")
+        << QVector<int>{0, 0, 0, 1, 20, 3, 40, 4, 70, 0} << QVector<int>{0, 20, 70, 100};
+    QTest::newRow("outage still open") << QVector<int>{0, 0, 0, 1, 80, 2} << QVector<int>{0, 80};
+}
+
+void tst_Trends::statusBandStopsAtOutages()
+{
+    QFETCH(QVector<int>, lines);
+    QFETCH(QVector<int>, green);
+    const qint64 t0 = 1'800'000'000'000;
+    const qint64 second = 1000;
+    History history;
+    for (int i = 0; i + 1 < lines.size(); i += 2) {
+        const qint64 t = t0 + lines.at(i) * second;
+        History::Event link;
+        link.t = t;
+        switch (lines.at(i + 1)) {
+        case 0:
+            history.add("HV1", History::Quantity::Status, t, "ON");
+            continue;
+        case 1:
+            history.add("HV1", History::Quantity::Voltage, t, "1500");
+            continue;
+        case 2:
+            link.kind = History::EventKind::LinkLost;
+            break;
+        case 3:
+            link.kind = History::EventKind::LinkRefused;
+            break;
+        default:
+            link.kind = History::EventKind::LinkReady;
+            break;
+        }
+        history.addEvent(link);
+    }
+    TrendChart chart("HV1", QString(), 0);
+    chart.draw(history, t0, t0 + 100 * second);
+    QVector<int> drawn;
+    for (const TrendChart::Interval &i : chart.statusPeriods(int(HVRules::StatusColour::Green)))
+        drawn << int((i.from - t0) / second) << int((i.to - t0) / second);
+    QCOMPARE(drawn, green);
 }
 
 void tst_Trends::unusableArchiveIsNoted()
