@@ -42,7 +42,7 @@ QSet<QString> wholeLines(const QByteArray &stream)
 
 // One client for every input, as one client lives through many connections:
 // set up once, with every signal the routing table emits a line as noted in
-// routed, and started over before each input.
+// routed, and started over after each input.
 struct Receiver
 {
     Tesra client;
