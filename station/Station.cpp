@@ -34,11 +34,20 @@ public:
     }
 
     // The key of a module's section, built in one buffer that every key
-    // reuses: a station asks for a dozen keys of each of its modules.
+    // reuses: a station asks for a dozen keys of each of its modules, one
+    // module after the other. The section's filed form is worked out once
+    // per module, so the keys come out filed already (no suffix holds a
+    // slash).
     const QString &key(const QString &section, const char *suffix)
     {
+        if (section != lastSection || lastSection.isNull()) {
+            lastSection = section;
+            filedSection = IniKeys::normalised(section);
+        }
         scratch.resize(0);
-        scratch.append(section).append(QLatin1Char('/')).append(QLatin1String(suffix));
+        if (!filedSection.isEmpty())
+            scratch.append(filedSection).append(QLatin1Char('/'));
+        scratch.append(QLatin1String(suffix));
         return scratch;
     }
 
@@ -48,6 +57,8 @@ public:
 private:
     IniKeys keys;
     bool malformed;
+    QString lastSection;
+    QString filedSection;
     QString scratch;
 };
 

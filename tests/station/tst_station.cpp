@@ -25,6 +25,8 @@ private slots:
     void keysOfEverySectionKindAreKnown();
     void missingFileGivesDefaults();
     void timeoutKeys();
+    void moduleSectionsAsFiled_data();
+    void moduleSectionsAsFiled();
 
 private:
     // A station file in dir: the top keys, then body. An empty keyFile
@@ -204,6 +206,37 @@ void tst_Station::timeoutKeys()
     const Station absent = Station::read(writeStation(QStringLiteral("plain.ini"), ""));
     QCOMPARE(absent.deadLinkTimeoutMs, 10000);
     QCOMPARE(absent.answerTimeoutMs, 10000);
+}
+
+// A module's keys are found under its name as the settings class files
+// sections: slashes doubled, leading or trailing in the name do not count,
+// and an empty name reads the top level.
+void tst_Station::moduleSectionsAsFiled_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QStringList>("ids");
+    QTest::newRow("plain") << QByteArray("HV Module Names=a, b\n[a]\nid=1\n[b]\nid=2\n")
+                           << QStringList{"1", "2"};
+    QTest::newRow("slashes in names")
+        << QByteArray("HV Module Names=a//b, /c/\n[a/b]\nid=1\n[c]\nid=2\n")
+        << QStringList{"1", "2"};
+    QTest::newRow("empty name reads the top level")
+        << QByteArray("HV Module Names=, a\nid=top\n[a]\nid=1\n") << QStringList{"top", "1"};
+    QTest::newRow("a name again after another")
+        << QByteArray("HV Module Names=a, b, a, /\n[a]\nid=1\n[b]\nid=2\n")
+        << QStringList{"1", "2", "1", ""};
+}
+
+void tst_Station::moduleSectionsAsFiled()
+{
+    QFETCH(QByteArray, body);
+    QFETCH(QStringList, ids);
+    const Station station =
+        Station::read(writeStation(QString::fromLatin1(QTest::currentDataTag()), body));
+    QStringList read;
+    for (const StationHv &hv : station.hvModules)
+        read << hv.id;
+    QCOMPARE(read, ids);
 }
 
 QTEST_GUILESS_MAIN(tst_Station)
