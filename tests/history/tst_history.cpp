@@ -173,7 +173,9 @@ void tst_History::keptTexts()
         received.detach();
         h.add("HV1", Quantity::Status, T0 + i, received);
         // A long text is kept the first time; its repeats share that copy.
-        QCOMPARE(received.isDetached(), inPlace || i > 0);
+        // (An empty text has no buffer to hold on to.)
+        if (!text.isEmpty())
+            QCOMPARE(received.isDetached(), inPlace || i > 0);
     }
     const History::Series *s = h.series("HV1", Quantity::Status);
     for (const History::Sample &sample : s->samples()) {
