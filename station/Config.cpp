@@ -3,7 +3,6 @@
 
 #include "client/Values.h"
 
-#include <QSettings>
 #include <QVariant>
 #include <algorithm>
 #include <cmath>
@@ -19,15 +18,6 @@ const int DefaultHistoryDays = 30;
 
 namespace {
 
-// The value of key, or null when the file does not hold it, in one look-up
-// where possible: a value that is there is never invalid, except for the
-// text "@Invalid()", which the settings class reads as no value.
-const QVariant *lookUp(const QSettings &settings, const QString &key, QVariant &value)
-{
-    value = settings.value(key);
-    return value.isValid() || settings.contains(key) ? &value : nullptr;
-}
-
 QString text(const QVariant &value)
 {
     if (value.type() == QVariant::StringList)
@@ -36,25 +26,6 @@ QString text(const QVariant &value)
 }
 
 } // namespace
-
-QString readText(const QSettings &settings, const QString &key, const QString &defaultValue)
-{
-    QVariant value;
-    return readText(lookUp(settings, key, value), defaultValue);
-}
-
-QStringList readList(const QSettings &settings, const QString &key)
-{
-    // An absent key and an invalid value both read as the empty text.
-    const QVariant value = settings.value(key);
-    return readList(&value);
-}
-
-bool readFlag(const QSettings &settings, const QString &key, bool defaultValue)
-{
-    QVariant value;
-    return readFlag(lookUp(settings, key, value), defaultValue);
-}
 
 QString readText(const QVariant *value, const QString &defaultValue)
 {

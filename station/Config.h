@@ -4,7 +4,6 @@
 #include <QString>
 #include <QStringList>
 
-class QSettings;
 class QVariant;
 
 // The reading rules of the station's INI configuration, in one place.
@@ -23,23 +22,19 @@ extern const char DefaultClientName[];
 extern const char DefaultKeyFile[];
 extern const char DefaultConfigFile[];
 
+// The reading rules of a value, looked up in the file's keys (IniKeys);
+// value is null when the file does not hold the key.
+//
 // A single text value; a value that the settings class split at its commas is
 // joined again, so that an unquoted comma does not empty the text.
-QString readText(const QSettings &settings, const QString &key,
-                 const QString &defaultValue = QString());
+QString readText(const QVariant *value, const QString &defaultValue = QString());
 
 // A list value: items split at commas with surrounding blanks dropped. An
 // absent key, and an empty value, give the empty list.
-QStringList readList(const QSettings &settings, const QString &key);
+QStringList readList(const QVariant *value);
 
 // A flag: "false", "0" (any letter case) and the empty text are false, every
 // other text is true; an absent key gives defaultValue.
-bool readFlag(const QSettings &settings, const QString &key, bool defaultValue);
-
-// The same three rules for a value already looked up: value is null when the
-// file does not hold the key.
-QString readText(const QVariant *value, const QString &defaultValue = QString());
-QStringList readList(const QVariant *value);
 bool readFlag(const QVariant *value, bool defaultValue);
 
 // A cell of a grid layout with its spans.
