@@ -2,8 +2,8 @@
 #pragma once
 
 #include "amplifier/CA5350Status.h"
-#include "amplifier/CSprTable.h"
 #include "client/SMsg.h"
+#include "station/CSprTable.h"
 #include "station/Snapshot.h"
 #include "ui_aCA.h"
 

@@ -9,7 +9,7 @@
 // file held.
 
 #include "FuzzSupport.h"
-#include "amplifier/CSprTable.h"
+#include "station/CSprTable.h"
 
 #include <QBuffer>
 #include <QDateTime>

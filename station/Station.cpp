@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "station/Station.h"
 
-#include "amplifier/CSprTable.h"
 #include "client/Values.h"
+#include "station/CSprTable.h"
 #include "station/IniKeys.h"
 
 #include <QFile>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "amplifier/CSprTable.h"
+#include "station/CSprTable.h"
 
 #include "client/Logging.h"
 #include "client/Values.h"

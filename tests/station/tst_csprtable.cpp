@@ -3,7 +3,7 @@
 // ordering, the selector's item text and appending lines to the file.
 
 #include "TestSupport.h"
-#include "amplifier/CSprTable.h"
+#include "station/CSprTable.h"
 
 #include <QBuffer>
 #include <QDateTime>
