@@ -4,6 +4,7 @@
 #include "client/Values.h"
 
 #include <QtMath>
+#include <iterator>
 
 namespace HVRules {
 
@@ -17,6 +18,7 @@ constexpr Rgb Colours[] = {
     {180, 180, 255}, // blue
     {255, 190, 190}, // red
 };
+static_assert(int(std::size(Colours)) == StatusColourCount, "one row per status colour");
 
 QString styleSheet(StatusColour colour)
 {

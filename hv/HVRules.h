@@ -16,6 +16,8 @@ namespace HVRules {
 // button's style sheets are made from it, and the trends window draws its
 // status band with the same colours.
 enum class StatusColour { Green, Grey, Yellow, Blue, Red };
+// How many there are: Red is the last.
+constexpr int StatusColourCount = int(StatusColour::Red) + 1;
 struct Rgb
 {
     int red;

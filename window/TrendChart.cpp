@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "window/TrendChart.h"
 
-#include "hv/HVRules.h"
-
 #include <QDateTime>
 #include <QPen>
 #include <QVector>

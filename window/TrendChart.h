@@ -2,6 +2,7 @@
 #pragma once
 
 #include "history/History.h"
+#include "hv/HVRules.h"
 
 #include <QString>
 #include <QVector>
@@ -76,8 +77,8 @@ private:
     double tolerance;
     Charts::QLineSeries *voltage;
     // One band per status colour, in the order of HVRules::StatusColour.
-    std::array<Charts::QAreaSeries *, 5> statusBands{};
-    std::array<QVector<Interval>, 5> bands;
+    std::array<Charts::QAreaSeries *, HVRules::StatusColourCount> statusBands{};
+    std::array<QVector<Interval>, HVRules::StatusColourCount> bands;
     Charts::QAreaSeries *overloads;
     Charts::QAreaSeries *outages;
     Charts::QDateTimeAxis *timeAxis;
