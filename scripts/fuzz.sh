@@ -109,8 +109,10 @@ for target in "${targets[@]}"; do
     cpu_before=$(cpu_centiseconds)
     dict=()
     [ -f "$dict_dir/$target.dict" ] && dict=(-dict="$dict_dir/$target.dict")
+    # -reload=0: one process per corpus, so nothing else adds to it; the
+    # default looks at every file of the corpus once a second for new ones.
     if ! "$build_dir/fuzz/$target" -max_total_time="$seconds" -max_len="$(max_len_of "$target")" -timeout=10 \
-        -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$findings/" \
+        -rss_limit_mb=2048 -reload=0 -print_final_stats=1 -artifact_prefix="$findings/" \
         ${dict[@]+"${dict[@]}"} ${FUZZ_EXTRA_ARGS:-} \
         "$corpus" "fuzz/corpus/$target" >"$build_dir/$target.log" 2>&1; then
         echo "fuzz.sh: $target found a fault; input kept in $findings" >&2
