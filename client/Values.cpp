@@ -12,6 +12,15 @@ double toNumber(const QString &text)
     return ok && std::isfinite(value) ? value : 0.0;
 }
 
+bool isNumber(const QString &text)
+{
+    if (text.isEmpty() || text.at(0).isSpace() || text.back().isSpace())
+        return false;
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    return ok && std::isfinite(value);
+}
+
 int toInteger(const QString &text)
 {
     bool ok = false;

@@ -13,6 +13,11 @@ namespace Values {
 // surrounding blanks ignored; 0 when the text is not a finite number.
 double toNumber(const QString &text);
 
+// Whether text is a finite decimal number just as it stands, with nothing
+// around it: what a device writes (1e-08, -1500, 0.3), and what may go on
+// the wire in place of one. toNumber would read "1 2 3" or "ERR" as 0.
+bool isNumber(const QString &text);
+
 // A base-10 integer, surrounding blanks ignored; 0 when it is not one.
 int toInteger(const QString &text);
 

@@ -1,11 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "station/Snapshot.h"
 
+#include "client/Values.h"
+
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSaveFile>
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -13,9 +17,6 @@ namespace {
 const QString AmplifiersKey = QStringLiteral("amplifiers");
 const QString HvKey = QStringLiteral("hv");
 const QString NodeKey = QStringLiteral("node");
-
-// No snapshot of a station comes near this; a bigger file is not one.
-constexpr qint64 MaxFileBytes = qint64(16) * 1024 * 1024;
 
 // Two numbers are the same setting when they agree far beyond the precision
 // any device or panel writes them with.
@@ -42,6 +43,16 @@ QString kindText(const SnapshotSetting &setting)
         break;
     }
     return QStringLiteral("a text or null");
+}
+
+// The first character below U+0020, and U+007F: none belongs in a value
+// that goes onto the wire or into a line of output.
+constexpr ushort FirstPrintable = 0x20;
+constexpr ushort Delete = 0x7f;
+
+bool isControl(QChar c)
+{
+    return c.unicode() < FirstPrintable || c.unicode() == Delete;
 }
 
 // The value of one setting as the file holds it, checked against its kind.
@@ -87,10 +98,11 @@ QJsonObject modulesObject(const QVector<SnapshotModule> &modules,
     return all;
 }
 
-bool readModules(const QJsonObject &root, const QString &key,
-                 const QVector<SnapshotSetting> &settings, QVector<SnapshotModule> &out,
-                 QString &error)
+bool readModules(const QJsonObject &root, SnapshotDifference::Scope scope,
+                 QVector<SnapshotModule> &out, QVector<SnapshotRefusal> &refused, QString &error)
 {
+    const QString &key = scope == SnapshotDifference::Amplifier ? AmplifiersKey : HvKey;
+    const QVector<SnapshotSetting> &settings = Snapshot::settings(scope);
     const QJsonValue all = root.value(key);
     if (all.isUndefined() || all.isNull())
         return true;
@@ -119,6 +131,11 @@ bool readModules(const QJsonObject &root, const QString &key,
                 error = QStringLiteral("%1 \"%2\": \"%3\" must be %4")
                             .arg(key, it.key(), QLatin1String(setting.key), kindText(setting));
                 return false;
+            }
+            const QString why = Snapshot::unusable(setting, value);
+            if (!why.isEmpty()) {
+                refused.append({scope, module.section, QLatin1String(setting.key), why});
+                value = QJsonValue();
             }
             module.values.append(value);
         }
@@ -267,10 +284,42 @@ QString Snapshot::valueText(const QJsonValue &value)
     return QStringLiteral("null");
 }
 
+QString Snapshot::printable(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        if (isControl(c))
+            out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+        else
+            out += c;
+    }
+    return out;
+}
+
+QString Snapshot::unusable(const SnapshotSetting &setting, const QJsonValue &value)
+{
+    if (!value.isString())
+        return QString();
+    const QString text = value.toString();
+    if (std::any_of(text.begin(), text.end(), isControl))
+        return QStringLiteral("holds a control character");
+    if (setting.kind == SnapshotSetting::Number && !Values::isNumber(text))
+        return QStringLiteral("\"%1\" is not a number").arg(text);
+    return QString();
+}
+
 QString SnapshotDifference::line() const
 {
-    return QStringList{section, key, Snapshot::valueText(saved), Snapshot::valueText(live)}.join(
-        QLatin1Char('\t'));
+    return QStringList{Snapshot::printable(section), key,
+                       Snapshot::printable(Snapshot::valueText(saved)),
+                       Snapshot::printable(Snapshot::valueText(live))}
+        .join(QLatin1Char('\t'));
+}
+
+QString SnapshotRefusal::line() const
+{
+    return QStringList{Snapshot::printable(section), key, why}.join(QLatin1Char('\t'));
 }
 
 int Snapshot::nullCount() const
@@ -327,8 +376,9 @@ bool Snapshot::fromJson(const QByteArray &json, Snapshot &out, QString &error)
     snapshot.taken = root.value(QStringLiteral("taken")).toString();
     snapshot.station = root.value(QStringLiteral("station")).toString();
     snapshot.server = root.value(QStringLiteral("server")).toString();
-    if (!readModules(root, AmplifiersKey, ampSettings(), snapshot.amplifiers, error) ||
-        !readModules(root, HvKey, hvSettings(), snapshot.hv, error))
+    if (!readModules(root, SnapshotDifference::Amplifier, snapshot.amplifiers, snapshot.refused,
+                     error) ||
+        !readModules(root, SnapshotDifference::Hv, snapshot.hv, snapshot.refused, error))
         return false;
     out = snapshot;
     return true;
@@ -356,16 +406,31 @@ bool Snapshot::save(const QString &path, QString &error) const
 
 bool Snapshot::load(const QString &path, Snapshot &out, QString &error)
 {
+    // Looked at before it is opened: opening a pipe waits for a writer, and
+    // a device or a pipe may never end. A missing file is left to open().
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile()) {
+        error = QStringLiteral("not a regular file");
+        return false;
+    }
+    const QString tooLarge =
+        QStringLiteral("not a snapshot: larger than %1 bytes").arg(MaxFileBytes);
+    if (info.size() > MaxFileBytes) {
+        error = tooLarge;
+        return false;
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         error = file.errorString();
         return false;
     }
-    if (file.size() > MaxFileBytes) {
-        error = QStringLiteral("not a snapshot: larger than %1 bytes").arg(MaxFileBytes);
+    // It may have grown since it was looked at.
+    const QByteArray json = file.read(MaxFileBytes + 1);
+    if (json.size() > MaxFileBytes) {
+        error = tooLarge;
         return false;
     }
-    return fromJson(file.readAll(), out, error);
+    return fromJson(json, out, error);
 }
 
 QVector<SnapshotDifference> Snapshot::compare(const Snapshot &saved, const Snapshot &live)
@@ -373,5 +438,33 @@ QVector<SnapshotDifference> Snapshot::compare(const Snapshot &saved, const Snaps
     QVector<SnapshotDifference> out;
     compareModules(SnapshotDifference::Amplifier, saved.amplifiers, live.amplifiers, out);
     compareModules(SnapshotDifference::Hv, saved.hv, live.hv, out);
+    return out;
+}
+
+QVector<SnapshotRefusal> Snapshot::elsewhere(const Snapshot &saved, const Snapshot &live)
+{
+    QVector<SnapshotRefusal> out;
+    for (const auto scope : {SnapshotDifference::Amplifier, SnapshotDifference::Hv}) {
+        const bool amplifiers = scope == SnapshotDifference::Amplifier;
+        // The first module of a section counts, as in compare.
+        QHash<QString, QString> liveNodes;
+        for (const SnapshotModule &now : amplifiers ? live.amplifiers : live.hv) {
+            if (!liveNodes.contains(now.section))
+                liveNodes.insert(now.section, now.node);
+        }
+        for (const SnapshotModule &then : amplifiers ? saved.amplifiers : saved.hv) {
+            const auto now = liveNodes.constFind(then.section);
+            if (now == liveNodes.constEnd())
+                out.append({scope, then.section, QStringLiteral("module"),
+                            QStringLiteral("not in the station")});
+            else if (then.node.isEmpty())
+                out.append({scope, then.section, NodeKey,
+                            QStringLiteral("the snapshot names no node for it")});
+            else if (then.node != *now)
+                out.append({scope, then.section, NodeKey,
+                            QStringLiteral("taken of node %1, but the station's module is node %2")
+                                .arg(printable(then.node), printable(*now))});
+        }
+    }
     return out;
 }

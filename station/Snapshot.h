@@ -87,6 +87,19 @@ struct SnapshotDifference
     QString line() const;
 };
 
+// A value of a snapshot file that is not used: it reads as null, so that it
+// is neither compared nor put back, and it is named with the reason.
+struct SnapshotRefusal
+{
+    SnapshotDifference::Scope scope = SnapshotDifference::Amplifier;
+    QString section;
+    QString key;
+    QString why;
+
+    // Section, key and reason, separated by tabs.
+    QString line() const;
+};
+
 // The settings of a station at one moment, as a UTF-8 JSON file.
 //
 // A snapshot is what the devices answered to the panels' value queries
@@ -95,6 +108,10 @@ struct SnapshotDifference
 // that a script or a second Brenlow never reads half a file, and read
 // leniently: unknown keys are ignored, a missing setting is null. A file of
 // another format, or no JSON at all, is refused with a message saying why.
+// Every value is checked before anything uses it, since a file may come from
+// anywhere and its texts go onto the wire: a value holding a control
+// character, or a setting sent as a number whose text is not one, is refused
+// on its own (see refused) and the rest of the file is read.
 // Two snapshots compare into a list of differences; the window and the
 // command line build on that.
 class Snapshot
@@ -117,6 +134,12 @@ public:
     // A value as the command line and the table show it: the text itself,
     // true or false, null.
     static QString valueText(const QJsonValue &value);
+    // Text as a message may carry it: every control character written as
+    // \u and its code, so that a name from a file cannot break or forge a
+    // line of output.
+    static QString printable(const QString &text);
+    // Why a value cannot be used for setting, or the empty text when it can.
+    static QString unusable(const SnapshotSetting &setting, const QJsonValue &value);
 
     // The local time with its UTC offset, as "taken" holds it.
     QString taken;
@@ -125,6 +148,9 @@ public:
     QString server;
     QVector<SnapshotModule> amplifiers;
     QVector<SnapshotModule> hv;
+    // The values of the file that were refused, in the file's order; never
+    // written.
+    QVector<SnapshotRefusal> refused;
 
     // How many values are null.
     int nullCount() const;
@@ -137,11 +163,22 @@ public:
     // Writes the file through a temporary file that is renamed into place:
     // the path holds the old file or the whole new one, never a part.
     bool save(const QString &path, QString &error) const;
+    // Reads a regular file of at most MaxFileBytes; anything else (a pipe,
+    // a device, a directory) is refused before it is opened, since reading
+    // one could wait or go on for ever.
     static bool load(const QString &path, Snapshot &out, QString &error);
+    static constexpr qint64 MaxFileBytes = qint64(16) * 1024 * 1024;
 
     // What differs in live from saved: modules in live's order, then the
     // modules of saved that live no longer has; settings in table order. A value null in saved
     // is not compared (nothing is known to hold it against), nor are the
     // values kept for information.
     static QVector<SnapshotDifference> compare(const Snapshot &saved, const Snapshot &live);
+    // The modules of saved that a restore onto live must leave alone, with
+    // the reason: a module live does not have, and one whose node in saved is
+    // not its node in live (or is not named at all). A snapshot's settings
+    // belong to the device it was taken of, never to whatever device now
+    // carries the same section name. In compare's order of scopes, each in
+    // saved's order.
+    static QVector<SnapshotRefusal> elsewhere(const Snapshot &saved, const Snapshot &live);
 };

@@ -12,6 +12,7 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <sys/stat.h>
 
 namespace {
 
@@ -58,6 +59,12 @@ QByteArray withAmp(const char *key, const QByteArray &valueJson)
            "\": " + valueJson + "}}}";
 }
 
+QByteArray withHv(const char *key, const QByteArray &valueJson)
+{
+    return "{\"format\": \"brenlow-snapshot/1\", \"hv\": {\"HV1\": {\"" + QByteArray(key) +
+           "\": " + valueJson + ", \"status\": \"ON\"}}}";
+}
+
 } // namespace
 
 class tst_Snapshot : public QObject
@@ -76,6 +83,12 @@ private slots:
     void failedWriteLeavesNoFile_data();
     void failedWriteLeavesNoFile();
     void writeReplacesWholeFile();
+    void valuesChecked_data();
+    void valuesChecked();
+    void onlyRegularFilesRead_data();
+    void onlyRegularFilesRead();
+    void modulesOfOtherDevices_data();
+    void modulesOfOtherDevices();
 };
 
 void tst_Snapshot::roundTrip_data()
@@ -296,6 +309,167 @@ void tst_Snapshot::writeReplacesWholeFile()
     QCOMPARE(root.value("format").toString(), QStringLiteral("brenlow-snapshot/1"));
     QCOMPARE(root.value("amplifiers").toObject().value("AMP I0").toObject().value("range"),
              QJsonValue("1e-6"));
+}
+
+// Every value is checked before anything uses it: a setting sent as a number
+// must read as one just as it stands, and no value may hold a control
+// character (a NUL would reach the wire as a NUL byte). A refused value
+// reads as null and is named; the rest of the file is read.
+void tst_Snapshot::valuesChecked_data()
+{
+    QTest::addColumn<QByteArray>("json");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("why");
+    QTest::newRow("device's own exponent form") << withAmp("range", "\"1e-08\"") << "range"
+                                                << "";
+    QTest::newRow("suppression value")
+        << withAmp("suppressionValue", "\"5e-10\"") << "suppressionValue"
+        << "";
+    QTest::newRow("negative set voltage") << withHv("setV", "\"-1500\"") << "setV"
+                                          << "";
+    QTest::newRow("three numbers") << withAmp("biasVoltage", "\"1 2 3\"") << "biasVoltage"
+                                   << "\"1 2 3\" is not a number";
+    QTest::newRow("a word") << withAmp("suppressionValue", "\"ERR\"") << "suppressionValue"
+                            << "\"ERR\" is not a number";
+    QTest::newRow("blank before the number") << withHv("rampRate", "\" 50\"") << "rampRate"
+                                             << "\" 50\" is not a number";
+    QTest::newRow("beyond a double") << withAmp("range", "\"1e999\"") << "range"
+                                     << "\"1e999\" is not a number";
+    QTest::newRow("infinity") << withAmp("timeConstant", "\"inf\"") << "timeConstant"
+                              << "\"inf\" is not a number";
+    QTest::newRow("empty") << withHv("setV", "\"\"") << "setV"
+                           << "\"\" is not a number";
+    QTest::newRow("NUL in a number") << withAmp("biasVoltage", "\"5\\u0000\"") << "biasVoltage"
+                                     << "holds a control character";
+    QTest::newRow("line feed in a number")
+        << withAmp("suppressionValue", "\"5e-10\\nSetRange 1\"") << "suppressionValue"
+        << "holds a control character";
+    QTest::newRow("tab in a voltage") << withHv("voltage", "\"1500\\t0\"") << "voltage"
+                                      << "holds a control character";
+    QTest::newRow("DEL in a text") << withHv("maxV", "\"3000V\\u007f\"") << "maxV"
+                                   << "holds a control character";
+    QTest::newRow("plain text") << withHv("maxV", "\"3000V\"") << "maxV"
+                                << "";
+}
+
+void tst_Snapshot::valuesChecked()
+{
+    QFETCH(QByteArray, json);
+    QFETCH(QString, key);
+    QFETCH(QString, why);
+    Snapshot out;
+    QString error;
+    QVERIFY2(Snapshot::fromJson(json, out, error), qPrintable(error));
+    const bool amplifier = !out.amplifiers.isEmpty();
+    const SnapshotModule &module = amplifier ? out.amplifiers.at(0) : out.hv.at(0);
+    const int setting = amplifier ? ampIndex(qPrintable(key)) : hvIndex(qPrintable(key));
+    QVERIFY(setting >= 0);
+    if (why.isEmpty()) {
+        QVERIFY(out.refused.isEmpty());
+        QVERIFY(module.values.at(setting).isString());
+        return;
+    }
+    QCOMPARE(out.refused.size(), 1);
+    const SnapshotRefusal &refusal = out.refused.at(0);
+    QCOMPARE(refusal.scope, amplifier ? SnapshotDifference::Amplifier : SnapshotDifference::Hv);
+    QCOMPARE(refusal.section, module.section);
+    QCOMPARE(refusal.key, key);
+    QCOMPARE(refusal.why, why);
+    QCOMPARE(refusal.line(), module.section + '\t' + key + '\t' + why);
+    // Neither compared nor put back; the module's other values stay.
+    QVERIFY(module.values.at(setting).isNull());
+    if (!amplifier)
+        QCOMPARE(module.value(HvSetting::Status), QJsonValue("ON"));
+}
+
+// Only a regular file is read, and only one of at most 16 MB; a pipe or a
+// device is refused before it is opened, since opening a pipe waits for a
+// writer and reading either may never end.
+void tst_Snapshot::onlyRegularFilesRead_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("FIFO") << "fifo"
+                          << "not a regular file";
+    QTest::newRow("character device") << "device"
+                                      << "not a regular file";
+    QTest::newRow("directory") << "directory"
+                               << "not a regular file";
+    QTest::newRow("one byte over 16 MB") << "large"
+                                         << "larger than 16777216 bytes";
+    QTest::newRow("exactly 16 MB is read") << "limit"
+                                           << "not JSON";
+}
+
+void tst_Snapshot::onlyRegularFilesRead()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, reason);
+    QTemporaryDir dir;
+    QString path = dir.filePath("snapshot.json");
+    if (kind == "fifo") {
+        QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+    } else if (kind == "device") {
+        path = "/dev/zero";
+    } else if (kind == "directory") {
+        path = dir.path();
+    } else {
+        // Sparse, all zero bytes: one that is read is not JSON.
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.resize(Snapshot::MaxFileBytes + (kind == "large" ? 1 : 0)));
+    }
+    Snapshot out = station();
+    QString error;
+    QVERIFY(!Snapshot::load(path, out, error));
+    QVERIFY2(error.contains(reason), qPrintable(error));
+    QCOMPARE(out.amplifiers.at(0).values, station().amplifiers.at(0).values);
+}
+
+void tst_Snapshot::modulesOfOtherDevices_data()
+{
+    QTest::addColumn<QString>("savedNode");
+    QTest::addColumn<QString>("liveNode");
+    QTest::addColumn<bool>("inStation");
+    QTest::addColumn<QString>("line");
+    QTest::newRow("same node") << "ca5350.i0"
+                               << "ca5350.i0" << true << "";
+    QTest::newRow("another node")
+        << "ca5350.i0"
+        << "ca5350.i9" << true
+        << "AMP I0\tnode\ttaken of node ca5350.i0, but the station's module is node ca5350.i9";
+    QTest::newRow("no node in the snapshot")
+        << ""
+        << "ca5350.i0" << true << "AMP I0\tnode\tthe snapshot names no node for it";
+    QTest::newRow("not in the station") << "ca5350.i0"
+                                        << "" << false << "AMP I0\tmodule\tnot in the station";
+    QTest::newRow("control character in the node")
+        << "ca5350.i0\n"
+        << "ca5350.i0" << true
+        << "AMP I0\tnode\ttaken of node ca5350.i0\\u000a, but the station's module is node "
+           "ca5350.i0";
+}
+
+void tst_Snapshot::modulesOfOtherDevices()
+{
+    QFETCH(QString, savedNode);
+    QFETCH(QString, liveNode);
+    QFETCH(bool, inStation);
+    QFETCH(QString, line);
+    Snapshot saved = station();
+    Snapshot live = station();
+    saved.amplifiers[0].node = savedNode;
+    live.amplifiers[0].node = liveNode;
+    if (!inStation)
+        live.amplifiers.clear();
+    // The server alone decides nothing: a station may move servers.
+    live.server = "10.0.0.5:6058";
+    const QVector<SnapshotRefusal> elsewhere = Snapshot::elsewhere(saved, live);
+    QCOMPARE(elsewhere.size(), line.isEmpty() ? 0 : 1);
+    if (!line.isEmpty()) {
+        QCOMPARE(elsewhere.at(0).scope, SnapshotDifference::Amplifier);
+        QCOMPARE(elsewhere.at(0).line(), line);
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_Snapshot)
