@@ -409,6 +409,18 @@
         <source>Differs from the snapshot: %1</source>
         <translation>スナップショットとの相違: %1</translation>
     </message>
+    <message>
+        <source>Not restored, not the device the snapshot was taken of: %1.</source>
+        <translation>スナップショットを取った機器ではないため復元しません: %1。</translation>
+    </message>
+    <message>
+        <source>%1 value(s) of the file not used (see the debug log).</source>
+        <translation>ファイルの値 %1 個は使用しません（デバッグログ参照）。</translation>
+    </message>
+    <message>
+        <source>The snapshot was taken through the server %1; the station now uses %2.</source>
+        <translation>スナップショットはサーバー %1 経由で取得されました。ステーションは現在 %2 を使用しています。</translation>
+    </message>
 </context>
 <context>
     <name>StatusNotes</name>

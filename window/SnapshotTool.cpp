@@ -26,6 +26,7 @@
 #include <QStatusBar>
 #include <QTextStream>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
@@ -183,9 +184,11 @@ void SnapshotTool::runCommand(Command command, const QString &fileName, QTextStr
         if (!Snapshot::load(file, saved, error)) {
             *err << QStringLiteral("brenlow: cannot read the snapshot [%1]: %2").arg(file, error)
                  << '\n';
-            finish(2);
+            finish(CannotRunStatus);
             return;
         }
+        for (const SnapshotRefusal &value : qAsConst(saved.refused))
+            *err << QStringLiteral("brenlow: not used: %1").arg(value.line()) << '\n';
     }
     if (command == Command::Restore && window->isReadOnly()) {
         *err << QStringLiteral("brenlow: read-only mode: the snapshot [%1] is not restored")
@@ -241,12 +244,15 @@ void SnapshotTool::answersIn()
     if (!linkReady()) {
         const QString server =
             QStringLiteral("%1:%2").arg(client->serverAddress()).arg(client->serverPort());
-        if (fromCommandLine)
+        // Nothing was compared, so a script must not read it as differences.
+        if (fromCommandLine) {
             *err << QStringLiteral("brenlow: no link to the server %1").arg(server) << '\n';
-        if (job == Command::Restore)
+            finish(job == Command::Save ? 1 : CannotRunStatus);
+        } else if (job == Command::Restore) {
             finishRestore(false);
-        else
-            finish(job == Command::Compare ? 2 : 1);
+        } else {
+            finish(1);
+        }
         return;
     }
     if (job == Command::Restore) {
@@ -297,6 +303,13 @@ void SnapshotTool::finish(int status)
 
 // ---- restore ------------------------------------------------------------
 
+bool SnapshotTool::restores(SnapshotDifference::Scope scope, const QString &section) const
+{
+    return std::none_of(skipped.begin(), skipped.end(), [&](const SnapshotRefusal &module) {
+        return module.scope == scope && module.section == section;
+    });
+}
+
 QJsonValue SnapshotTool::savedValue(const Step &step) const
 {
     const QString section = window->stationFile().ampModules.at(step.amp).name;
@@ -311,7 +324,8 @@ QVector<SnapshotDifference> SnapshotTool::ampDifferences() const
 {
     QVector<SnapshotDifference> found;
     for (const SnapshotDifference &difference : Snapshot::compare(saved, gather())) {
-        if (difference.scope == SnapshotDifference::Amplifier && difference.setting >= 0)
+        if (difference.scope == SnapshotDifference::Amplifier && difference.setting >= 0 &&
+            restores(difference.scope, difference.section))
             found.append(difference);
     }
     return found;
@@ -319,11 +333,22 @@ QVector<SnapshotDifference> SnapshotTool::ampDifferences() const
 
 void SnapshotTool::beginSteps()
 {
-    const QVector<SnapshotDifference> found = Snapshot::compare(saved, gather());
+    const Snapshot live = gather();
+    const QVector<SnapshotDifference> found = Snapshot::compare(saved, live);
+    skipped = Snapshot::elsewhere(saved, live);
     if (fromCommandLine) {
         for (const SnapshotDifference &difference : found)
             *out << difference.line() << '\n';
         out->flush();
+        // A station may move to another server; its devices are known by
+        // their nodes, so the server alone decides nothing.
+        if (!saved.server.isEmpty() && saved.server != live.server)
+            *err << QStringLiteral("brenlow: warning: the snapshot was taken through the server "
+                                   "%1, the station now uses %2")
+                        .arg(Snapshot::printable(saved.server), live.server)
+                 << '\n';
+        for (const SnapshotRefusal &module : qAsConst(skipped))
+            *err << QStringLiteral("brenlow: not restored: %1").arg(module.line()) << '\n';
     }
     // The HV modules get nothing: their set voltage waits in the panel for
     // the operator's Start.
@@ -331,7 +356,8 @@ void SnapshotTool::beginSteps()
     const QList<aHV *> &hvPanels = window->hvModules();
     for (const SnapshotDifference &difference : found) {
         if (difference.scope != SnapshotDifference::Hv ||
-            difference.setting != int(HvSetting::SetV))
+            difference.setting != int(HvSetting::SetV) ||
+            !restores(difference.scope, difference.section))
             continue;
         for (int i = 0; i < hvPanels.size() && i < station.hvModules.size(); ++i) {
             if (station.hvModules.at(i).name == difference.section)
@@ -340,6 +366,8 @@ void SnapshotTool::beginSteps()
     }
     const QList<aCA *> &ampPanels = window->ampModules();
     for (int i = 0; i < ampPanels.size() && i < station.ampModules.size(); ++i) {
+        if (!restores(SnapshotDifference::Amplifier, station.ampModules.at(i).name))
+            continue;
         for (int k = 0; k < Snapshot::ampSettings().size(); ++k) {
             const Step step{i, AmpSetting(k)};
             if (!savedValue(step).isNull())
@@ -417,14 +445,17 @@ void SnapshotTool::checkReadBack()
     }
 }
 
-void SnapshotTool::finishRestore(bool ok)
+void SnapshotTool::finishRestore(bool readBack)
 {
     const QVector<SnapshotDifference> remaining = ampDifferences();
+    // What the file holds and was not put back counts against the restore
+    // as much as what did not read back.
+    const bool ok = readBack && skipped.isEmpty() && saved.refused.isEmpty();
     if (fromCommandLine) {
         for (const QString &line : qAsConst(refused))
             *err << QStringLiteral("brenlow: cannot be set through the panel: %1").arg(line)
                  << '\n';
-        if (!ok) {
+        if (!readBack) {
             for (const SnapshotDifference &difference : remaining)
                 *err << QStringLiteral("brenlow: did not read back: %1").arg(difference.line())
                      << '\n';
@@ -434,13 +465,33 @@ void SnapshotTool::finishRestore(bool ok)
         phase = Phase::Idle;
         tick.stop();
         updateActions();
-        note(ok ? tr("Amplifiers restored from %1.").arg(file)
-                : tr("Restore from %1 incomplete: %2 setting(s) did not read back.")
-                      .arg(file)
-                      .arg(remaining.size()));
+        QString message = readBack ? tr("Amplifiers restored from %1.").arg(file)
+                                   : tr("Restore from %1 incomplete: %2 setting(s) did not read "
+                                        "back.")
+                                         .arg(file)
+                                         .arg(remaining.size());
+        const QString leftOut = leftOutText();
+        if (!leftOut.isEmpty())
+            message += QLatin1Char(' ') + leftOut;
+        note(message);
         refresh();
     }
     emit restoreFinished(ok);
+}
+
+QString SnapshotTool::leftOutText() const
+{
+    QStringList parts;
+    QStringList modules;
+    for (const SnapshotRefusal &module : skipped)
+        modules << Snapshot::printable(module.section);
+    if (!modules.isEmpty())
+        parts << tr("Not restored, not the device the snapshot was taken of: %1.")
+                     .arg(modules.join(QStringLiteral(", ")));
+    if (!saved.refused.isEmpty())
+        parts << tr("%1 value(s) of the file not used (see the debug log).")
+                     .arg(saved.refused.size());
+    return parts.join(QLatin1Char(' '));
 }
 
 // ---- the window ---------------------------------------------------------
@@ -495,6 +546,9 @@ bool SnapshotTool::showComparison(const QString &fileName)
         note(tr("Cannot read the snapshot %1: %2").arg(fileName, error));
         return false;
     }
+    for (const SnapshotRefusal &value : qAsConst(loaded.refused))
+        qCDebug(lcWindow).noquote()
+            << QStringLiteral("snapshot [%1]: not used: %2").arg(fileName, value.line());
     compared = loaded;
     comparing = true;
     ensureDock();
@@ -504,8 +558,14 @@ bool SnapshotTool::showComparison(const QString &fileName)
     refreshTimer.start();
     fitWindow();
     const int count = differences->rowCount();
-    note(count == 0 ? tr("The station matches the snapshot %1.").arg(fileName)
-                    : tr("Settings that differ from the snapshot %1: %2").arg(fileName).arg(count));
+    QString message =
+        count == 0 ? tr("The station matches the snapshot %1.").arg(fileName)
+                   : tr("Settings that differ from the snapshot %1: %2").arg(fileName).arg(count);
+    if (!loaded.refused.isEmpty())
+        message +=
+            QLatin1Char(' ') +
+            tr("%1 value(s) of the file not used (see the debug log).").arg(loaded.refused.size());
+    note(message);
     return true;
 }
 
@@ -519,7 +579,8 @@ bool SnapshotTool::restoreFrom(const QString &fileName)
         note(tr("Cannot read the snapshot %1: %2").arg(fileName, error));
         return false;
     }
-    const QVector<SnapshotDifference> found = Snapshot::compare(loaded, gather());
+    const Snapshot live = gather();
+    const QVector<SnapshotDifference> found = Snapshot::compare(loaded, live);
     if (found.isEmpty()) {
         note(tr("Nothing to restore: the station matches the snapshot %1.").arg(fileName));
         return false;
@@ -529,11 +590,18 @@ bool SnapshotTool::restoreFrom(const QString &fileName)
     QDialog confirm(window);
     confirm.setWindowTitle(tr("Restore Amplifiers"));
     auto *layout = new QVBoxLayout(&confirm);
-    auto *question =
-        new QLabel(tr("Restore the amplifier settings from the snapshot %1?").arg(fileName) +
-                       QLatin1Char('\n') +
-                       tr("HV set voltages are only filled in; the module's Start applies them."),
-                   &confirm);
+    QStringList lines{tr("Restore the amplifier settings from the snapshot %1?").arg(fileName),
+                      tr("HV set voltages are only filled in; the module's Start applies them.")};
+    if (!loaded.server.isEmpty() && loaded.server != live.server)
+        lines << tr("The snapshot was taken through the server %1; the station now uses %2.")
+                     .arg(Snapshot::printable(loaded.server), live.server);
+    QStringList elsewhere;
+    for (const SnapshotRefusal &module : Snapshot::elsewhere(loaded, live))
+        elsewhere << Snapshot::printable(module.section);
+    if (!elsewhere.isEmpty())
+        lines << tr("Not restored, not the device the snapshot was taken of: %1.")
+                     .arg(elsewhere.join(QStringLiteral(", ")));
+    auto *question = new QLabel(lines.join(QLatin1Char('\n')), &confirm);
     question->setWordWrap(true);
     layout->addWidget(question);
     auto *table = new SnapshotTable(&confirm);

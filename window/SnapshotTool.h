@@ -35,9 +35,12 @@ class aHV;
 // and waits for that change's answers before the next, so that no late
 // answer of one change undoes the one after it; then it asks for the values
 // until they read back as the snapshot's. HV modules are never sent
-// anything: a restore only fills in their set voltage. The command line's
-// runs wait for the link and the answers first and end with an exit status
-// through commandFinished.
+// anything: a restore only fills in their set voltage. A restore touches
+// only the modules whose node is the one the snapshot was taken of (see
+// Snapshot::elsewhere), and never uses a value the file could not vouch for
+// (Snapshot::refused); both are named. The command line's runs wait for the
+// link and the answers first and end with an exit status through
+// commandFinished.
 class SnapshotTool : public QObject
 {
     Q_OBJECT
@@ -59,6 +62,10 @@ public:
     // A size below any window's minimum: resizing to it shrinks the window
     // to fit.
     static constexpr int FitSize = 10;
+    // The exit status of a comparison or restore that fails before it
+    // compares anything (no snapshot, no key file, no link): never 1,
+    // which says that there are differences.
+    static constexpr int CannotRunStatus = 2;
 
     explicit SnapshotTool(Body *window);
     ~SnapshotTool() override;
@@ -128,6 +135,12 @@ private:
     // The amplifier differences that a restore is after.
     QVector<SnapshotDifference> ampDifferences() const;
     QJsonValue savedValue(const Step &step) const;
+    // Whether a restore puts the snapshot's settings back onto the module
+    // of scope with this section name (see skipped).
+    bool restores(SnapshotDifference::Scope scope, const QString &section) const;
+    // The reasons the file's values and modules are not all used, for the
+    // window's note; empty when they are.
+    QString leftOutText() const;
 
     void ensureDock();
     void refresh();
@@ -156,6 +169,8 @@ private:
     QVector<Step> steps;
     int nextStep = 0;
     QStringList refused;
+    // The modules of the snapshot that the present restore leaves alone.
+    QVector<SnapshotRefusal> skipped;
 
     // The comparison on screen.
     bool comparing = false;

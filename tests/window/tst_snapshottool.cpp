@@ -28,6 +28,7 @@
 #include <QTemporaryDir>
 #include <QTranslator>
 #include <QtTest>
+#include <functional>
 #include <memory>
 
 using namespace TestSupport;
@@ -78,6 +79,10 @@ private slots:
     void changesComparedAndRestored_data();
     void changesComparedAndRestored();
     void readOnlyRefusesRestore();
+    void restoresOnlyOntoItsDevice_data();
+    void restoresOnlyOntoItsDevice();
+    void noLinkIsNoComparison_data();
+    void noLinkIsNoComparison();
     void unusableFiles_data();
     void unusableFiles();
     void unwritablePathWritesNothing();
@@ -342,6 +347,127 @@ void tst_SnapshotTool::readOnlyRefusesRestore()
     QCOMPARE(takeSentLines(*server, *body->tesra()), QStringList());
     QVERIFY(!body->snapshotTool()->restoreAction()->isEnabled());
     QVERIFY(!body->snapshotTool()->restoreFrom(file));
+}
+
+// A snapshot's settings go back only onto the device they were taken of:
+// a module whose node is another one, or that the station does not have,
+// is named and left alone, and so is a value the file cannot vouch for; the
+// rest is restored, and the run ends with 1. A snapshot taken through
+// another server is restored by the nodes alone, with a warning.
+void tst_SnapshotTool::restoresOnlyOntoItsDevice_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QJsonValue>("value");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<bool>("ampRestored");
+    QTest::addColumn<bool>("hvFilled");
+    QTest::newRow("amplifier of another node")
+        << "amplifiers/A/node" << QJsonValue("ca.9") << 1
+        << "brenlow: not restored: A\tnode\ttaken of node ca.9, but the station's module is "
+           "node ca.1"
+        << false << true;
+    QTest::newRow("HV module of another node")
+        << "hv/H/node" << QJsonValue("hvps.9") << 1
+        << "brenlow: not restored: H\tnode\ttaken of node hvps.9, but the station's module is "
+           "node hvps.2"
+        << true << false;
+    QTest::newRow("amplifier without a node")
+        << "amplifiers/A/node" << QJsonValue() << 1
+        << "brenlow: not restored: A\tnode\tthe snapshot names no node for it" << false << true;
+    QTest::newRow("another server")
+        << "server" << QJsonValue("10.0.0.5:6058") << 0
+        << "brenlow: warning: the snapshot was taken through the server 10.0.0.5:6058, the "
+           "station now uses 127.0.0.1:{port}"
+        << true << true;
+    QTest::newRow("a module the station lacks")
+        << "amplifiers/B" << QJsonValue(QJsonObject{{"node", "ca.2"}, {"filter", true}}) << 1
+        << "brenlow: not restored: B\tmodule\tnot in the station" << true << true;
+    QTest::newRow("a value that is not a number")
+        << "amplifiers/A/biasVoltage" << QJsonValue("1 2 3") << 1
+        << "brenlow: not used: A\tbiasVoltage\t\"1 2 3\" is not a number" << true << true;
+    QTest::newRow("a NUL in a value")
+        << "amplifiers/A/biasVoltage" << QJsonValue(QString::fromUtf8("2\0", 2)) << 1
+        << "brenlow: not used: A\tbiasVoltage\tholds a control character" << true << true;
+}
+
+void tst_SnapshotTool::restoresOnlyOntoItsDevice()
+{
+    QFETCH(QString, path);
+    QFETCH(QJsonValue, value);
+    QFETCH(int, status);
+    QFETCH(QString, message);
+    QFETCH(bool, ampRestored);
+    QFETCH(bool, hvFilled);
+    DeviceEvents ignored;
+    amplifier->handle("SetCurrentSurpressionValue", "5e-10", ignored);
+    auto body = startWindow();
+    hv(*body)->fillSetV("200");
+    const QString file = dir->filePath("snapshot.json");
+    QCOMPARE(run(*body, SnapshotTool::Command::Save, file), 0);
+
+    // The file edited where the row says: one step down per "/".
+    QFile saved(file);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QJsonObject root = QJsonDocument::fromJson(saved.readAll()).object();
+    saved.close();
+    const QStringList keys = path.split('/');
+    std::function<QJsonObject(QJsonObject, int)> edit = [&](QJsonObject object, int level) {
+        const QString &key = keys.at(level);
+        if (level + 1 == keys.size())
+            object.insert(key, value);
+        else
+            object.insert(key, edit(object.value(key).toObject(), level + 1));
+        return object;
+    };
+    writeFile(file, QJsonDocument(edit(root, 0)).toJson());
+
+    // Changed since: the amplifier's filter, at the device, and the set
+    // voltage, by the operator.
+    amplifier->handle("SetFilter", "1", ignored);
+    hv(*body)->ui.SetV->setCurrentIndex(0);
+    amp(*body)->askValues();
+    QTRY_VERIFY(!amp(*body)->awaitsAnswers());
+    takeSentLines(*server, *body->tesra());
+
+    QCOMPARE(run(*body, SnapshotTool::Command::Restore, file), status);
+    message.replace("{port}", QString::number(server->port()));
+    QVERIFY2(err.contains(message + '\n'), qPrintable(err));
+    const QStringList sent = takeSentLines(*server, *body->tesra());
+    QStringList commands;
+    for (const QString &line : sent) {
+        if (isCommand(line))
+            commands << line;
+    }
+    // Nothing that was left out reaches the wire; the filter goes back only
+    // onto its own device.
+    QCOMPARE(commands, ampRestored ? QStringList{"Brenlow.amp1>ca.1 SetFilter 0"} : QStringList());
+    QCOMPARE(hv(*body)->ui.SetV->currentText(), QString(hvFilled ? "200" : "100"));
+}
+
+void tst_SnapshotTool::noLinkIsNoComparison_data()
+{
+    QTest::addColumn<int>("command");
+    QTest::addColumn<int>("status");
+    QTest::newRow("save") << int(SnapshotTool::Command::Save) << 1;
+    QTest::newRow("compare") << int(SnapshotTool::Command::Compare) << 2;
+    QTest::newRow("restore") << int(SnapshotTool::Command::Restore) << 2;
+}
+
+void tst_SnapshotTool::noLinkIsNoComparison()
+{
+    QFETCH(int, command);
+    QFETCH(int, status);
+    const QString file = writeFile(dir->filePath("snapshot.json"),
+                                   "{\"format\": \"brenlow-snapshot/1\", \"amplifiers\": "
+                                   "{\"A\": {\"node\": \"ca.1\", \"filter\": true}}}");
+    // A port that nothing listens on any more: the link is refused and,
+    // without a reconnector, given up.
+    const QString port = QString::number(server->port());
+    server.reset();
+    Body body(writeStation(*dir, port, stationBody()));
+    QCOMPARE(run(body, SnapshotTool::Command(command), file), status);
+    QVERIFY2(err.contains("brenlow: no link to the server 127.0.0.1:" + port), qPrintable(err));
 }
 
 void tst_SnapshotTool::unusableFiles_data()
