@@ -7,6 +7,7 @@
 // without showing the window.
 
 #include "app/StartUp.h"
+#include "client/Tesra.h"
 #include "window/Body.h"
 #include "window/HistoryView.h"
 #include "window/SnapshotTool.h"
@@ -144,8 +145,12 @@ int main(int argc, char *argv[])
     case StartUp::Options::Action::Run:
         break;
     }
-    Body window(options.configPath, options.readOnly);
     const bool snapshotRun = options.snapshot != StartUp::Options::Snapshot::None;
+    // Under a comparison or a restore, status 1 means differences; a run
+    // that cannot even begin says 2, as for a snapshot that cannot be read.
+    if (snapshotRun && options.snapshot != StartUp::Options::Snapshot::Save)
+        Tesra::setMissingKeyFileStatus(SnapshotTool::CannotRunStatus);
+    Body window(options.configPath, options.readOnly);
     // A run for a script shows no window; with --screenshot, a comparison is
     // pictured instead, its table open in the window.
     if (snapshotRun && options.screenshotFile.isEmpty()) {

@@ -82,12 +82,32 @@ void Tesra::SetKeyFile(const QString &keyFile, const QString &name)
     if (!opened) {
         qCDebug(lcClient).noquote()
             << tr("Cannot open both [%1.key] and [:%2.key]").arg(keyFile, name);
-        std::exit(EXIT_FAILURE);
+        std::exit(missingKeyFileStatus());
     }
 
     keys += KeyFile::readWords(file);
     keyCount = keys.size();
     file.close();
+}
+
+namespace {
+
+int &missingKeyStatus()
+{
+    static int status = EXIT_FAILURE;
+    return status;
+}
+
+} // namespace
+
+void Tesra::setMissingKeyFileStatus(int status)
+{
+    missingKeyStatus() = status;
+}
+
+int Tesra::missingKeyFileStatus()
+{
+    return missingKeyStatus();
 }
 
 void Tesra::SetNewSVAddress(const QString &item)

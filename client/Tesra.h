@@ -68,6 +68,11 @@ public:
     ~Tesra() override;
 
     void SetKeyFile(const QString &keyFile, const QString &name);
+    // The exit status with which SetKeyFile ends the process when it finds
+    // no key file: 1, unless a command-line run for which 1 means something
+    // else (differences found) sets its own. Process-wide, as the ending is.
+    static void setMissingKeyFileStatus(int status);
+    static int missingKeyFileStatus();
     void MakeConnection();
     // The key word for a challenge number, or the empty text when the number
     // selects none (no keys, or a negative number).

@@ -335,21 +335,34 @@ void tst_StartUp::explainsItself()
 void tst_StartUp::missingKeyFile_data()
 {
     QTest::addColumn<QString>("keyFile");
+    QTest::addColumn<QStringList>("run");
+    QTest::addColumn<int>("status");
     QTest::addColumn<QStringList>("messages");
     QTest::addColumn<QStringList>("absent");
     QTest::newRow("named file missing")
-        << "nokey"
+        << "nokey" << QStringList() << 1
         << QStringList{"Cannot open [nokey.key]", "Cannot open both [nokey.key] and "
                                                   "[:Brenlow.key]"}
         << QStringList{};
     QTest::newRow("empty name tries only the resources")
-        << "" << QStringList{"Cannot open both [.key] and [:Brenlow.key]"}
+        << "" << QStringList() << 1 << QStringList{"Cannot open both [.key] and [:Brenlow.key]"}
         << QStringList{"Cannot open [.key]"};
+    // Under a comparison or a restore 1 means differences: a run that
+    // cannot begin ends with 2, as for a snapshot that cannot be read.
+    QTest::newRow("compare") << "nokey" << QStringList{"--compare-snapshot", "s.json"} << 2
+                             << QStringList{"Cannot open both [nokey.key]"} << QStringList{};
+    QTest::newRow("restore") << "nokey" << QStringList{"--restore-snapshot", "s.json"} << 2
+                             << QStringList{"Cannot open both [nokey.key]"} << QStringList{};
+    // For a save, 1 already says that no link was made.
+    QTest::newRow("save") << "nokey" << QStringList{"--save-snapshot", "s.json"} << 1
+                          << QStringList{"Cannot open both [nokey.key]"} << QStringList{};
 }
 
 void tst_StartUp::missingKeyFile()
 {
     QFETCH(QString, keyFile);
+    QFETCH(QStringList, run);
+    QFETCH(int, status);
     QFETCH(QStringList, messages);
     QFETCH(QStringList, absent);
     writeFile(dir->filePath(QStringLiteral("k.ini")),
@@ -367,9 +380,10 @@ void tst_StartUp::missingKeyFile()
                    env.value(QStringLiteral("ASAN_OPTIONS")) + QStringLiteral(":detect_leaks=0"));
     process.setProcessEnvironment(env);
     process.start(QStringLiteral(BRENLOW_BIN),
-                  {QStringLiteral("-e"), QStringLiteral("-c"), QStringLiteral("k.ini")});
+                  QStringList{QStringLiteral("-e"), QStringLiteral("-c"), QStringLiteral("k.ini")} +
+                      run);
     QVERIFY(process.waitForFinished(20000));
-    QCOMPARE(process.exitCode(), 1);
+    QCOMPARE(process.exitCode(), status);
     const QString err = QString::fromUtf8(process.readAllStandardError());
     for (const QString &m : messages)
         QVERIFY2(err.contains(m), qPrintable(err));
