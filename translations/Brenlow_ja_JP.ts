@@ -444,6 +444,10 @@
         <source>read-only: no commands are sent</source>
         <translation>読み取り専用: コマンドは送信されません</translation>
     </message>
+    <message>
+        <source>Command log %1 cannot be written (%2): commands are not being recorded</source>
+        <translation>コマンドログ %1 に書き込めません（%2）: コマンドは記録されていません</translation>
+    </message>
 </context>
 <context>
     <name>Tesra</name>

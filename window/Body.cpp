@@ -149,7 +149,14 @@ void Body::openCommandLog()
         qCDebug(lcConfig).noquote() << QStringLiteral("command log [%1] cannot be opened: %2")
                                            .arg(station.commandLog, commandLog.errorString());
         notes->noteCommandLogFailed(station.commandLog);
+        return;
     }
+    // Nor does it hide a record that stops while it runs.
+    const QString path = station.commandLog;
+    connect(&commandLog, &CommandLog::writeFailed, notes,
+            [this, path](const QString &reason) { notes->noteCommandLogUnwritable(path, reason); });
+    connect(&commandLog, &CommandLog::writeRecovered, notes,
+            &StatusNotes::clearCommandLogUnwritable);
 }
 
 void Body::closeEvent(QCloseEvent *event)

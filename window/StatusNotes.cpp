@@ -31,6 +31,23 @@ void StatusNotes::noteCommandLogFailed(const QString &path)
             .arg(QDir::toNativeSeparators(path)));
 }
 
+void StatusNotes::noteCommandLogUnwritable(const QString &path, const QString &reason)
+{
+    clearCommandLogUnwritable();
+    logUnwritable = tr("Command log %1 cannot be written (%2): commands are not being recorded")
+                        .arg(QDir::toNativeSeparators(path), reason);
+    add(logUnwritable);
+}
+
+void StatusNotes::clearCommandLogUnwritable()
+{
+    if (logUnwritable.isEmpty())
+        return;
+    shown.removeAll(logUnwritable);
+    logUnwritable.clear();
+    showNotes();
+}
+
 void StatusNotes::noteReadOnly()
 {
     add(tr("read-only: no commands are sent"));
@@ -39,6 +56,11 @@ void StatusNotes::noteReadOnly()
 void StatusNotes::add(const QString &note)
 {
     shown.append(note);
+    showNotes();
+}
+
+void StatusNotes::showNotes()
+{
     setText(shown.join(QStringLiteral(" | ")));
     setToolTip(shown.join(QLatin1Char('\n')));
 }

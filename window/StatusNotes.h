@@ -7,10 +7,10 @@
 
 // The notes that the window leaves in its status bar for the operator.
 //
-// Things found at start that the operator should know without reading the
-// debug log: a configuration file that was not there (so built-in defaults
-// aim at the station's real server), keys the program does not know, a
-// command log that could not be opened, read-only mode. The notes stand on
+// Things the operator should know without reading the debug log: a
+// configuration file that was not there (so built-in defaults aim at the
+// station's real server), keys the program does not know, a command log that
+// could not be opened or has stopped taking lines, read-only mode. The notes stand on
 // the left of the status bar, one after the other; the permanent widgets on
 // the right (the link's state) are left to others. However many notes there
 // are, they take only the room the window has: what does not fit is cut off
@@ -26,6 +26,10 @@ public:
     void noteUnreadableConfig(const QString &path);
     void noteUnknownKeys(int count);
     void noteCommandLogFailed(const QString &path);
+    // The command log has stopped taking lines; the note stays until
+    // clearCommandLogUnwritable, when it takes them again.
+    void noteCommandLogUnwritable(const QString &path, const QString &reason);
+    void clearCommandLogUnwritable();
     void noteReadOnly();
     // A note whose text another part of the window has made (and
     // translated).
@@ -35,6 +39,9 @@ public:
 
 private:
     void add(const QString &note);
+    void showNotes();
 
     QStringList shown;
+    // The note of a command log that cannot be written, while it stands.
+    QString logUnwritable;
 };

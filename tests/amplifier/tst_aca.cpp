@@ -30,38 +30,6 @@ namespace {
 const QStringList TCTable = {"0.0003", "0.001", "0.01", "0.03", "0.1", "0.3", "1", "2", "3"};
 const QStringList Ranges = {"1e-5", "1e-6", "1e-7"};
 
-// Collects the debug log while it lives; other messages go on to the test
-// framework as usual.
-class DebugLog
-{
-public:
-    DebugLog()
-    {
-        lines().clear();
-        previous() = qInstallMessageHandler(&DebugLog::handle);
-    }
-    ~DebugLog() { qInstallMessageHandler(previous()); }
-    static QStringList &lines()
-    {
-        static QStringList collected;
-        return collected;
-    }
-
-private:
-    static QtMessageHandler &previous()
-    {
-        static QtMessageHandler handler = nullptr;
-        return handler;
-    }
-    static void handle(QtMsgType type, const QMessageLogContext &context, const QString &text)
-    {
-        if (type == QtDebugMsg)
-            lines().append(text);
-        else if (previous())
-            previous()(type, context, text);
-    }
-};
-
 // While it lives, the file modes hold for this thread even when the tests run
 // as root: the permission override is dropped from the effective
 // capabilities (it stays permitted, so it comes back afterwards).

@@ -9,7 +9,10 @@
 #include "client/Tesra.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
@@ -28,6 +31,8 @@ private slots:
     void sendPath();
     void lineFormat();
     void unwritablePath();
+    void writeFaults_data();
+    void writeFaults();
 
 private:
     std::unique_ptr<QTemporaryDir> dir;
@@ -147,6 +152,91 @@ void tst_CommandLog::unwritablePath()
     log.write(QStringLiteral("goes nowhere")); // harmless
     // A directory is not a log either.
     QVERIFY(!log.open(dir->path()));
+}
+
+// What happens to the record when the file under it fails: every line that
+// is not on the disk is said to be so (write returns false), the first of
+// an episode is named once in the debug log and by writeFailed, and the
+// first line written again ends it. A removed file is made anew, so that
+// the record goes on where it is looked for. Steps: "write" must succeed,
+// "write!" must fail; "rm" removes the file, "rmdir" its directory,
+// "mkdir" makes the directory again.
+void tst_CommandLog::writeFaults_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QStringList>("kept");
+    QTest::addColumn<int>("failures");
+    QTest::addColumn<int>("recoveries");
+    QTest::addColumn<QStringList>("debug");
+    const QString failed = "command log [{path}] cannot be written: %1; commands are not "
+                           "recorded until it can";
+    QTest::newRow("full disk, named once")
+        << "/dev/full" << QStringList{"write!", "write!", "write!"} << QStringList() << 1 << 0
+        << QStringList{failed.arg("No space left on device")};
+    QTest::newRow("a device with nothing to sync")
+        << "/dev/null" << QStringList{"write", "write"} << QStringList() << 0 << 0 << QStringList();
+    QTest::newRow("file removed, made anew")
+        << "log/commands.log" << QStringList{"write", "rm", "write", "write"}
+        << QStringList{"entry 2", "entry 3"} << 0 << 0
+        << QStringList{"command log [{path}] was removed; making it anew at that path"};
+    QTest::newRow("directory removed, then back")
+        << "log/commands.log" << QStringList{"write", "rmdir", "write!", "write!", "mkdir", "write"}
+        << QStringList{"entry 5"} << 1 << 1
+        << QStringList{"command log [{path}] was removed; making it anew at that path",
+                       failed.arg("the file was removed and cannot be made again (No such file "
+                                  "or directory)"),
+                       "command log [{path}] is written again"};
+}
+
+void tst_CommandLog::writeFaults()
+{
+    QFETCH(QString, path);
+    QFETCH(QStringList, steps);
+    QFETCH(QStringList, kept);
+    QFETCH(int, failures);
+    QFETCH(int, recoveries);
+    QFETCH(QStringList, debug);
+    const bool ownFile = !path.startsWith('/');
+    if (ownFile)
+        path = dir->filePath(path);
+    if (ownFile)
+        QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+    CommandLog log;
+    QVERIFY(log.open(path));
+    QSignalSpy failed(&log, &CommandLog::writeFailed);
+    QSignalSpy recovered(&log, &CommandLog::writeRecovered);
+    DebugLog debugLog;
+    for (int i = 0; i < steps.size(); ++i) {
+        const QString &step = steps.at(i);
+        const QString entry = QStringLiteral("entry %1").arg(i);
+        if (step == "write")
+            QVERIFY2(log.write(entry), qPrintable(entry));
+        else if (step == "write!")
+            QVERIFY2(!log.write(entry), qPrintable(entry));
+        else if (step == "rm")
+            QVERIFY(QFile::remove(path));
+        else if (step == "rmdir")
+            QVERIFY(QDir(QFileInfo(path).absolutePath()).removeRecursively());
+        else if (step == "mkdir")
+            QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+    }
+    QCOMPARE(failed.count(), failures);
+    QCOMPARE(recovered.count(), recoveries);
+    QCOMPARE(log.isFailing(), failures > recoveries);
+    QStringList expected;
+    for (const QString &line : qAsConst(debug))
+        expected << QString(line).replace("{path}", path);
+    QCOMPARE(DebugLog::lines(), expected);
+    if (!ownFile)
+        return;
+    // The file at the path holds what was written since it was made.
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
+    QStringList entries;
+    for (const QString &line : QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts))
+        entries << line.section(' ', 1);
+    QCOMPARE(entries, kept);
 }
 
 QTEST_GUILESS_MAIN(tst_CommandLog)

@@ -38,6 +38,41 @@ QString writeKeyFile(const QTemporaryDir &dir, const QStringList &words, const Q
     return stem;
 }
 
+namespace {
+
+QtMessageHandler &previousHandler()
+{
+    static QtMessageHandler handler = nullptr;
+    return handler;
+}
+
+void collectDebug(QtMsgType type, const QMessageLogContext &context, const QString &text)
+{
+    if (type == QtDebugMsg)
+        DebugLog::lines().append(text);
+    else if (previousHandler())
+        previousHandler()(type, context, text);
+}
+
+} // namespace
+
+DebugLog::DebugLog()
+{
+    lines().clear();
+    previousHandler() = qInstallMessageHandler(&collectDebug);
+}
+
+DebugLog::~DebugLog()
+{
+    qInstallMessageHandler(previousHandler());
+}
+
+QStringList &DebugLog::lines()
+{
+    static QStringList collected;
+    return collected;
+}
+
 QString writeStation(const QTemporaryDir &dir, const QString &port, const QByteArray &body)
 {
     const QString key =

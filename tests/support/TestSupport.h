@@ -52,6 +52,18 @@ QStringList takeSentLines(FakeTesraServer &server, Tesra &client, int timeoutMs 
 bool deliver(FakeTesraServer &server, Tesra &client, const QStringList &lines,
              int timeoutMs = 10000);
 
+// Collects the debug log while it lives; other messages go on to the test
+// framework as usual.
+class DebugLog
+{
+public:
+    DebugLog();
+    ~DebugLog();
+    DebugLog(const DebugLog &) = delete;
+    DebugLog &operator=(const DebugLog &) = delete;
+    static QStringList &lines();
+};
+
 // Moves the calling process (its main thread, where the tests' sockets
 // live, and every program it starts from now on) into a network namespace
 // of its own with only the loopback device, up. Linux as root (or with

@@ -45,6 +45,7 @@ private slots:
     void commandLogRecordsCommandsAndLinkEvents();
     void commandLogRecordsRefusal();
     void unopenableCommandLogIsNoted();
+    void unwritableCommandLogIsNotedWhileItLasts();
     void configurationNotes_data();
     void configurationNotes();
     void dropDownsReadable_data();
@@ -383,6 +384,31 @@ void tst_OperatorModes::unopenableCommandLogIsNoted()
                          " cannot be opened: no commands are recorded"});
     // The program runs on: it still logs in.
     QVERIFY(server->waitForKeyLine(15000));
+}
+
+void tst_OperatorModes::unwritableCommandLogIsNotedWhileItLasts()
+{
+    const QString logDir = dir->filePath(QStringLiteral("log"));
+    const QString logPath = logDir + QStringLiteral("/commands.log");
+    QVERIFY(QDir().mkpath(logDir));
+    Body body(writeConfig(TwoPanels + "\n[General]\nCommand Log=" + logPath.toUtf8() + "\n"));
+    Tesra &client = *body.tesra();
+    QTRY_VERIFY_WITH_TIMEOUT(client.linkState() == Tesra::LinkState::Ready, 15000);
+    QVERIFY(QDir(logDir).removeRecursively());
+    client.SendMsg(QStringLiteral("hv1"), QStringLiteral("hvps.2"), QStringLiteral("SetV"),
+                   QStringLiteral("250"));
+    const QString note = "Command log " + QDir::toNativeSeparators(logPath) +
+                         " cannot be written (the file was removed and cannot be made again (No "
+                         "such file or directory)): commands are not being recorded";
+    QCOMPARE(body.statusNotes()->notes(), QStringList{note});
+    // The note goes with the first line written again.
+    QVERIFY(QDir().mkpath(logDir));
+    client.SendMsg(QStringLiteral("hv1"), QStringLiteral("hvps.2"), QStringLiteral("SetV"),
+                   QStringLiteral("300"));
+    QCOMPARE(body.statusNotes()->notes(), QStringList());
+    QFile file(logPath);
+    QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
+    QVERIFY(file.readAll().endsWith(" Brenlow.hv1>hvps.2 SetV 300\n"));
 }
 
 void tst_OperatorModes::configurationNotes_data()
