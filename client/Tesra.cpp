@@ -503,12 +503,13 @@ bool Tesra::writeLine(const QString &text)
 {
     if (!socket)
         return false;
-    socket->write(text.toLatin1());
+    const QByteArray bytes = text.toLatin1();
+    const qint64 written = socket->write(bytes);
     // Out now, not when the event loop next looks at the socket: by then it
     // may first have painted the window or read a long backlog, and the
     // operator's command would wait behind them.
     socket->flush();
-    return true;
+    return written == bytes.size();
 }
 
 bool Tesra::SendMsg(const QString &fromSub, const QString &to, const QString &message,
@@ -554,10 +555,19 @@ bool Tesra::SendLine(const QString &head, const QString &message, const QString 
         qCDebug(lcClient).noquote() << "Tesra: read-only, not sending" << text;
         return false;
     }
-    if (!socket)
-        return false;
+    // The line is written whenever a socket exists, as it always was; but
+    // only a command that went out whole on a ready link is on record as
+    // sent. One written into a link that is gone would otherwise stand in
+    // the log after "link lost" as if the device had received it.
     const bool written = writeLine(line);
-    if (written && commandLog && !changesNothing)
-        commandLog->write(text);
-    return written;
+    if (!changesNothing) {
+        if (written && link == LinkState::Ready) {
+            if (commandLog)
+                commandLog->write(text);
+        } else {
+            qCDebug(lcClient).noquote() << "Tesra: not sent, the link is not ready:" << text;
+            emit CommandNotSent(text);
+        }
+    }
+    return socket != nullptr;
 }

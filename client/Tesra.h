@@ -89,8 +89,10 @@ public:
     // change a device whatever it does.
     void setReadOnly(bool on) { readOnly = on; }
     bool isReadOnly() const { return readOnly; }
-    // Every sent line that is neither a query nor a subscription is written
-    // to log, when one is set; the client does not own it.
+    // Every command (a line that is neither a query nor a subscription)
+    // written in full to a ready link is written to log, when one is set;
+    // the client does not own it. A command that does not go out so is
+    // never logged: it is named in the debug log and by CommandNotSent.
     void setCommandLog(CommandLog *log) { commandLog = log; }
 
     // A query asks and changes nothing: its word starts with "Get" or "Is".
@@ -183,6 +185,13 @@ signals:
     void AnsGetSRQ(SMsg msg);
     void EvSRQChanged(SMsg msg);
 
+    // A command handed to the client did not go out on a ready link: there
+    // was no link, it was not ready, or the write failed. line is the
+    // command line without its line feed. The send operations still return
+    // what they always have (true while a socket exists), so this is the
+    // one word of it.
+    void CommandNotSent(const QString &line);
+
 public slots:
     void SetNewSVAddress(const QString &item);
     void SetNewSVPort(const QString &item);
@@ -214,6 +223,7 @@ private:
     // The attempt or the handshake took longer than the dead-link timeout.
     void deadlinePassed();
     void setLinkState(LinkState state);
+    // Hands text to the socket; true when all of it was taken.
     bool writeLine(const QString &text);
     // Takes the next complete line of at most LineLimit bytes. Pieces of
     // longer lines are read and thrown away, so that buffered input stays

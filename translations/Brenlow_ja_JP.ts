@@ -448,6 +448,10 @@
         <source>Command log %1 cannot be written (%2): commands are not being recorded</source>
         <translation>コマンドログ %1 に書き込めません（%2）: コマンドは記録されていません</translation>
     </message>
+    <message>
+        <source>Not sent, the link is not ready: %1</source>
+        <translation>送信されていません（リンクが準備できていません）: %1</translation>
+    </message>
 </context>
 <context>
     <name>Tesra</name>

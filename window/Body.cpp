@@ -182,6 +182,7 @@ void Body::setUpClient()
     clientName = station.clientName;
     client = new Tesra;
     client->setReadOnly(readOnly);
+    connect(client, &Tesra::CommandNotSent, notes, &StatusNotes::noteNotSent);
     if (commandLog.isOpen()) {
         client->setCommandLog(&commandLog);
         connect(client, &Tesra::LinkStateChanged, this, &Body::logLinkEvent);

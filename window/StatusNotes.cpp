@@ -2,6 +2,7 @@
 #include "window/StatusNotes.h"
 
 #include <QDir>
+#include <QStatusBar>
 
 StatusNotes::StatusNotes(QWidget *parent) : ElidedLabel(parent)
 {
@@ -51,6 +52,17 @@ void StatusNotes::clearCommandLogUnwritable()
 void StatusNotes::noteReadOnly()
 {
     add(tr("read-only: no commands are sent"));
+}
+
+void StatusNotes::noteNotSent(const QString &line)
+{
+    flash(tr("Not sent, the link is not ready: %1").arg(line));
+}
+
+void StatusNotes::flash(const QString &text)
+{
+    if (auto *bar = qobject_cast<QStatusBar *>(parentWidget()))
+        bar->showMessage(text, FlashMs);
 }
 
 void StatusNotes::add(const QString &note)

@@ -31,6 +31,12 @@ public:
     void noteCommandLogUnwritable(const QString &path, const QString &reason);
     void clearCommandLogUnwritable();
     void noteReadOnly();
+    // A command that did not go out (see Tesra::CommandNotSent), said for a
+    // while in the status bar.
+    void noteNotSent(const QString &line);
+    // Says text for a while in the status bar this label stands in; the
+    // notes come back after it.
+    void flash(const QString &text);
     // A note whose text another part of the window has made (and
     // translated).
     void addNote(const QString &note) { add(note); }
@@ -40,6 +46,10 @@ public:
 private:
     void add(const QString &note);
     void showNotes();
+
+    // How long a flashed message stays: long enough to be read after a
+    // glance elsewhere.
+    static constexpr int FlashMs = 15000;
 
     QStringList shown;
     // The note of a command log that cannot be written, while it stands.

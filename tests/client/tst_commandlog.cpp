@@ -33,6 +33,8 @@ private slots:
     void unwritablePath();
     void writeFaults_data();
     void writeFaults();
+    void onRecordOnlyWhenSent_data();
+    void onRecordOnlyWhenSent();
 
 private:
     std::unique_ptr<QTemporaryDir> dir;
@@ -237,6 +239,61 @@ void tst_CommandLog::writeFaults()
     for (const QString &line : QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts))
         entries << line.section(' ', 1);
     QCOMPARE(entries, kept);
+}
+
+// A command is on record only when it went out whole on a ready link; one
+// handed to the client without a link, or after the server closed it, is
+// named by CommandNotSent instead, and the send operations still answer as
+// they always have (true while a socket exists).
+void tst_CommandLog::onRecordOnlyWhenSent_data()
+{
+    QTest::addColumn<QString>("link");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<bool>("result");
+    QTest::addColumn<bool>("logged");
+    QTest::addColumn<bool>("named");
+    QTest::newRow("ready") << "ready"
+                           << "SetV" << true << true << false;
+    QTest::newRow("no connection made") << "none"
+                                        << "SetV" << false << false << true;
+    QTest::newRow("server closed the link") << "closed"
+                                            << "SetRamp" << true << false << true;
+    QTest::newRow("query after the link closed") << "closed"
+                                                 << "GetV" << true << false << false;
+}
+
+void tst_CommandLog::onRecordOnlyWhenSent()
+{
+    QFETCH(QString, link);
+    QFETCH(QString, message);
+    QFETCH(bool, result);
+    QFETCH(bool, logged);
+    QFETCH(bool, named);
+    const QString path = dir->filePath(QStringLiteral("commands.log"));
+    CommandLog log;
+    QVERIFY(log.open(path));
+    std::unique_ptr<Tesra> client = makeClient(*server, *dir);
+    client->setCommandLog(&log);
+    QSignalSpy notSent(client.get(), &Tesra::CommandNotSent);
+    if (link != "none")
+        QVERIFY(connectClient(*client, 15000));
+    if (link == "closed") {
+        QSignalSpy disconnected(client.get(), &Tesra::Disconnected);
+        server->dropClient();
+        QVERIFY(disconnected.wait(15000));
+    }
+    const QString line = QStringLiteral("Brenlow.hv1>hvps.1 ") + message + QStringLiteral(" 57");
+    QCOMPARE(client->SendMsg("hv1", "hvps.1", message, "57"), result);
+    if (link == "ready")
+        QVERIFY(server->waitForMessageLines(1, 15000));
+    QCOMPARE(server->messageLines().contains(line), link == "ready");
+    QCOMPARE(notSent.count(), named ? 1 : 0);
+    if (named)
+        QCOMPARE(notSent.at(0).at(0).toString(), line);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
+    const QString text = QString::fromUtf8(file.readAll());
+    QCOMPARE(text.contains(line), logged);
 }
 
 QTEST_GUILESS_MAIN(tst_CommandLog)

@@ -319,6 +319,12 @@ void tst_OperatorModes::commandLogRecordsCommandsAndLinkEvents()
     server->dropClient();
     QSignalSpy lost(&client, &Tesra::Disconnected);
     QVERIFY(lost.count() > 0 || lost.wait(15000));
+    // A command into the link that is gone is not on record; the status bar
+    // says it did not go out.
+    client.SendMsg(QStringLiteral("hv1"), QStringLiteral("hvps.2"), QStringLiteral("SetV"),
+                   QStringLiteral("260"));
+    QCOMPARE(body->statusBar()->currentMessage(),
+             QStringLiteral("Not sent, the link is not ready: Brenlow.hv1>hvps.2 SetV 260"));
 
     // Flushed line by line: readable while the program still runs.
     QFile file(logPath);
