@@ -7,8 +7,10 @@
 #include "client/Tesra.h"
 #include "client/Values.h"
 #include "widgets/LinkGuard.h"
+#include "widgets/PanelNotice.h"
 #include "widgets/QtCompat.h"
 #include "widgets/SilenceBadge.h"
+#include "widgets/UnsentEdits.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
@@ -130,6 +132,8 @@ aCA::aCA() : QWidget(nullptr, Qt::WindowFlags())
     linkGuard->addValues({ui.StatDisp, ui.NowCSprDisp, ui.NowVBias, ui.DispErr});
     answerWatch = new AnswerWatch(this);
     silenceBadge = new SilenceBadge(this, answerWatch);
+    notices = new PanelNotice(this);
+    unsent = new UnsentEdits(notices, this);
 }
 
 aCA::~aCA()
@@ -159,6 +163,7 @@ void aCA::setClient(Tesra *c)
     client = c;
     linkGuard->follow(client);
     answerWatch->follow(client);
+    unsent->follow(client);
     connect(client, &Tesra::ConnectionIsReady, this, &aCA::tesraIsReady, Qt::UniqueConnection);
     // The replies and events reach the panel through the client's delivery,
     // which tesraIsReady sets up with the panel's addresses.
@@ -282,7 +287,9 @@ void aCA::askGetError()
 
 void aCA::sendMyName()
 {
-    send(QStringLiteral("SetDisplayMsg ") + ui.ModuleName->text());
+    const QString command = QStringLiteral("SetDisplayMsg ") + ui.ModuleName->text();
+    if (unsent->mayFinish(ui.ModuleName, command))
+        send(command);
 }
 
 void aCA::showDetails(bool f)
@@ -307,7 +314,7 @@ void aCA::sendThenStatus(const QString &command)
 
 void aCA::send(const QString &command)
 {
-    if (!client)
+    if (!client || !linkGuard->letsThrough(command))
         return;
     if (client->SendMsg(id, devCh(), command, QString()))
         answerWatch->requestSent();
@@ -506,7 +513,10 @@ void aCA::newCSpr()
     const QString text = ui.NewCSprEdit->text();
     if (Values::toNumber(text) == 0.0)
         return;
-    send(QStringLiteral("SetCurrentSurpressionValue ") + text);
+    const QString command = QStringLiteral("SetCurrentSurpressionValue ") + text;
+    if (!unsent->mayFinish(ui.NewCSprEdit, command))
+        return;
+    send(command);
     send(QStringLiteral("GetCurrentSurpressionValue"));
 }
 
@@ -555,7 +565,10 @@ void aCA::newVBias()
     const QString text = ui.NewVBias->text();
     if (text.simplified().isEmpty())
         return;
-    send(QStringLiteral("SetVoltageBiasRange ") + text);
+    const QString command = QStringLiteral("SetVoltageBiasRange ") + text;
+    if (!unsent->mayFinish(ui.NewVBias, command))
+        return;
+    send(command);
     send(QStringLiteral("GetVoltageBiasRange"));
 }
 

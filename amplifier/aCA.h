@@ -20,9 +20,11 @@ class QButtonGroup;
 class QComboBox;
 class QResizeEvent;
 class LinkGuard;
+class PanelNotice;
 class QTimer;
 class SilenceBadge;
 class Tesra;
+class UnsentEdits;
 
 // The panel of one CA5350 current amplifier.
 //
@@ -96,6 +98,12 @@ public:
     // (deviceSilent, deviceAnswering); the badge shows it on the panel.
     AnswerWatch *answerWatch = nullptr;
     SilenceBadge *silenceBadge = nullptr;
+    // What the panel tells the operator beyond its fields, for the window's
+    // status bar.
+    PanelNotice *notice() const { return notices; }
+    // The module name, suppression value and bias voltage held back while
+    // the link was not ready.
+    const UnsentEdits *unsentEdits() const { return unsent; }
     Tesra *client = nullptr;
     bool ready = false;
     QString id;
@@ -179,6 +187,8 @@ private:
     std::optional<QString> lastSuppression;
     std::optional<QString> lastBias;
 
+    PanelNotice *notices = nullptr;
+    UnsentEdits *unsent = nullptr;
     QStringList tcTable;
     CSprTable csprTable;
     QTimer *pollTimer = nullptr;

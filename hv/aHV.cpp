@@ -9,8 +9,10 @@
 #include "hv/SetVGuard.h"
 #include "widgets/LatestText.h"
 #include "widgets/LinkGuard.h"
+#include "widgets/PanelNotice.h"
 #include "widgets/QtCompat.h"
 #include "widgets/SilenceBadge.h"
+#include "widgets/UnsentEdits.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -45,6 +47,8 @@ aHV::aHV(QWidget *parent) : QWidget(parent)
     setVGuard = new SetVGuard(ui.SetV, this);
     answerWatch = new AnswerWatch(this);
     silenceBadge = new SilenceBadge(this, answerWatch);
+    notices = new PanelNotice(this);
+    unsent = new UnsentEdits(notices, this);
 }
 
 aHV::~aHV()
@@ -72,6 +76,7 @@ void aHV::setClient(Tesra *tesra)
     client = tesra;
     linkGuard->follow(client);
     answerWatch->follow(client);
+    unsent->follow(client);
     connect(client, &Tesra::ConnectionIsReady, this, &aHV::tesraIsReady, Qt::UniqueConnection);
     // The replies and events reach the panel through the client's delivery,
     // which tesraIsReady sets up with the panel's address.
@@ -154,9 +159,9 @@ bool aHV::checkMine(const SMsg &msg)
 
 void aHV::newSetV()
 {
-    if (!client)
+    if (!client || !vApplied)
         return;
-    if (vApplied)
+    if (unsent->mayFinish(ui.SetV->lineEdit(), QStringLiteral("SetV ") + ui.SetV->currentText()))
         applySetV();
 }
 
@@ -164,12 +169,15 @@ void aHV::newRampRate()
 {
     if (!client)
         return;
-    sendRamp();
+    if (unsent->mayFinish(ui.RampRate, QStringLiteral("SetRamp ") + ui.RampRate->text()))
+        sendRamp();
 }
 
 void aHV::hvOnOff()
 {
-    if (!client)
+    // While nothing can go out, the panel's state must not change as if it
+    // had.
+    if (!client || !linkGuard->letsThrough(QStringLiteral("SetV")))
         return;
     if (vApplied) {
         // Ramping down does not depend on what the module reports.
@@ -332,7 +340,7 @@ void aHV::showMaxV()
 
 void aHV::sendToModule(const QString &message, const QString &params)
 {
-    if (client && client->SendMsg(id, devCh(), message, params))
+    if (client && linkGuard->letsThrough(message) && client->SendMsg(id, devCh(), message, params))
         answerWatch->requestSent();
 }
 

@@ -14,9 +14,11 @@
 class AnswerWatch;
 class LatestText;
 class LinkGuard;
+class PanelNotice;
 class SetVGuard;
 class SilenceBadge;
 class Tesra;
+class UnsentEdits;
 
 // The panel of one high-voltage supply module.
 //
@@ -76,8 +78,16 @@ public:
     AnswerWatch *answerWatch = nullptr;
     SilenceBadge *silenceBadge = nullptr;
 
+    // What the panel tells the operator beyond its fields, for the window's
+    // status bar.
+    PanelNotice *notice() const { return notices; }
+    // The ramp rate and set voltage held back while the link was not ready.
+    const UnsentEdits *unsentEdits() const { return unsent; }
+
 private:
     Tesra *client = nullptr;
+    PanelNotice *notices = nullptr;
+    UnsentEdits *unsent = nullptr;
     // What NowV shows: the newest value, laid out once per batch of lines.
     LatestText *nowV = nullptr;
     // The module's answers on this link, as they came.

@@ -607,6 +607,17 @@
     </message>
 </context>
 <context>
+    <name>UnsentEdits</name>
+    <message>
+        <source>Not sent, the link is not ready: %1. It stays in its field; confirm it again once the link is back.</source>
+        <translation>送信されていません（リンクが準備できていません）: %1。値は入力欄に残っています。リンク復帰後にもう一度確定してください。</translation>
+    </message>
+    <message>
+        <source>“%1” was not sent: the link was not ready at %2. Confirm it again once the link is back.</source>
+        <translation>「%1」は送信されていません: %2 にリンクが準備できていませんでした。リンク復帰後にもう一度確定してください。</translation>
+    </message>
+</context>
+<context>
     <name>aCA</name>
     <message>
         <source>BL. High</source>

@@ -23,7 +23,9 @@ class QWidget;
 // returns, so each control ends up exactly as the panel's rules say. The
 // panel's containers are never guarded, so their own rules keep working
 // directly. Controls that only change the view are not registered and stay
-// usable. A panel without a client is not guarded.
+// usable. A panel without a client is not guarded. Whatever still asks a
+// panel to send while the link is not ready (see letsThrough) sends no
+// command.
 class LinkGuard : public QObject
 {
     Q_OBJECT
@@ -42,6 +44,12 @@ public:
 
     // Follows the client's link state from now on.
     void follow(Tesra *client);
+    // Whether the panel may hand the client a line with this message now: a
+    // query always, since it changes nothing; a command only while the link
+    // is ready, since it could not reach the device otherwise and would
+    // leave the operator believing it had. A command held back is named in
+    // the debug log.
+    bool letsThrough(const QString &message) const;
     // True while the controls are held disabled.
     bool isHolding() const { return holding; }
     // The tooltip the value fields carry while held.

@@ -8,6 +8,7 @@
 #include "client/Tesra.h"
 #include "hv/aHV.h"
 #include "widgets/FramePacer.h"
+#include "widgets/PanelNotice.h"
 #include "window/HistoryView.h"
 #include "window/LinkStatus.h"
 #include "window/ReadOnlyLock.h"
@@ -264,6 +265,7 @@ void Body::setUpHVModules()
         panel->setVoltageEditable(module.voltageEditable);
         panel->voltageTolerance = module.tolerance;
         watchAnswers(*panel->answerWatch, module);
+        connect(panel->notice(), &PanelNotice::posted, notes, &StatusNotes::flash);
         hvPanels.append(panel);
     }
 }
@@ -295,6 +297,7 @@ void Body::setUpAMPModules()
         panel->setCSprTableFile(module.csprFile);
         panel->setPollErrors(module.pollErrors);
         watchAnswers(*panel->answerWatch, module);
+        connect(panel->notice(), &PanelNotice::posted, notes, &StatusNotes::flash);
         connect(panel, &aCA::resized, this, &Body::newSize);
         ampPanels.append(panel);
     }

@@ -12,11 +12,15 @@
 #include "client/Tesra.h"
 #include "hv/aHV.h"
 #include "widgets/LinkGuard.h"
+#include "widgets/UnsentEdits.h"
 #include "window/Body.h"
 #include "window/LinkStatus.h"
 
+#include <QAbstractButton>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTranslator>
 #include <QtTest>
@@ -62,6 +66,8 @@ private slots:
     void panelRuleDuringOutageTakesEffectOnReturn();
     void noReconnectWithoutTheKey();
     void reconnectIntervalFromTheKey();
+    void editEndedByTheLostLinkIsKept_data();
+    void editEndedByTheLostLinkIsKept();
 
 private:
     QString writeConfig(const QByteArray &extra = QByteArray(), const QString &port = QString());
@@ -328,6 +334,100 @@ void tst_LinkStatus::reconnectIntervalFromTheKey()
     QTRY_COMPARE_WITH_TIMEOUT(server->connectionCount(), 2, 10000);
     settle(body);
     QCOMPARE(server->peakOpenConnections(), 1);
+}
+
+// The operator types into a field (no Enter) and the link goes: the guard
+// disables the field, Qt ends the edit, and the panel would send the text
+// into a link that is gone. Nothing goes out and nothing is on record as
+// sent; the field keeps the text, marked, and the status bar says so. The
+// text is not sent when the link comes back, only when the operator
+// confirms it again.
+void tst_LinkStatus::editEndedByTheLostLinkIsKept_data()
+{
+    QTest::addColumn<bool>("hvField");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("command");
+    QTest::newRow("HV ramp rate") << true << "RampRate"
+                                  << "57"
+                                  << "Brenlow.hv1>hvps.1 SetRamp 57";
+    QTest::newRow("suppression value") << false << "NewCSprEdit"
+                                       << "5e-10"
+                                       << "Brenlow.amp1>ca.1 SetCurrentSurpressionValue 5e-10";
+    QTest::newRow("bias voltage") << false << "NewVBias"
+                                  << "2.5"
+                                  << "Brenlow.amp1>ca.1 SetVoltageBiasRange 2.5";
+    QTest::newRow("module name") << false << "ModuleName"
+                                 << "AMP X"
+                                 << "Brenlow.amp1>ca.1 SetDisplayMsg AMP X";
+}
+
+void tst_LinkStatus::editEndedByTheLostLinkIsKept()
+{
+    QFETCH(bool, hvField);
+    QFETCH(QString, field);
+    QFETCH(QString, typed);
+    QFETCH(QString, command);
+    const QString logPath = dir->filePath(QStringLiteral("commands.log"));
+    Body body(writeConfig("Command Log=" + logPath.toUtf8() + "\n"));
+    body.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&body));
+    body.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&body));
+    settle(body);
+    QWidget *panel = hvField ? static_cast<QWidget *>(body.hvModules().at(0))
+                             : static_cast<QWidget *>(body.ampModules().at(0));
+    const UnsentEdits *unsent =
+        hvField ? body.hvModules().at(0)->unsentEdits() : body.ampModules().at(0)->unsentEdits();
+    auto *edit = panel->findChild<QLineEdit *>(field);
+    QVERIFY(edit);
+    auto *details = panel->findChild<QAbstractButton *>(QStringLiteral("ShowDetailsB"));
+    if (!edit->isVisible())
+        QTest::mouseClick(details, Qt::LeftButton);
+    QVERIFY(edit->isVisible());
+    const QString plainStyle = edit->styleSheet();
+    edit->setFocus();
+    edit->selectAll();
+    QTest::keyClicks(edit, typed);
+    QVERIFY(edit->hasFocus());
+
+    server->dropClient();
+    QTRY_COMPARE_WITH_TIMEOUT(body.tesra()->linkState(), Tesra::LinkState::Lost, 10000);
+    QVERIFY(!edit->hasFocus());
+    QCOMPARE(edit->text(), typed);
+    QVERIFY(unsent->isMarked(edit));
+    QCOMPARE(edit->styleSheet(), UnsentEdits::MarkStyle);
+    QVERIFY2(edit->toolTip().startsWith("“" + typed + "” was not sent"),
+             qPrintable(edit->toolTip()));
+    const QString said = body.statusBar()->currentMessage();
+    QVERIFY2(said.startsWith("Not sent, the link is not ready: " +
+                             command.section('>', 1).section(' ', 1)),
+             qPrintable(said));
+    auto logged = [&] {
+        QFile file(logPath);
+        return file.open(QIODevice::ReadOnly) &&
+               QString::fromUtf8(file.readAll()).contains(command);
+    };
+    QVERIFY(!logged());
+
+    // Back: the panels start again, and the held text stays where it is.
+    server->clearLines();
+    body.tesra()->ReConnect();
+    settle(body);
+    QStringList sent = takeSentLines(*server, *body.tesra());
+    QVERIFY2(!sent.contains(command), qPrintable(sent.join('\n')));
+    QVERIFY(!logged());
+    QCOMPARE(edit->text(), typed);
+    QVERIFY(unsent->isMarked(edit));
+
+    // Confirmed again by the operator, it goes out and is on record.
+    edit->setFocus();
+    QTest::keyClick(edit, Qt::Key_Return);
+    sent = takeSentLines(*server, *body.tesra());
+    QVERIFY2(sent.contains(command), qPrintable(sent.join('\n')));
+    QVERIFY(logged());
+    QVERIFY(!unsent->isMarked(edit));
+    QCOMPARE(edit->styleSheet(), plainStyle);
 }
 
 QTEST_MAIN(tst_LinkStatus)
