@@ -800,14 +800,31 @@ void aCA::setAValToCSprTable()
 {
     // An entry without a reported value or without a range would read back
     // as a wrong table value, so it is not recorded.
-    if (ui.NowCSprDisp->text().trimmed().isEmpty() || ui.RangeSCB->currentIndex() < 0) {
+    const QString value = ui.NowCSprDisp->text();
+    if (value.trimmed().isEmpty() || ui.RangeSCB->currentIndex() < 0) {
         qCDebug(lcAmplifier).noquote()
             << QStringLiteral("CSpr Table: no current range or suppression value to record in [%1]")
                    .arg(csprFile);
+        notices->post(PanelNotice::tr("Set Table: no range or suppression value reported yet; "
+                                      "nothing was added to %1")
+                          .arg(csprFile));
         return;
     }
-    const QString line = CSprTable::entryLine(ui.RangeSCB->currentText(), ui.NowCSprDisp->text(),
-                                              QDateTime::currentDateTime());
+    // What the device reported may be an error word or a number beyond a
+    // double: read back, it would count as 0 and, as the newest row for its
+    // range, replace the good value.
+    if (!Values::isNumber(value.trimmed())) {
+        qCDebug(lcAmplifier).noquote()
+            << QStringLiteral("CSpr Table: the suppression value [%1] is not a number; nothing "
+                              "recorded in [%2]")
+                   .arg(value, csprFile);
+        notices->post(PanelNotice::tr("Set Table: the suppression value “%1” is not a number; "
+                                      "nothing was added to %2")
+                          .arg(value, csprFile));
+        return;
+    }
+    const QString line =
+        CSprTable::entryLine(ui.RangeSCB->currentText(), value, QDateTime::currentDateTime());
     QString reason;
     switch (CSprTable::append(csprFile, line, &reason)) {
     case CSprTable::AppendResult::Appended:

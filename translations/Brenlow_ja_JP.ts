@@ -176,6 +176,17 @@
     </message>
 </context>
 <context>
+    <name>PanelNotice</name>
+    <message>
+        <source>Set Table: no range or suppression value reported yet; nothing was added to %1</source>
+        <translation>「テーブルに書込」: レンジまたは電流抑制値がまだ報告されていません。%1 には何も追加していません</translation>
+    </message>
+    <message>
+        <source>Set Table: the suppression value “%1” is not a number; nothing was added to %2</source>
+        <translation>「テーブルに書込」: 電流抑制値「%1」は数値ではありません。%2 には何も追加していません</translation>
+    </message>
+</context>
+<context>
     <name>ReadOnlyLock</name>
     <message>
         <source>%1 (read-only)</source>

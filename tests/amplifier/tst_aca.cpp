@@ -9,6 +9,7 @@
 #include "TestSupport.h"
 #include "amplifier/aCA.h"
 #include "client/Tesra.h"
+#include "widgets/PanelNotice.h"
 
 #include <QComboBox>
 #include <QFile>
@@ -1032,15 +1033,31 @@ void tst_aCA::setTableRefused_data()
     QTest::addColumn<bool>("appended");
     QTest::addColumn<QStringList>("items");
 
+    QTest::addColumn<QString>("why");
+
+    const QString nothing = "CSpr Table: no current range or suppression value";
     QTest::newRow("no value reported yet") << QByteArray("1e-6 2e-10\n") << QString() << false
-                                           << false << QStringList{"1e-06 : 2e-10"};
-    QTest::newRow("blank value reported") << QByteArray("1e-6 2e-10\n") << QStringLiteral(" ")
-                                          << false << false << QStringList{"1e-06 : 2e-10"};
+                                           << false << QStringList{"1e-06 : 2e-10"} << nothing;
+    QTest::newRow("blank value reported")
+        << QByteArray("1e-6 2e-10\n") << QStringLiteral(" ") << false << false
+        << QStringList{"1e-06 : 2e-10"} << nothing;
     QTest::newRow("no current range") << QByteArray("1e-6 2e-10\n") << QStringLiteral("4e-10")
-                                      << true << false << QStringList{"1e-06 : 2e-10"};
+                                      << true << false << QStringList{"1e-06 : 2e-10"} << nothing;
     QTest::newRow("last line without line feed")
         << QByteArray("1e-6 2e-10") << QStringLiteral("4e-10") << false << true
-        << QStringList{"1e-05 : 4e-10", "1e-06 : 2e-10"};
+        << QStringList{"1e-05 : 4e-10", "1e-06 : 2e-10"} << QString();
+    // Read back, such a row would count as 0 and, as the last row for its
+    // range, replace the good value.
+    const QString notNumber = "CSpr Table: the suppression value [%1] is not a number";
+    QTest::newRow("device error word")
+        << QByteArray("1e-5 2e-10\n") << QStringLiteral("ERR") << false << false
+        << QStringList{"1e-05 : 2e-10"} << notNumber.arg("ERR");
+    QTest::newRow("beyond a double")
+        << QByteArray("1e-5 2e-10\n") << QStringLiteral("1e999") << false << false
+        << QStringList{"1e-05 : 2e-10"} << notNumber.arg("1e999");
+    QTest::newRow("two numbers") << QByteArray("1e-5 2e-10\n") << QStringLiteral("3e-10 4e-10")
+                                 << false << false << QStringList{"1e-05 : 2e-10"}
+                                 << notNumber.arg("3e-10 4e-10");
 }
 
 void tst_aCA::setTableRefused()
@@ -1050,6 +1067,7 @@ void tst_aCA::setTableRefused()
     QFETCH(bool, emptyRanges);
     QFETCH(bool, appended);
     QFETCH(QStringList, items);
+    QFETCH(QString, why);
     QVERIFY(startReady(before));
     aCA &panel = *panels.front();
     if (emptyRanges)
@@ -1057,16 +1075,22 @@ void tst_aCA::setTableRefused()
     if (!value.isEmpty())
         QVERIFY(deliver("dev1>Brenlow.amp1 @GetCurrentSurpressionValue " + value));
     DebugLog log;
+    QSignalSpy said(panel.notice(), &PanelNotice::posted);
     panel.ui.SetCSprTableB->click();
     const QByteArray after = readAll(panel.cSprFile());
     if (appended) {
         QVERIFY2(after.startsWith(QByteArray(before + "\n1e-5 " + value.toUtf8() + " : ")),
                  after.constData());
         QCOMPARE(DebugLog::lines(), QStringList());
+        QCOMPARE(said.count(), 0);
     } else {
         QCOMPARE(after, before);
         QCOMPARE(DebugLog::lines().size(), 1);
-        QVERIFY(DebugLog::lines().first().startsWith("CSpr Table: no current range"));
+        QVERIFY2(DebugLog::lines().first().startsWith(why), qPrintable(DebugLog::lines().first()));
+        // The operator hears why nothing was recorded.
+        QCOMPARE(said.count(), 1);
+        QVERIFY2(said.at(0).at(0).toString().startsWith("Set Table: "),
+                 qPrintable(said.at(0).at(0).toString()));
     }
     QCOMPARE(itemsOf(panel.ui.CSprTBLCB), items);
 }
