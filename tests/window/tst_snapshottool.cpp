@@ -94,6 +94,10 @@ private:
     // The devices answer every request through the fake server.
     QStringList answer(const QString &line);
     std::unique_ptr<Body> startWindow(bool readOnly = false);
+    // A window on a station whose amplifier holds a suppression value other
+    // than 0 (which the panel's field could not put back) and whose HV set
+    // voltage is 200, saved to file; null when the save failed.
+    std::unique_ptr<Body> startSaved(const QString &file);
     // Runs a command-line run in this process; returns its exit status.
     int run(Body &body, SnapshotTool::Command command, const QString &file);
     aCA *amp(Body &body) { return body.ampModules().at(0); }
@@ -157,6 +161,17 @@ std::unique_ptr<Body> tst_SnapshotTool::startWindow(bool readOnly)
 {
     auto body = std::make_unique<Body>(
         writeStation(*dir, QString::number(server->port()), stationBody()), readOnly);
+    return body;
+}
+
+std::unique_ptr<Body> tst_SnapshotTool::startSaved(const QString &file)
+{
+    DeviceEvents ignored;
+    amplifier->handle("SetCurrentSurpressionValue", "5e-10", ignored);
+    auto body = startWindow();
+    hv(*body)->fillSetV("200");
+    if (run(*body, SnapshotTool::Command::Save, file) != 0)
+        return nullptr;
     return body;
 }
 
@@ -294,12 +309,9 @@ void tst_SnapshotTool::changesComparedAndRestored()
     QFETCH(QStringList, changes);
     QFETCH(QStringList, compared);
     QFETCH(QStringList, restore);
-    DeviceEvents ignored;
-    amplifier->handle("SetCurrentSurpressionValue", "5e-10", ignored);
-    auto body = startWindow();
-    hv(*body)->fillSetV("200");
     const QString file = dir->filePath("snapshot.json");
-    QCOMPARE(run(*body, SnapshotTool::Command::Save, file), 0);
+    auto body = startSaved(file);
+    QVERIFY(body);
     QCOMPARE(run(*body, SnapshotTool::Command::Compare, file), 0);
     QCOMPARE(out, QString());
 
@@ -400,11 +412,9 @@ void tst_SnapshotTool::restoresOnlyOntoItsDevice()
     QFETCH(bool, ampRestored);
     QFETCH(bool, hvFilled);
     DeviceEvents ignored;
-    amplifier->handle("SetCurrentSurpressionValue", "5e-10", ignored);
-    auto body = startWindow();
-    hv(*body)->fillSetV("200");
     const QString file = dir->filePath("snapshot.json");
-    QCOMPARE(run(*body, SnapshotTool::Command::Save, file), 0);
+    auto body = startSaved(file);
+    QVERIFY(body);
 
     // The file edited where the row says: one step down per "/".
     QFile saved(file);
