@@ -482,16 +482,21 @@ void SnapshotTool::finishRestore(bool readBack)
 QString SnapshotTool::leftOutText() const
 {
     QStringList parts;
-    QStringList modules;
-    for (const SnapshotRefusal &module : skipped)
-        modules << Snapshot::printable(module.section);
-    if (!modules.isEmpty())
-        parts << tr("Not restored, not the device the snapshot was taken of: %1.")
-                     .arg(modules.join(QStringLiteral(", ")));
+    if (!skipped.isEmpty())
+        parts << notRestoredText(skipped);
     if (!saved.refused.isEmpty())
         parts << tr("%1 value(s) of the file not used (see the debug log).")
                      .arg(saved.refused.size());
     return parts.join(QLatin1Char(' '));
+}
+
+QString SnapshotTool::notRestoredText(const QVector<SnapshotRefusal> &modules)
+{
+    QStringList sections;
+    for (const SnapshotRefusal &module : modules)
+        sections << Snapshot::printable(module.section);
+    return tr("Not restored, not the device the snapshot was taken of: %1.")
+        .arg(sections.join(QStringLiteral(", ")));
 }
 
 // ---- the window ---------------------------------------------------------
@@ -595,12 +600,9 @@ bool SnapshotTool::restoreFrom(const QString &fileName)
     if (!loaded.server.isEmpty() && loaded.server != live.server)
         lines << tr("The snapshot was taken through the server %1; the station now uses %2.")
                      .arg(Snapshot::printable(loaded.server), live.server);
-    QStringList elsewhere;
-    for (const SnapshotRefusal &module : Snapshot::elsewhere(loaded, live))
-        elsewhere << Snapshot::printable(module.section);
+    const QVector<SnapshotRefusal> elsewhere = Snapshot::elsewhere(loaded, live);
     if (!elsewhere.isEmpty())
-        lines << tr("Not restored, not the device the snapshot was taken of: %1.")
-                     .arg(elsewhere.join(QStringLiteral(", ")));
+        lines << notRestoredText(elsewhere);
     auto *question = new QLabel(lines.join(QLatin1Char('\n')), &confirm);
     question->setWordWrap(true);
     layout->addWidget(question);

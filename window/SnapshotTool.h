@@ -141,6 +141,8 @@ private:
     // The reasons the file's values and modules are not all used, for the
     // window's note; empty when they are.
     QString leftOutText() const;
+    // Names the modules a restore leaves alone.
+    static QString notRestoredText(const QVector<SnapshotRefusal> &modules);
 
     void ensureDock();
     void refresh();
