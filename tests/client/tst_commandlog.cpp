@@ -15,6 +15,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <cerrno>
 #include <memory>
 
 using namespace TestSupport;
@@ -175,7 +176,7 @@ void tst_CommandLog::writeFaults_data()
                            "recorded until it can";
     QTest::newRow("full disk, named once")
         << "/dev/full" << QStringList{"write!", "write!", "write!"} << QStringList() << 1 << 0
-        << QStringList{failed.arg("No space left on device")};
+        << QStringList{failed.arg(qt_error_string(ENOSPC))};
     QTest::newRow("a device with nothing to sync")
         << "/dev/null" << QStringList{"write", "write"} << QStringList() << 0 << 0 << QStringList();
     QTest::newRow("file removed, made anew")
@@ -186,8 +187,8 @@ void tst_CommandLog::writeFaults_data()
         << "log/commands.log" << QStringList{"write", "rmdir", "write!", "write!", "mkdir", "write"}
         << QStringList{"entry 5"} << 1 << 1
         << QStringList{"command log [{path}] was removed; making it anew at that path",
-                       failed.arg("the file was removed and cannot be made again (No such file "
-                                  "or directory)"),
+                       failed.arg("the file was removed and cannot be made again (" +
+                                  qt_error_string(ENOENT) + ")"),
                        "command log [{path}] is written again"};
 }
 

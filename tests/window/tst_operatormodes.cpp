@@ -25,6 +25,7 @@
 #include <QTemporaryDir>
 #include <QTranslator>
 #include <QtTest>
+#include <cerrno>
 #include <memory>
 
 using namespace TestSupport;
@@ -404,8 +405,8 @@ void tst_OperatorModes::unwritableCommandLogIsNotedWhileItLasts()
     client.SendMsg(QStringLiteral("hv1"), QStringLiteral("hvps.2"), QStringLiteral("SetV"),
                    QStringLiteral("250"));
     const QString note = "Command log " + QDir::toNativeSeparators(logPath) +
-                         " cannot be written (the file was removed and cannot be made again (No "
-                         "such file or directory)): commands are not being recorded";
+                         " cannot be written (the file was removed and cannot be made again (" +
+                         qt_error_string(ENOENT) + ")): commands are not being recorded";
     QCOMPARE(body.statusNotes()->notes(), QStringList{note});
     // The note goes with the first line written again.
     QVERIFY(QDir().mkpath(logDir));
