@@ -9,6 +9,7 @@
 #include "client/Values.h"
 
 #include <QFile>
+#include <QNetworkProxy>
 #include <QPointer>
 #include <QTcpSocket>
 #include <algorithm>
@@ -148,6 +149,12 @@ void Tesra::MakeConnection()
     needConnect = false;
     if (!socket) {
         socket = new QTcpSocket(this);
+        // Straight to the server, never through a web proxy that the
+        // environment names (http_proxy and the like, set on many
+        // workstations for the browser): a proxy would see the key word and
+        // every command, and one that refuses to relay leaves the link down
+        // without a word.
+        socket->setProxy(QNetworkProxy::NoProxy);
         ++generation;
     }
     restartHandshake();

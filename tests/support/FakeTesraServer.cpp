@@ -3,6 +3,7 @@
 
 #include <QDeadlineTimer>
 #include <QHostAddress>
+#include <QNetworkProxy>
 #include <QSignalSpy>
 #include <QTcpSocket>
 
@@ -19,7 +20,13 @@ FakeTesraServer::~FakeTesraServer() = default;
 
 bool FakeTesraServer::listen()
 {
-    return server.listen(QHostAddress::LocalHost, 0);
+    return listen(QHostAddress(QHostAddress::LocalHost));
+}
+
+bool FakeTesraServer::listen(const QHostAddress &address)
+{
+    server.setProxy(QNetworkProxy::NoProxy);
+    return server.listen(address, 0);
 }
 
 quint16 FakeTesraServer::port() const

@@ -3,6 +3,7 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QHostAddress>
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -29,6 +30,10 @@ public:
 
     // Starts listening on 127.0.0.1 at a free port; false when that fails.
     bool listen();
+    // The same on address, which only a network namespace of the test's own
+    // may hold when it is not loopback. The server itself takes no proxy from
+    // the environment, so that a test may name one for the client.
+    bool listen(const QHostAddress &address);
     quint16 port() const;
 
     // What the server sends first on every new connection (default "7\n"),

@@ -233,6 +233,18 @@ bool enterOwnNetwork(QString &why)
 #endif
 }
 
+bool addOwnAddress(const QString &address, QString &why)
+{
+    if (!ownNetworkEntered || !inOwnNetwork()) {
+        why = QStringLiteral("refusing to add an address outside a namespace of the test's own");
+        return false;
+    }
+    return run(QStringLiteral("ip"),
+               {QStringLiteral("addr"), QStringLiteral("add"), address + QStringLiteral("/32"),
+                QStringLiteral("dev"), QStringLiteral("lo")},
+               {}, why);
+}
+
 PortBlackhole::~PortBlackhole()
 {
     QString ignored;

@@ -72,6 +72,12 @@ public:
 // afterwards lives and dies with the namespace.
 bool enterOwnNetwork(QString &why);
 
+// Gives the loopback device of the namespace of enterOwnNetwork one more
+// address (such as 10.123.0.1), one that Qt does not take for loopback; only
+// ever inside that namespace, which it checks first. False with the reason
+// otherwise.
+bool addOwnAddress(const QString &address, QString &why);
+
 // Drops every packet to and from a TCP port with nft, as a pulled cable or
 // a powered-off host: no FIN, no reset, nothing. Only ever inside the
 // namespace of enterOwnNetwork, which it checks before each rule. The rules
