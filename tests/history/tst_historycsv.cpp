@@ -70,6 +70,8 @@ private slots:
     void roundTrip_data();
     void roundTrip();
     void exportsTheSpanInTimeOrder();
+    void formulaCells_data();
+    void formulaCells();
 };
 
 void tst_HistoryCsv::roundTrip_data()
@@ -132,6 +134,60 @@ void tst_HistoryCsv::exportsTheSpanInTimeOrder()
     for (int i = 1; i < records.size(); ++i)
         values << records.at(i).at(4);
     QCOMPARE(values, (QStringList{"300", "400", "H2L", "500", "600"}));
+}
+
+// Cells a spreadsheet would evaluate come back as text behind an apostrophe,
+// in every text column; numbers as the devices write them stay numbers.
+void tst_HistoryCsv::formulaCells_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("cell");
+    QTest::newRow("formula") << "=1+1"
+                             << "'=1+1";
+    QTest::newRow("formula with a comma") << "=HYPERLINK(\"http://x\",\"y\")"
+                                          << "'=HYPERLINK(\"http://x\",\"y\")";
+    QTest::newRow("negative integer") << "-500"
+                                      << "-500";
+    QTest::newRow("negative exponent") << "-1e-5"
+                                       << "-1e-5";
+    QTest::newRow("device's exponent form") << "-5e-10"
+                                            << "-5e-10";
+    QTest::newRow("signed fraction") << "+.5"
+                                     << "+.5";
+    QTest::newRow("plus word") << "+x"
+                               << "'+x";
+    QTest::newRow("minus arithmetic") << "-1+1"
+                                      << "'-1+1";
+    QTest::newRow("minus alone") << "-"
+                                 << "'-";
+    QTest::newRow("minus infinity") << "-inf"
+                                    << "'-inf";
+    QTest::newRow("at") << "@x"
+                        << "'@x";
+    QTest::newRow("tab") << "\t=1"
+                         << "'\t=1";
+    QTest::newRow("carriage return") << "\r=1"
+                                     << "'\r=1";
+    QTest::newRow("status word") << "ON"
+                                 << "ON";
+    QTest::newRow("minus inside") << "1-1"
+                                  << "1-1";
+    QTest::newRow("apostrophe already") << "'=1"
+                                        << "'=1";
+    QTest::newRow("empty") << ""
+                           << "";
+}
+
+void tst_HistoryCsv::formulaCells()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, cell);
+    const qint64 t = QDateTime(QDate(2026, 12, 9), QTime(1, 2, 3), Qt::UTC).toMSecsSinceEpoch();
+    const QByteArray bytes = HistoryCsv::write({{t, text, text, History::Quantity::Status, text}});
+    QList<QStringList> records;
+    QVERIFY2(readCsv(QString::fromUtf8(bytes), records), bytes.constData());
+    QCOMPARE(records.size(), 2);
+    QCOMPARE(records.at(1), (QStringList{"2026-12-09T01:02:03.000Z", cell, cell, "status", cell}));
 }
 
 QTEST_MAIN(tst_HistoryCsv)
