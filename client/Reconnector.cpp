@@ -49,6 +49,7 @@ void Reconnector::linkStateChanged(Tesra::LinkState state)
     case Tesra::LinkState::Handshake:
     case Tesra::LinkState::Idle:
     case Tesra::LinkState::NoValidPort:
+    case Tesra::LinkState::NoValidName:
         // An attempt is under way, whoever started it, or there is nothing
         // to retry.
         timer.stop();

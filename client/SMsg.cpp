@@ -148,6 +148,13 @@ QString SMsg::oneLine(QString text)
     return text;
 }
 
+bool SMsg::isWord(const QString &name)
+{
+    return std::none_of(name.begin(), name.end(), [](QChar c) {
+        return c.isSpace() || c.category() == QChar::Other_Control;
+    });
+}
+
 QString SMsg::compose(const QString &head, const QString &message, const QString &params)
 {
     QString text = oneLine(head) + QLatin1Char(' ') + oneLine(message);

@@ -51,6 +51,11 @@ public:
     static QString compose(const QString &head, const QString &message, const QString &params);
     // text with every carriage return and line feed replaced by a blank.
     static QString oneLine(QString text);
+    // True when name can stand as one word of a line: it holds no white
+    // space (of any kind) and no control character. A node or sender name
+    // that does not would split the line it heads into other words, or cut
+    // it short at its reader.
+    static bool isWord(const QString &name);
 };
 
 Q_DECLARE_METATYPE(SMsg)

@@ -146,6 +146,13 @@ void Tesra::MakeConnection()
         setLinkState(LinkState::NoValidPort);
         return;
     }
+    if (!SMsg::isWord(clientName)) {
+        qCDebug(lcClient).noquote()
+            << QStringLiteral("Tesra: the client name [%1] is not one word; not connecting to %2")
+                   .arg(clientName, svAddress);
+        setLinkState(LinkState::NoValidName);
+        return;
+    }
     needConnect = false;
     if (!socket) {
         socket = new QTcpSocket(this);
@@ -307,7 +314,7 @@ void Tesra::setLinkState(LinkState state)
     if (state == LinkState::Ready)
         downSince = QDateTime();
     else if ((state == LinkState::Lost || state == LinkState::Refused ||
-              state == LinkState::NoValidPort) &&
+              state == LinkState::NoValidPort || state == LinkState::NoValidName) &&
              downSince.isNull())
         downSince = linkSince;
     emit LinkStateChanged(state);
@@ -549,6 +556,14 @@ bool Tesra::isSubscription(const QString &head, const QString &word)
            (word == QLatin1String("flgon") || word == QLatin1String("flgoff"));
 }
 
+bool Tesra::onlyAsks(const QString &line)
+{
+    SMsg read;
+    read.Parse(line);
+    return isQuery(read.message) ||
+           isSubscription(read.from + QLatin1Char('>') + read.to, read.message);
+}
+
 bool Tesra::SendLine(const QString &head, const QString &message, const QString &params)
 {
     const QString cleanHead = SMsg::oneLine(head);
@@ -556,8 +571,7 @@ bool Tesra::SendLine(const QString &head, const QString &message, const QString 
     const QString line = SMsg::compose(cleanHead, cleanMessage, params);
     const QString text = line.chopped(1); // without its line feed, for the log
 
-    const QString word = cleanMessage.section(QLatin1Char(' '), 0, 0, QString::SectionSkipEmpty);
-    const bool changesNothing = isQuery(word) || isSubscription(cleanHead, word);
+    const bool changesNothing = onlyAsks(line);
     if (readOnly && !changesNothing) {
         qCDebug(lcClient).noquote() << "Tesra: read-only, not sending" << text;
         return false;

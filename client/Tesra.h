@@ -54,8 +54,19 @@ public:
     // through: the server closed the link before it was (a wrong key, a
     // server turning clients away), or did not finish it within the
     // deadline (see refusal()). NoValidPort: the configured port is not a
-    // port number, so nothing is tried.
-    enum class LinkState { Idle, Connecting, Handshake, Ready, Lost, Refused, NoValidPort };
+    // port number, so nothing is tried. NoValidName: the client's name holds
+    // white space (or a control character), so that its key line and every
+    // line it heads would read as other words; nothing is tried either.
+    enum class LinkState {
+        Idle,
+        Connecting,
+        Handshake,
+        Ready,
+        Lost,
+        Refused,
+        NoValidPort,
+        NoValidName
+    };
     Q_ENUM(LinkState)
     // Why the latest attempt was refused: the server closed the link, or it
     // gave no answer in time and the client cut the handshake off.
@@ -99,6 +110,10 @@ public:
     static bool isQuery(const QString &word);
     // A subscription: "flgon" or "flgoff" sent to System.
     static bool isSubscription(const QString &head, const QString &word);
+    // Whether a composed line, as the server reads it, is a query or a
+    // subscription: judged by the word after the line's receiver, however
+    // the pieces it was made of were split.
+    static bool onlyAsks(const QString &line);
 
     // The signals that carry a routed message.
     using MsgSignal = void (Tesra::*)(SMsg);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "station/Station.h"
 
+#include "client/SMsg.h"
 #include "client/Values.h"
 #include "station/CSprTable.h"
 #include "station/IniKeys.h"
@@ -8,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+#include <utility>
 
 namespace {
 
@@ -112,6 +114,38 @@ StationProblem problem(StationProblem::Kind kind, const QString &section = QStri
     return p;
 }
 
+// Records a problem for each of the module's names that cannot stand as one
+// word of a line; true when every one can.
+bool namesAreWords(const StationModule &module, QVector<StationProblem> &problems)
+{
+    bool words = true;
+    const std::pair<const char *, const QString *> names[] = {
+        {"id", &module.id}, {"driver", &module.driver}, {"ch", &module.ch}};
+    for (const auto &name : names) {
+        if (SMsg::isWord(*name.second))
+            continue;
+        words = false;
+        problems.append(problem(StationProblem::SpacedModuleName, module.name,
+                                QLatin1String(name.first), *name.second));
+    }
+    return words;
+}
+
+// value with its white space other than the blank, and its control
+// characters, written out as escapes: a tab, a line break or a terminal's
+// escape sequence in a station file must show as what it is, not act.
+QString visible(const QString &value)
+{
+    QString out;
+    for (const QChar c : value) {
+        if (c == QLatin1Char(' ') || (!c.isSpace() && c.category() != QChar::Other_Control))
+            out += c;
+        else
+            out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+    }
+    return out;
+}
+
 } // namespace
 
 QString StationProblem::text() const
@@ -144,6 +178,14 @@ QString StationProblem::text() const
             .arg(value, section);
     case BadPort:
         return QStringLiteral("Tesra Port [%1] is not a port number from 1 to 65535").arg(value);
+    case SpacedModuleName:
+        return QStringLiteral("module [%1]: %2 [%3] holds white space or a control character, "
+                              "which would reshape its lines; the module is not built")
+            .arg(section, key, visible(value));
+    case SpacedClientName:
+        return QStringLiteral("Name on Tesra [%1] holds white space or a control character, "
+                              "which would reshape every line; no connection is made")
+            .arg(visible(value));
     }
     return QString();
 }
@@ -176,6 +218,9 @@ Station Station::read(const QString &path)
                                      QString::fromLatin1(Config::DefaultClientName));
     station.keyFile =
         reader.text(QStringLiteral("Key File"), QString::fromLatin1(Config::DefaultKeyFile));
+    if (!SMsg::isWord(station.clientName))
+        station.problems.append(problem(StationProblem::SpacedClientName, {},
+                                        QStringLiteral("Name on Tesra"), station.clientName));
     station.reconnectIntervalMs = Config::reconnectIntervalMs(
         reader.text(QStringLiteral("Reconnect Interval"), QStringLiteral("0")));
     station.deadLinkTimeoutMs = Config::timeoutMs(reader.text(QStringLiteral("Dead Link Timeout")),
@@ -197,12 +242,17 @@ Station Station::read(const QString &path)
         const QString &name = hvNames.at(i);
         StationHv hv;
         readModule(reader, hv, name, i);
+        const bool sound = namesAreWords(hv, station.problems);
         hv.voltages = reader.list(reader.key(name, "Default Voltage"));
         hv.select = reader.text(reader.key(name, "Default Select"));
         hv.voltageEditable = reader.flag(reader.key(name, "Voltage Editable"), true);
         hv.tolerance = Config::tolerance(
             reader.text(reader.key(name, "Voltage Tolerance"), QStringLiteral("0")));
-        station.hvModules.append(hv);
+        // Left out once all of its keys are read, so that none of them
+        // counts as unknown; it keeps its place in the list for the default
+        // placement of the modules after it.
+        if (sound)
+            station.hvModules.append(hv);
     }
 
     const QStringList ampNames = reader.list(QStringLiteral("AMP Module Names"));
@@ -210,6 +260,7 @@ Station Station::read(const QString &path)
         const QString &name = ampNames.at(i);
         StationAmp amp;
         readModule(reader, amp, name, i);
+        const bool sound = namesAreWords(amp, station.problems);
         amp.tcTableName = reader.text(reader.key(name, "TC Table"));
         amp.rangeTableName = reader.text(reader.key(name, "Range Table"));
         amp.tcTableFound =
@@ -225,7 +276,8 @@ Station Station::read(const QString &path)
                                             QStringLiteral("Range Table"), amp.rangeTableName));
         amp.csprFile = reader.text(reader.key(name, "Current Surpression Table"));
         amp.pollErrors = reader.flag(reader.key(name, "Poll Errors"), false);
-        station.ampModules.append(amp);
+        if (sound)
+            station.ampModules.append(amp);
     }
 
     const QStringList chamberNames = reader.list(QStringLiteral("IC Module Names"));

@@ -69,6 +69,13 @@ struct StationProblem
         UnreadableSuppressionTable,
         MissingKeyFile,
         BadPort,
+        // A module's id, driver or ch, or the client's name, that holds
+        // white space or a control character: put into a line, it would
+        // shift the words that the server reads (a channel "1 SetV" makes
+        // every line of the panel a SetV). Such a module is not built; under
+        // such a name no connection is made.
+        SpacedModuleName,
+        SpacedClientName,
     };
     Kind kind = MissingFile;
     // The section (module, table or chamber name; empty at the top level), the
@@ -88,8 +95,10 @@ struct StationProblem
 // configuration check reports what it found. Reading follows the rules in
 // Config, key by key, with every default; it never fails. What it cannot
 // use is recorded in problems: a missing or unreadable file, keys that no
-// reading asked for, chambers naming a module id that no module has, and
-// amplifiers naming a table that no table list holds.
+// reading asked for, chambers naming a module id that no module has,
+// amplifiers naming a table that no table list holds, and names that cannot
+// stand as one word of a line. A module with such a name is left out of its
+// list, so that the window, the simulator and the check all go without it.
 struct Station
 {
     enum FileState { FileReadable, FileMissing, FileUnreadable };

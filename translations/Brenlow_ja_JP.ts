@@ -167,6 +167,10 @@
         <translation>接続しません: 有効なポートがありません</translation>
     </message>
     <message>
+        <source>Not connecting: the client name holds white space</source>
+        <translation>接続しません: クライアント名に空白が含まれています</translation>
+    </message>
+    <message>
         <source>Reconnect</source>
         <translation>再接続</translation>
     </message>

@@ -139,6 +139,13 @@ void Body::reportStation()
         notes->noteUnreadableConfig(station.path);
     if (const int unknown = station.count(StationProblem::UnknownKey))
         notes->noteUnknownKeys(unknown);
+    QStringList unbuilt;
+    for (const StationProblem &problem : qAsConst(station.problems)) {
+        if (problem.kind == StationProblem::SpacedModuleName && !unbuilt.contains(problem.section))
+            unbuilt << problem.section;
+    }
+    if (!unbuilt.isEmpty())
+        notes->noteModulesNotBuilt(unbuilt);
 }
 
 void Body::openCommandLog()
@@ -233,6 +240,9 @@ void Body::logLinkEvent(Tesra::LinkState state)
         break;
     case Tesra::LinkState::NoValidPort:
         event = QStringLiteral("link not made: no valid port");
+        break;
+    case Tesra::LinkState::NoValidName:
+        event = QStringLiteral("link not made: the client name is not one word");
         break;
     default:
         break;

@@ -122,6 +122,9 @@ void LinkStatus::refresh()
         case Tesra::LinkState::NoValidPort:
             line = tr("Not connecting: no valid port");
             break;
+        case Tesra::LinkState::NoValidName:
+            line = tr("Not connecting: the client name holds white space");
+            break;
         }
     }
     const bool waiting = reconnector && reconnector->isWaiting();

@@ -125,6 +125,7 @@ bool SnapshotTool::linkGivenUp() const
 {
     switch (client->linkState()) {
     case Tesra::LinkState::NoValidPort:
+    case Tesra::LinkState::NoValidName:
         return true;
     case Tesra::LinkState::Lost:
     case Tesra::LinkState::Refused:

@@ -114,8 +114,8 @@ private:
     };
 
     bool linkReady() const;
-    // True when the link is down for good: no port, or lost without a
-    // reconnector to bring it back.
+    // True when the link is down for good: no port or no usable client
+    // name, or lost without a reconnector to bring it back.
     bool linkGivenUp() const;
     void chooseAndSave();
     void chooseAndCompare();

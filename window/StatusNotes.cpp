@@ -65,6 +65,12 @@ void StatusNotes::flash(const QString &text)
         bar->showMessage(text, FlashMs);
 }
 
+void StatusNotes::noteModulesNotBuilt(const QStringList &modules)
+{
+    add(tr("Not built, a name holds white space: %1 (see the debug log)")
+            .arg(modules.join(QStringLiteral(", "))));
+}
+
 void StatusNotes::add(const QString &note)
 {
     shown.append(note);

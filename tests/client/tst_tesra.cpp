@@ -48,6 +48,8 @@ private slots:
     void compose();
     void lineBreaksInArguments();
     void sendWithoutSocket();
+    void readOnlyJudgesTheSentLine_data();
+    void readOnlyJudgesTheSentLine();
 
     void port_data();
     void port();
@@ -502,6 +504,58 @@ void tst_Tesra::lineBreaksInArguments()
                                      }));
 }
 
+// Read-only mode lets a line through by the word the server will take for
+// its command: the one after the receiver of the composed line, wherever the
+// blanks that make it came from.
+void tst_Tesra::readOnlyJudgesTheSentLine_data()
+{
+    QTest::addColumn<QString>("head");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("params");
+    QTest::addColumn<bool>("sent");
+    QTest::newRow("query") << "Brenlow.amp1>dev1"
+                           << "GetStatus"
+                           << "" << true;
+    QTest::newRow("subscription") << "Brenlow.amp1>System"
+                                  << "flgon"
+                                  << "dev1" << true;
+    QTest::newRow("command") << "Brenlow.amp1>dev1"
+                             << "SetRange"
+                             << "1e-5" << false;
+    QTest::newRow("command with its value in the message") << "Brenlow.amp1>dev1"
+                                                           << "SetSRQMask 01"
+                                                           << "" << false;
+    QTest::newRow("command in the receiver") << "Brenlow.amp1>dev.1 SetV"
+                                             << "GetStatus"
+                                             << "" << false;
+    QTest::newRow("tab in the receiver") << "Brenlow.amp1>dev.1\tSetV"
+                                         << "GetV"
+                                         << "" << false;
+    QTest::newRow("line break in the receiver") << "Brenlow.amp1>dev.1\nSetV"
+                                                << "GetV"
+                                                << "" << false;
+    QTest::newRow("flgon behind another word") << "Brenlow.amp1>System SetV"
+                                               << "flgon"
+                                               << "dev1" << false;
+    QTest::newRow("blank before the receiver") << "Brenlow.a b>dev1"
+                                               << "GetStatus"
+                                               << "" << true;
+}
+
+void tst_Tesra::readOnlyJudgesTheSentLine()
+{
+    QFETCH(QString, head);
+    QFETCH(QString, message);
+    QFETCH(QString, params);
+    QFETCH(bool, sent);
+    auto client = readyClient();
+    QVERIFY(client);
+    client->setReadOnly(true);
+    QCOMPARE(client->SendLine(head, message, params), sent);
+    const QString line = SMsg::compose(head, message, params).chopped(1);
+    QCOMPARE(takeSentLines(*server, *client), sent ? QStringList{line} : QStringList());
+}
+
 void tst_Tesra::sendWithoutSocket()
 {
     Tesra client;
@@ -581,7 +635,15 @@ void tst_Tesra::serverClosesConnection()
 
 namespace {
 
-enum LinkScenario { Connects, ServerDrops, ClosedAfterKey, ClosedAtOnce, NothingListening, NoPort };
+enum LinkScenario {
+    Connects,
+    ServerDrops,
+    ClosedAfterKey,
+    ClosedAtOnce,
+    NothingListening,
+    NoPort,
+    SpacedName
+};
 
 using States = QList<Tesra::LinkState>;
 
@@ -634,13 +696,17 @@ void tst_Tesra::linkStates_data()
         << ClosedAtOnce << States{S::Connecting, S::Handshake, S::Refused};
     QTest::newRow("nothing listening") << NothingListening << States{S::Connecting, S::Lost};
     QTest::newRow("no valid port") << NoPort << States{S::NoValidPort};
+    QTest::newRow("client name not one word") << SpacedName << States{S::NoValidName};
 }
 
 void tst_Tesra::linkStates()
 {
     QFETCH(LinkScenario, scenario);
     QFETCH(States, expected);
-    auto client = makeClient(*server, *dir);
+    // Its key line would read as the name "Bren" and the key word "low".
+    auto client =
+        makeClient(*server, *dir,
+                   scenario == SpacedName ? QStringLiteral("Bren low") : QStringLiteral("Brenlow"));
     if (scenario == NothingListening)
         client->SetNewSVPort(QString::number(deadPort()));
     if (scenario == NoPort) {
@@ -672,6 +738,8 @@ void tst_Tesra::linkStates()
     // Nothing retries by itself.
     QCoreApplication::processEvents();
     QCOMPARE(states.count(), expected.size());
+    if (scenario == NoPort || scenario == SpacedName)
+        QCOMPARE(server->connectionCount(), 0);
 }
 
 void tst_Tesra::linkDownSinceSpansRetries()

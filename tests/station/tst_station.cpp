@@ -27,6 +27,8 @@ private slots:
     void timeoutKeys();
     void moduleSectionsAsFiled_data();
     void moduleSectionsAsFiled();
+    void namesThatReshapeLines_data();
+    void namesThatReshapeLines();
 
 private:
     // A station file in dir: the top keys, then body. An empty keyFile
@@ -237,6 +239,78 @@ void tst_Station::moduleSectionsAsFiled()
     for (const StationHv &hv : station.hvModules)
         read << hv.id;
     QCOMPARE(read, ids);
+}
+
+// A name that is not one word of a line: the module is left out (so nothing
+// builds or simulates it), every such key is named, and the other modules
+// keep their places; a client name of two words is named as well.
+void tst_Station::namesThatReshapeLines_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QStringList>("texts");
+    QTest::addColumn<QStringList>("built"); // HV and amplifier modules, in order
+    const QString tail = QStringLiteral(
+        " holds white space or a control character, which would reshape its lines; the module "
+        "is not built");
+
+    QTest::newRow("blank in a channel")
+        << QByteArray("HV Module Names=H1, H2\n[H1]\nid=h1\ndriver=hv\nch=1 SetV\n"
+                      "[H2]\nid=h2\ndriver=hv\nch=2\n")
+        << QStringList{"module [H1]: ch [1 SetV]" + tail} << QStringList{"H2"};
+    QTest::newRow("tab in a driver")
+        << QByteArray("AMP Module Names=A1, A2\n[A1]\nid=a1\ndriver=ca\t1\n[A2]\nid=a2\n")
+        << QStringList{"module [A1]: driver [ca\\u00091]" + tail} << QStringList{"A2"};
+    QTest::newRow("control character in an id")
+        << QByteArray("AMP Module Names=A\n[A]\nid=a\x1b[2J\ndriver=ca\n")
+        << QStringList{"module [A]: id [a\\u001b[2J]" + tail} << QStringList{};
+    QTest::newRow("every name of one module")
+        << QByteArray("HV Module Names=H\n[H]\nid=h 1\ndriver=hv ps\nch=1 2\n")
+        << QStringList{"module [H]: id [h 1]" + tail, "module [H]: driver [hv ps]" + tail,
+                       "module [H]: ch [1 2]" + tail}
+        << QStringList{};
+    QTest::newRow("chamber naming a module left out")
+        << QByteArray("HV Module Names=H\nIC Module Names=C\n[H]\nid=h\ndriver=hv\nch=1 SetV\n"
+                      "[C]\nHV Unit id=h\nAMP Unit id=\n")
+        << QStringList{"module [H]: ch [1 SetV]" + tail,
+                       "ion chamber [C]: no HV module with id [h]",
+                       "ion chamber [C]: no amplifier with id []"}
+        << QStringList{};
+    QTest::newRow("client name of two words")
+        << QByteArray("Name on Tesra=Bren low\nHV Module Names=H\n[H]\nid=h\ndriver=hv\n")
+        << QStringList{"Name on Tesra [Bren low] holds white space or a control character, which "
+                       "would reshape every line; no connection is made"}
+        << QStringList{"H"};
+    QTest::newRow("dots, dashes and an empty channel")
+        << QByteArray("HV Module Names=H\n[H]\nid=h.1\ndriver=hv-ps_2\nch=\n") << QStringList{}
+        << QStringList{"H"};
+}
+
+void tst_Station::namesThatReshapeLines()
+{
+    QFETCH(QByteArray, body);
+    QFETCH(QStringList, texts);
+    QFETCH(QStringList, built);
+
+    const Station station =
+        Station::read(writeStation(QString::fromLatin1(QTest::currentDataTag()), body));
+    QStringList found;
+    for (const StationProblem &p : station.check())
+        found << p.text();
+    QCOMPARE(found, texts);
+    QStringList modules;
+    for (const StationHv &hv : station.hvModules)
+        modules << hv.name;
+    for (const StationAmp &amp : station.ampModules)
+        modules << amp.name;
+    QCOMPARE(modules, built);
+    // A module after one left out keeps the place its index gives it.
+    if (built == QStringList{"H2"} || built == QStringList{"A2"}) {
+        const StationModule &kept =
+            station.hvModules.isEmpty()
+                ? static_cast<const StationModule &>(station.ampModules.at(0))
+                : station.hvModules.at(0);
+        QCOMPARE(kept.place.row, 1);
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_Station)

@@ -9,6 +9,7 @@
 #include "client/Tesra.h"
 #include "hv/aHV.h"
 #include "window/Body.h"
+#include "window/StatusNotes.h"
 #include "window/aIC.h"
 
 #include <QComboBox>
@@ -76,6 +77,8 @@ private slots:
     void placementLogAtDefaults();
     void pollErrorsFlag();
     void windowShrinksWhenDetailsHide();
+    void namesThatReshapeLines_data();
+    void namesThatReshapeLines();
 
 private:
     QString writeStation(const QByteArray &body);
@@ -287,6 +290,53 @@ void tst_Assembly::windowShrinksWhenDetailsHide()
     QTRY_VERIFY(body.height() > small.height());
     amp->ui.ShowDetailsB->setChecked(false);
     QTRY_COMPARE(body.height(), small.height());
+}
+
+// A module whose node or id would reshape its lines is not built: it is
+// named in the status bar, its chamber shows the other panel, and nothing is
+// ever sent to it or under its name.
+void tst_Assembly::namesThatReshapeLines_data()
+{
+    QTest::addColumn<QByteArray>("hvKeys");
+    QTest::addColumn<QByteArray>("ampKeys");
+    QTest::addColumn<QString>("unbuilt");
+    const QByteArray hv = "id=hv1\ndriver=hvps\nch=1\n";
+    const QByteArray amp = "id=amp1\ndriver=ca\nch=1\n";
+    QTest::newRow("blank in an amplifier's channel")
+        << hv << QByteArray("id=amp1\ndriver=ca\nch=1 SetRange\n") << "AMP";
+    QTest::newRow("tab in an HV module's driver")
+        << QByteArray("id=hv1\ndriver=hv\tps\nch=1\n") << amp << "HV";
+    QTest::newRow("blank in an HV module's id")
+        << QByteArray("id=hv 1\ndriver=hvps\nch=1\n") << amp << "HV";
+}
+
+void tst_Assembly::namesThatReshapeLines()
+{
+    QFETCH(QByteArray, hvKeys);
+    QFETCH(QByteArray, ampKeys);
+    QFETCH(QString, unbuilt);
+    Body body(writeStation("HV Module Names=HV\nAMP Module Names=AMP\nIC Module Names=I0\n[HV]\n" +
+                           hvKeys + "[AMP]\n" + ampKeys +
+                           "[I0]\nHV Unit id=hv1\nAMP Unit id=amp1\n"));
+    const bool hvBuilt = unbuilt != QLatin1String("HV");
+    QCOMPARE(body.hvModules().size(), hvBuilt ? 1 : 0);
+    QCOMPARE(body.ampModules().size(), hvBuilt ? 0 : 1);
+    QVERIFY2(body.statusNotes()->notes().contains(
+                 "Not built, a name holds white space: " + unbuilt + " (see the debug log)"),
+             qPrintable(body.statusNotes()->notes().join('\n')));
+    aIC *group = body.icModules().at(0);
+    QCOMPARE(group->hv != nullptr, hvBuilt);
+    QCOMPARE(group->amp != nullptr, !hvBuilt);
+
+    QTRY_COMPARE_WITH_TIMEOUT(body.tesra()->linkState(), Tesra::LinkState::Ready, 10000);
+    const QString sender =
+        hvBuilt ? QStringLiteral("Brenlow.hv1>") : QStringLiteral("Brenlow.amp1>");
+    const int startLines = hvBuilt ? 7 : 6;
+    QVERIFY(server->waitForMessageLines(startLines));
+    const QStringList lines = takeSentLines(*server, *body.tesra());
+    QCOMPARE(lines.size(), startLines);
+    for (const QString &line : lines)
+        QVERIFY2(line.startsWith(sender), qPrintable(line));
 }
 
 QTEST_MAIN(tst_Assembly)

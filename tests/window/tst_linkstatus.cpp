@@ -30,7 +30,7 @@ using namespace TestSupport;
 
 namespace {
 
-enum Scenario { Connecting, Ready, Lost, LostWithRetry, Refused, NoPort };
+enum Scenario { Connecting, Ready, Lost, LostWithRetry, Refused, NoPort, SpacedName };
 
 const QString Clock = QStringLiteral("\\d\\d:\\d\\d:\\d\\d");
 
@@ -143,6 +143,13 @@ void tst_LinkStatus::statusBar_data()
                              << "red" << true;
     QTest::newRow("no valid port") << NoPort << false << "^Not connecting: no valid port$"
                                    << "red" << true;
+    QTest::newRow("client name not one word")
+        << SpacedName << false << "^Not connecting: the client name holds white space$"
+        << "red" << true;
+    QTest::newRow("client name not one word, Japanese")
+        << SpacedName << true
+        << QString::fromUtf8("^接続しません: クライアント名に空白が含まれています$") << "red"
+        << true;
     QTest::newRow("ready, Japanese")
         << Ready << true
         << QString::fromUtf8("^Brenlow として 127\\.0\\.0\\.1:{port} に接続中（{clock} から）$")
@@ -175,7 +182,9 @@ void tst_LinkStatus::statusBar()
         port = QStringLiteral("0");
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("is not a port number"));
     }
-    const QByteArray extra = scenario == LostWithRetry ? "Reconnect Interval=30\n" : "";
+    QByteArray extra = scenario == LostWithRetry ? "Reconnect Interval=30\n" : "";
+    if (scenario == SpacedName)
+        extra = "Name on Tesra=Bren low\n";
 
     QTranslator translator;
     StartUp::installLanguage(*QCoreApplication::instance(), translator, japanese);
@@ -208,6 +217,8 @@ void tst_LinkStatus::statusBar()
     QCOMPARE(body.linkStatus()->markColour(), colour);
     QCOMPARE(button->isEnabled(), reconnectEnabled);
     QCOMPARE(button->text(), japanese ? QString::fromUtf8("再接続") : QStringLiteral("Reconnect"));
+    if (scenario == NoPort || scenario == SpacedName)
+        QCOMPARE(server->connectionCount(), 0);
     QCoreApplication::removeTranslator(&translator);
 }
 
