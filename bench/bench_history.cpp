@@ -152,6 +152,7 @@ int main(int argc, char **argv)
         out << "cannot write the key file\n";
         return 2;
     }
+    key.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
     key.close();
     QByteArray stream;
     for (int i = 0; i < lines; ++i)

@@ -163,6 +163,8 @@ QString writeStation(const QDir &dir, int n, quint16 port)
     QFile key(dir.filePath(QStringLiteral("Brenlow.key")));
     key.open(QIODevice::WriteOnly);
     key.write(KeyWords);
+    // Private, so that the window is the one a well-kept station shows.
+    key.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
     QFile table(dir.filePath(QStringLiteral("csupr.txt")));
     table.open(QIODevice::WriteOnly);
     table.write("1e-6 2.5e-10 : 26/11/30 09:12:40\n1e-7 3.1e-11 : 26/11/30 09:13:05\n");

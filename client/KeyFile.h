@@ -17,4 +17,9 @@ QStringList readWords(QIODevice &device);
 // count; the empty text when there are no words or the number is negative.
 QString pick(const QStringList &words, qint32 number);
 
+// Whether others than its owner may read or write the file at path. The
+// key words are the station's password: a key file must be as private as
+// any other secret. Always false where the system has no such permissions.
+bool openToOthers(const QString &path);
+
 } // namespace KeyFile

@@ -75,6 +75,16 @@ void Tesra::SetKeyFile(const QString &keyFile, const QString &name)
         opened = file.open(QIODevice::ReadOnly | QIODevice::Text);
         if (!opened)
             qCDebug(lcClient).noquote() << tr("Cannot open [%1.key]").arg(keyFile);
+        // Anyone who can read the file can log in as this station, and
+        // anyone who can write it can lock it out. The program still runs:
+        // the station must not go dark over a file mode.
+        if (opened && KeyFile::openToOthers(file.fileName())) {
+            exposedKey = file.fileName();
+            qCDebug(lcClient).noquote()
+                << QStringLiteral("key file [%1] may be read or written by others than its "
+                                  "owner; it should be private (chmod 600)")
+                       .arg(exposedKey);
+        }
     }
     if (!opened) {
         file.setFileName(QLatin1Char(':') + name + QStringLiteral(".key"));

@@ -142,6 +142,9 @@ public:
     QString serverAddress() const { return svAddress; }
     quint16 serverPort() const { return svPort; }
     QStringList keyWords() const { return keys; }
+    // The key file on disk when others than its owner may read or write it;
+    // empty when it is private (or came from the resources).
+    QString exposedKeyFile() const { return exposedKey; }
     int keyWordCount() const { return keyCount; }
     int handshakeStage() const { return stage; }
     bool hasSocket() const { return socket != nullptr; }
@@ -264,6 +267,7 @@ private:
     quint16 svPort;
     QStringList keys;
     qint32 keyCount = 0;
+    QString exposedKey;
     QTcpSocket *socket = nullptr;
     bool needConnect = true;
     int stage = AwaitChallenge;

@@ -112,6 +112,7 @@ say "installed"
 
 # The installed example, run from a copy (the program appends to its tables).
 cp -r /usr/share/brenlow/examples "$work/examples"
+chmod 600 "$work/examples/Brenlow.key" # private, as the manual's example makes it
 cd "$work"
 export QT_QPA_PLATFORM=offscreen
 /usr/bin/brenlow --check-config -c examples/station.ini >"$work/check.out" 2>&1 ||

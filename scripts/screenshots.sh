@@ -15,6 +15,9 @@
 set -euo pipefail
 top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$top"
+# The example's key file is the station's password: private, as the program
+# expects of any key file (a checkout leaves it readable by everyone).
+chmod 600 examples/Brenlow.key
 mkdir -p docs/images
 scripts/run-demo.sh --headless -e --seconds 6 --hv-voltage 1000 \
     --screenshot docs/images/station-en.png "$@"

@@ -22,6 +22,9 @@ set -euo pipefail
 
 top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$top" # the example's key file and tables are relative to the top directory
+# The example's key file is the station's password: private, as the program
+# expects of any key file (a checkout leaves it readable by everyone).
+chmod 600 examples/Brenlow.key
 # shellcheck source=scripts/sim-port.sh
 . "$top/scripts/sim-port.sh"
 

@@ -467,6 +467,14 @@
         <source>Not sent, the link is not ready: %1</source>
         <translation>送信されていません（リンクが準備できていません）: %1</translation>
     </message>
+    <message>
+        <source>Key file %1 can be read or written by others than its owner: make it private</source>
+        <translation>key ファイル %1 は所有者以外も読み書きできます: 非公開にしてください</translation>
+    </message>
+    <message>
+        <source>Not built, a name holds white space: %1 (see the debug log)</source>
+        <translation>空白を含む名前のため作成していません: %1（デバッグログ参照）</translation>
+    </message>
 </context>
 <context>
     <name>Tesra</name>

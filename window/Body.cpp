@@ -196,6 +196,8 @@ void Body::setUpClient()
         connect(client, &Tesra::LinkStateChanged, this, &Body::logLinkEvent);
     }
     client->SetKeyFile(station.keyFile, clientName);
+    if (!client->exposedKeyFile().isEmpty())
+        notes->noteKeyFileOpen(client->exposedKeyFile());
     client->SetNewSVAddress(station.serverAddress);
     client->SetNewSVPort(station.serverPort);
     client->setDeadLinkTimeout(station.deadLinkTimeoutMs);

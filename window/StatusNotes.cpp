@@ -65,6 +65,12 @@ void StatusNotes::flash(const QString &text)
         bar->showMessage(text, FlashMs);
 }
 
+void StatusNotes::noteKeyFileOpen(const QString &path)
+{
+    add(tr("Key file %1 can be read or written by others than its owner: make it private")
+            .arg(QDir::toNativeSeparators(path)));
+}
+
 void StatusNotes::noteModulesNotBuilt(const QStringList &modules)
 {
     add(tr("Not built, a name holds white space: %1 (see the debug log)")

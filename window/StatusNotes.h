@@ -11,11 +11,11 @@
 // configuration file that was not there (so built-in defaults aim at the
 // station's real server), keys the program does not know, a command log that
 // could not be opened or has stopped taking lines, read-only mode, modules
-// that were not built. The notes stand on the left of the status bar, one
-// after the other; the permanent widgets on the right (the link's state) are
-// left to others. However many notes there are, they take only the room the
-// window has: what does not fit is cut off with an ellipsis, and the tooltip
-// holds every note, one a line.
+// that were not built, a key file open to others. The notes stand on the left
+// of the status bar, one after the other; the permanent widgets on the right
+// (the link's state) are left to others. However many notes there are, they
+// take only the room the window has: what does not fit is cut off with an
+// ellipsis, and the tooltip holds every note, one a line.
 class StatusNotes : public ElidedLabel
 {
     Q_OBJECT
@@ -38,6 +38,8 @@ public:
     // Says text for a while in the status bar this label stands in; the
     // notes come back after it.
     void flash(const QString &text);
+    // A key file that others than its owner may read or write.
+    void noteKeyFileOpen(const QString &path);
     // Modules left out because a name of theirs would reshape their lines.
     void noteModulesNotBuilt(const QStringList &modules);
     // A note whose text another part of the window has made (and

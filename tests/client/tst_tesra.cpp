@@ -33,6 +33,8 @@ private slots:
     void pickKey();
     void verdictWithoutLineFeed();
     void keyFileWords();
+    void keyFileOpenToOthers_data();
+    void keyFileOpenToOthers();
 
     void routing_data();
     void routing();
@@ -213,6 +215,43 @@ void tst_Tesra::keyFileWords()
     QCOMPARE(client.keyWords(), (QStringList{"alpha", "beta", "gamma", "delta", "epsilon"}));
     QCOMPARE(client.keyWordCount(), 5);
     QCOMPARE(client.name(), QStringLiteral("me"));
+}
+
+// A key file that others than its owner may read or write is named, by its
+// path, in the debug log; the client logs in with it all the same.
+void tst_Tesra::keyFileOpenToOthers_data()
+{
+    QTest::addColumn<int>("permissions");
+    QTest::addColumn<bool>("named");
+    const QFile::Permissions owner = QFile::ReadOwner | QFile::WriteOwner;
+    QTest::newRow("owner only") << int(owner) << false;
+    QTest::newRow("owner may only read") << int(QFile::ReadOwner) << false;
+    QTest::newRow("group may read") << int(owner | QFile::ReadGroup) << true;
+    QTest::newRow("others may read") << int(owner | QFile::ReadOther) << true;
+    QTest::newRow("group may write") << int(owner | QFile::WriteGroup) << true;
+    QTest::newRow("others may write") << int(owner | QFile::WriteOther) << true;
+}
+
+void tst_Tesra::keyFileOpenToOthers()
+{
+    QFETCH(int, permissions);
+    QFETCH(bool, named);
+    const QString stem = writeKeyFile(*dir, {"k0", "k1", "k2", "k3", "k4"});
+    const QString path = stem + QStringLiteral(".key");
+    QVERIFY(QFile::setPermissions(path, QFile::Permissions(permissions)));
+    if (named)
+        QTest::ignoreMessage(QtDebugMsg,
+                             qPrintable(QStringLiteral("key file [%1] may be read or written by "
+                                                       "others than its owner; it should be "
+                                                       "private (chmod 600)")
+                                            .arg(path)));
+    Tesra client;
+    client.SetKeyFile(stem, QStringLiteral("Brenlow"));
+    QCOMPARE(client.exposedKeyFile(), named ? path : QString());
+    client.SetNewSVAddress(QStringLiteral("127.0.0.1"));
+    client.SetNewSVPort(QString::number(server->port()));
+    QVERIFY(connectClient(client));
+    QCOMPARE(server->keyLine(), QStringLiteral("Brenlow k2"));
 }
 
 void tst_Tesra::routing_data()

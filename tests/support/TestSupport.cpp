@@ -34,7 +34,10 @@ QString writeFile(const QString &path, const QByteArray &content)
 QString writeKeyFile(const QTemporaryDir &dir, const QStringList &words, const QString &base)
 {
     const QString stem = dir.filePath(base);
-    writeFile(stem + QStringLiteral(".key"), words.join(QLatin1Char(' ')).toUtf8() + '\n');
+    const QString path =
+        writeFile(stem + QStringLiteral(".key"), words.join(QLatin1Char(' ')).toUtf8() + '\n');
+    // Private, as a station's key file must be.
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
     return stem;
 }
 

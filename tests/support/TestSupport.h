@@ -17,8 +17,8 @@ namespace TestSupport {
 // Writes content to path (directories created); returns path.
 QString writeFile(const QString &path, const QByteArray &content);
 
-// Writes "<dir>/<base>.key" holding the words and returns "<dir>/<base>",
-// the form the client's key-file setting takes.
+// Writes "<dir>/<base>.key" holding the words, readable by its owner only,
+// and returns "<dir>/<base>", the form the client's key-file setting takes.
 QString writeKeyFile(const QTemporaryDir &dir, const QStringList &words,
                      const QString &base = QStringLiteral("Brenlow"));
 
