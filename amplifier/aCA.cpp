@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "amplifier/aCA.h"
 
-#include "amplifier/CA5350Status.h"
 #include "client/AnswerWatch.h"
 #include "client/Logging.h"
 #include "client/Tesra.h"
 #include "client/Values.h"
+#include "devices/CA5350Status.h"
+#include "devices/Colours.h"
 #include "widgets/LinkGuard.h"
 #include "widgets/PanelNotice.h"
 #include "widgets/QtCompat.h"
@@ -115,7 +116,7 @@ aCA::aCA() : QWidget(nullptr, Qt::WindowFlags())
     showDetails(ui.ShowDetailsB->isChecked());
     connect(ui.ShowDetailsB, &QAbstractButton::toggled, this, &aCA::showDetails);
 
-    alertStyle = QStringLiteral("background-color: rgb(255, 200, 200);");
+    alertStyle = Colours::background(Colours::Colour::AmplifierAlert);
     setStyleSheet(normalStyle);
 
     // Everything that sends a command, or writes a value into the

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "amplifier/CA5350Status.h"
 #include "client/SMsg.h"
+#include "devices/CA5350Status.h"
 #include "station/CSprTable.h"
 #include "station/Snapshot.h"
 #include "ui_aCA.h"

@@ -8,7 +8,7 @@
 // stay inside the list.
 
 #include "FuzzSupport.h"
-#include "amplifier/CA5350Status.h"
+#include "devices/CA5350Status.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 

@@ -2,12 +2,13 @@
 #include "hv/SetVGuard.h"
 
 #include "client/Values.h"
-#include "hv/HVRules.h"
+#include "devices/Colours.h"
+#include "devices/HVRules.h"
 
 #include <QComboBox>
 #include <QPalette>
 
-const QString SetVGuard::MarkStyle = QStringLiteral("background-color: rgb(255, 215, 170);");
+const QString SetVGuard::MarkStyle = Colours::background(Colours::Colour::RefusedSetV);
 
 SetVGuard::SetVGuard(QComboBox *b, QObject *parent) : QObject(parent), box(b)
 {

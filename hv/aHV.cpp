@@ -5,7 +5,7 @@
 #include "client/Logging.h"
 #include "client/Tesra.h"
 #include "client/Values.h"
-#include "hv/HVRules.h"
+#include "devices/HVRules.h"
 #include "hv/SetVGuard.h"
 #include "widgets/LatestText.h"
 #include "widgets/LinkGuard.h"

@@ -2,19 +2,25 @@
 #include "widgets/SilenceBadge.h"
 
 #include "client/AnswerWatch.h"
+#include "devices/Colours.h"
 #include "widgets/PanelMarker.h"
 
 namespace {
 
 // Amber, as a warning that is not an alarm: the panels' own alarm colour is
 // red.
-const char *const BadgeStyle = "background-color: rgb(255, 190, 0); color: black; "
-                               "border: 1px solid rgb(150, 100, 0); border-radius: 3px;";
+QString badgeStyle()
+{
+    return QStringLiteral("%1 color: %2; border: 1px solid %3; border-radius: 3px;")
+        .arg(Colours::background(Colours::Colour::SilenceBadge),
+             Colours::css(Colours::Colour::BadgeText),
+             Colours::css(Colours::Colour::SilenceBadgeFrame));
+}
 
 } // namespace
 
 SilenceBadge::SilenceBadge(QWidget *panel, AnswerWatch *watch)
-    : QObject(panel), badge(new PanelMarker(panel, Qt::TopRightCorner, QLatin1String(BadgeStyle)))
+    : QObject(panel), badge(new PanelMarker(panel, Qt::TopRightCorner, badgeStyle()))
 {
     badge->setObjectName(QStringLiteral("SilenceMarker"));
     connect(watch, &AnswerWatch::deviceSilent, this,

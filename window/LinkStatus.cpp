@@ -3,6 +3,7 @@
 
 #include "client/LinkDeadlines.h"
 #include "client/Reconnector.h"
+#include "devices/Colours.h"
 #include "widgets/ElidedLabel.h"
 
 #include <QHBoxLayout>
@@ -14,14 +15,21 @@ namespace {
 struct Mark
 {
     const char *name;
-    const char *styleSheet;
+    Colours::Colour colour;
 };
 
-const Mark Green{"green", "background-color: rgb(40, 180, 70); border-radius: 6px;"};
-const Mark Yellow{"yellow", "background-color: rgb(235, 190, 0); border-radius: 6px;"};
-const Mark Red{"red", "background-color: rgb(220, 40, 40); border-radius: 6px;"};
+const Mark Green{"green", Colours::Colour::LinkReady};
+const Mark Yellow{"yellow", Colours::Colour::LinkPending};
+const Mark Red{"red", Colours::Colour::LinkDown};
 
 constexpr int MarkSize = 12;
+
+// A round mark: the corner radius is half the mark's size.
+QString markStyle(const Mark &mark)
+{
+    return Colours::background(mark.colour) +
+           QStringLiteral(" border-radius: %1px;").arg(MarkSize / 2);
+}
 
 QString clock(const QDateTime &time)
 {
@@ -139,7 +147,7 @@ void LinkStatus::refresh()
         tick.stop();
 
     colour = QLatin1String(shown->name);
-    mark->setStyleSheet(QLatin1String(shown->styleSheet));
+    mark->setStyleSheet(markStyle(*shown));
     mark->setToolTip(line);
     state->setToolTip(line);
     state->setText(line);

@@ -5,6 +5,7 @@
 #include "client/Logging.h"
 #include "client/SMsg.h"
 #include "client/Tesra.h"
+#include "devices/Colours.h"
 #include "hv/aHV.h"
 #include "widgets/PanelMarker.h"
 #include "window/Body.h"
@@ -30,8 +31,10 @@
 
 namespace {
 
-const QString MarkerStyle = QStringLiteral("background-color: rgb(255, 220, 120); color: rgb(0, 0, "
-                                           "0); border: 1px solid rgb(190, 130, 0);");
+const QString MarkerStyle = QStringLiteral("%1 color: %2; border: 1px solid %3;")
+                                .arg(Colours::background(Colours::Colour::DifferenceBadge),
+                                     Colours::css(Colours::Colour::BadgeText),
+                                     Colours::css(Colours::Colour::DifferenceBadgeFrame));
 
 // The answers that may change what a snapshot of the station holds.
 const Tesra::MsgSignal Answers[] = {&Tesra::AnsGetStatus,

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "window/TrendChart.h"
 
+#include "devices/Colours.h"
+
 #include <QDateTime>
 #include <QPen>
 #include <QVector>
@@ -17,6 +19,7 @@ constexpr double StatusBandHeight = 0.06;
 // point.
 constexpr int Columns = 800;
 constexpr double NoVoltage = std::numeric_limits<double>::quiet_NaN();
+constexpr double VoltagePenWidth = 1.5;
 
 using Interval = TrendChart::Interval;
 
@@ -116,6 +119,12 @@ double niceStep(double rough)
     return 10.0 * power;
 }
 
+QColor colourOf(Colours::Colour colour)
+{
+    const Colours::Rgba c = Colours::rgba(colour);
+    return QColor(c.red, c.green, c.blue, c.alpha);
+}
+
 } // namespace
 
 TrendChart::TrendChart(const QString &module, const QString &amplifier, double voltageTolerance,
@@ -148,16 +157,14 @@ TrendChart::TrendChart(const QString &module, const QString &amplifier, double v
     bandAxis->setVisible(false);
     chart->addAxis(bandAxis, Qt::AlignRight);
 
-    outages = addBand(QColor(120, 120, 120, 70));
-    overloads = addBand(QColor(255, 120, 0, 60));
-    for (int c = 0; c < int(statusBands.size()); ++c) {
-        const HVRules::Rgb rgb = HVRules::rgb(HVRules::StatusColour(c));
-        statusBands[size_t(c)] = addBand(QColor(rgb.red, rgb.green, rgb.blue));
-    }
+    outages = addBand(colourOf(Colours::Colour::OutageShade));
+    overloads = addBand(colourOf(Colours::Colour::OverloadShade));
+    for (int c = 0; c < int(statusBands.size()); ++c)
+        statusBands[size_t(c)] = addBand(colourOf(HVRules::colourOf(HVRules::StatusColour(c))));
 
     voltage = new Charts::QLineSeries(chart);
     voltage->setName(tr("Voltage"));
-    voltage->setPen(QPen(QColor(20, 60, 160), 1.5));
+    voltage->setPen(QPen(colourOf(Colours::Colour::VoltageCurve), VoltagePenWidth));
     // OpenGL would be faster for long lines, but the offscreen and remote
     // displays of a control room do not always have it.
     voltage->setUseOpenGL(false);

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "devices/HVRules.h"
 #include "history/History.h"
-#include "hv/HVRules.h"
 
 #include <QString>
 #include <QVector>

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "window/TrendsWindow.h"
 
-#include "hv/HVRules.h"
+#include "devices/Colours.h"
+#include "devices/HVRules.h"
 #include "station/Station.h"
 #include "window/TimelineModel.h"
 #include "window/TrendChart.h"
@@ -87,10 +88,10 @@ TrendsWindow::TrendsWindow(const History &kept, const Station &station, QWidget 
     top->addWidget(shownLabel, 1);
     for (const LegendRow &row : StatusLegend)
         top->addWidget(legendLabel(tr(row.label), HVRules::styleOf(row.colour), this));
-    top->addWidget(legendLabel(tr("Overload"),
-                               QStringLiteral("background-color: rgba(255, 120, 0, 60);"), this));
-    top->addWidget(legendLabel(tr("Link down"),
-                               QStringLiteral("background-color: rgba(120, 120, 120, 70);"), this));
+    top->addWidget(
+        legendLabel(tr("Overload"), Colours::background(Colours::Colour::OverloadShade), this));
+    top->addWidget(
+        legendLabel(tr("Link down"), Colours::background(Colours::Colour::OutageShade), this));
 
     auto *chartsPage = new QWidget(this);
     auto *chartsLayout = new QVBoxLayout(chartsPage);

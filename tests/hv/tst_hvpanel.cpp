@@ -5,7 +5,7 @@
 #include "FakeTesraServer.h"
 #include "TestSupport.h"
 #include "client/Tesra.h"
-#include "hv/HVRules.h"
+#include "devices/HVRules.h"
 #include "hv/SetVGuard.h"
 #include "hv/aHV.h"
 

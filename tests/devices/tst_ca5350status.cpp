@@ -2,7 +2,7 @@
 // The amplifier's reply decoding on its own: status texts, error status and
 // range matching, without a socket or a form.
 
-#include "amplifier/CA5350Status.h"
+#include "devices/CA5350Status.h"
 
 #include <QtTest>
 

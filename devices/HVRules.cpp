@@ -1,36 +1,29 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "hv/HVRules.h"
+#include "devices/HVRules.h"
 
 #include "client/Values.h"
 
 #include <QtMath>
-#include <iterator>
 
 namespace HVRules {
 
 namespace {
 
-// In the order of StatusColour.
-constexpr Rgb Colours[] = {
-    {180, 255, 180}, // green
-    {200, 200, 200}, // grey
-    {250, 250, 190}, // yellow
-    {180, 180, 255}, // blue
-    {255, 190, 190}, // red
-};
-static_assert(int(std::size(Colours)) == StatusColourCount, "one row per status colour");
+// The status colours follow each other in the colour table as they do here.
+static_assert(int(Colours::Colour::StatusRed) - int(Colours::Colour::StatusGreen) + 1 ==
+                  StatusColourCount,
+              "one row of the colour table per status colour");
 
 QString styleSheet(StatusColour colour)
 {
-    const Rgb c = rgb(colour);
-    return QStringLiteral("background-color: rgb(%1, %2, %3);").arg(c.red).arg(c.green).arg(c.blue);
+    return Colours::background(colourOf(colour));
 }
 
 } // namespace
 
-Rgb rgb(StatusColour colour)
+Colours::Colour colourOf(StatusColour colour)
 {
-    return Colours[int(colour)];
+    return Colours::Colour(int(Colours::Colour::StatusGreen) + int(colour));
 }
 
 const QString GreenStyle = styleSheet(StatusColour::Green);

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "amplifier/CA5350Status.h"
+#include "devices/CA5350Status.h"
 
 #include "client/Values.h"
 

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "devices/Colours.h"
+
 #include <QString>
 
 // The value rules of the HV panel, kept apart from its widgets.
@@ -12,19 +14,13 @@
 // program start and shared by every panel.
 namespace HVRules {
 
-// The status colours, one row each in the table of HVRules.cpp: the Start
-// button's style sheets are made from it, and the trends window draws its
+// The status colours, rows of the colour table (Colours): the Start
+// button's style sheets are made from them, and the trends window draws its
 // status band with the same colours.
 enum class StatusColour { Green, Grey, Yellow, Blue, Red };
 // How many there are: Red is the last.
 constexpr int StatusColourCount = int(StatusColour::Red) + 1;
-struct Rgb
-{
-    int red;
-    int green;
-    int blue;
-};
-Rgb rgb(StatusColour colour);
+Colours::Colour colourOf(StatusColour colour);
 // The colour for a status text and the voltage shown next to it.
 StatusColour statusColour(const QString &status, const QString &nowV, double tolerance);
 // The same with the voltage as a number.
