@@ -1,11 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "amplifier/aCA.h"
 
-#include "client/AnswerWatch.h"
-#include "client/Logging.h"
 #include "client/Tesra.h"
-#include "client/Values.h"
-#include "devices/CA5350Status.h"
 #include "devices/Colours.h"
 #include "widgets/LinkGuard.h"
 #include "widgets/PanelNotice.h"
@@ -15,52 +11,30 @@
 
 #include <QButtonGroup>
 #include <QComboBox>
-#include <QCoreApplication>
-#include <QDateTime>
 #include <QResizeEvent>
-#include <QTimer>
-#include <array>
-#include <cmath>
+#include <QScopedValueRollback>
 
-namespace {
+using Switch = AmplifierDevice::Switch;
+using BackLight = AmplifierDevice::BackLight;
+using Field = AmplifierDevice::Field;
 
-QString flag(bool on)
+aCA::aCA() : aCA(new AmplifierDevice) {}
+
+aCA::aCA(AmplifierDevice *device)
+    : QWidget(nullptr, Qt::WindowFlags()), dev(device),
+      styleOfAlert(Colours::background(Colours::Colour::AmplifierAlert)),
+      client(device->clientField()), ready(device->readyField()), id(device->address().id),
+      driver(device->address().driver), ch(device->address().ch), normalStyle(styleWithoutAlert),
+      alertStyle(styleOfAlert), col(place.col), row(place.row), colSpan(place.colSpan),
+      rowSpan(place.rowSpan)
 {
-    return on ? QStringLiteral("1") : QStringLiteral("0");
+    // A device made for this panel alone goes with it.
+    if (!device->parent())
+        device->setParent(this);
+    build();
 }
 
-// The value queries' words, in the order of aCA::Query.
-const std::array<QLatin1String, 4> QueryWords = {
-    QLatin1String("GetStatus"), QLatin1String("GetRange"),
-    QLatin1String("GetCurrentSurpressionValue"), QLatin1String("GetVoltageBiasRange")};
-
-QJsonValue optionalText(const std::optional<QString> &text)
-{
-    return text ? QJsonValue(*text) : QJsonValue();
-}
-
-// The word of a choice setting for the device's code, or null for a code
-// that the setting does not know.
-QJsonValue choiceWord(AmpSetting setting, int code)
-{
-    const QStringList &words = Snapshot::ampSettings().at(int(setting)).choices;
-    return code >= 0 && code < words.size() ? QJsonValue(words.at(code)) : QJsonValue();
-}
-
-// A time-constant entry in seconds as the selector shows it: 300us, 10ms, 2s.
-QString timeConstantLabel(const QString &entry)
-{
-    const double x = entry.toDouble();
-    if (x >= 1.0)
-        return QStringLiteral("%1s").arg(x, 0, 'g', 6);
-    if (x >= 0.001)
-        return QStringLiteral("%1ms").arg(1000.0 * x, 0, 'g', 6);
-    return QStringLiteral("%1us").arg(1000000.0 * x, 0, 'g', 6);
-}
-
-} // namespace
-
-aCA::aCA() : QWidget(nullptr, Qt::WindowFlags())
+void aCA::build()
 {
     ui.setupUi(this);
 
@@ -69,72 +43,63 @@ aCA::aCA() : QWidget(nullptr, Qt::WindowFlags())
     backLightGroup->addButton(ui.BackLightLB);
     backLightGroup->addButton(ui.BackLightOffB);
 
-    ui.CSprUseB->setChecked(true);
-    ui.CSprUseBox->setEnabled(true);
-
-    csprFile = QStringLiteral("CSprTable.txt");
-
-    ui.FilterUseB->setChecked(false);
-    ui.FilterUseBox->setEnabled(false);
-
-    pollTimer = new QTimer(this);
-    pollTimer->setObjectName(QStringLiteral("pollTimer"));
-    pollTimer->setInterval(500);
-    connect(pollTimer, &QTimer::timeout, this, &aCA::doPolling);
+    // The widgets take the device's state before they are wired to it, so
+    // building the panel sends nothing.
+    showAll();
 
     connect(QtCompat::editEnd(ui.ModuleName), &QtCompat::EditEnd::finished, this, &aCA::sendMyName);
-    connect(ui.ZeroCheckB, &QAbstractButton::toggled, this, &aCA::selectedZeroCheck);
+    forwardSwitch(ui.ZeroCheckB, Switch::ZeroCheck);
     connect(ui.ResetB, &QAbstractButton::clicked, this, &aCA::reset);
-    connect(ui.RangeSCB, qOverload<int>(&QComboBox::currentIndexChanged), this,
-            &aCA::selectedNewRange);
-    connect(ui.CSprUseB, &QAbstractButton::toggled, this, &aCA::selectedCSprUse);
+    forwardChoice(ui.RangeSCB, &AmplifierDevice::chooseRange);
+    forwardSwitch(ui.CSprUseB, Switch::Suppression);
     connect(QtCompat::editEnd(ui.NewCSprEdit), &QtCompat::EditEnd::finished, this, &aCA::newCSpr);
-    connect(ui.FilterUseB, &QAbstractButton::toggled, this, &aCA::selectedFilterUse);
-    keepOpposite(ui.FilterAutoB, ui.FilterManualB);
-    connect(ui.FilterAutoB, &QAbstractButton::toggled, this, &aCA::changeFilterMode);
-    connect(ui.FilterManualB, &QAbstractButton::toggled, this, &aCA::changeFilterMode);
-    connect(ui.SelectTCCB, qOverload<int>(&QComboBox::currentIndexChanged), this,
-            &aCA::selectedNewTC);
-    keepOpposite(ui.VBiasOnB, ui.VBiasOffB);
-    connect(ui.VBiasOnB, &QAbstractButton::toggled, this, &aCA::changedVBiasMode);
-    connect(ui.VBiasOffB, &QAbstractButton::toggled, this, &aCA::changedVBiasMode);
+    forwardSwitch(ui.FilterUseB, Switch::Filter);
+    forwardSwitch(ui.FilterAutoB, Switch::FilterAuto);
+    forwardSwitch(ui.FilterManualB, Switch::FilterManual);
+    forwardChoice(ui.SelectTCCB, &AmplifierDevice::chooseTimeConstant);
+    forwardSwitch(ui.VBiasOnB, Switch::BiasOn);
+    forwardSwitch(ui.VBiasOffB, Switch::BiasOff);
     connect(QtCompat::editEnd(ui.NewVBias), &QtCompat::EditEnd::finished, this, &aCA::newVBias);
-    keepOpposite(ui.SelInputRB, ui.SelInputFB);
-    connect(ui.SelInputRB, &QAbstractButton::toggled, this, &aCA::selectedInput);
-    connect(ui.SelInputFB, &QAbstractButton::toggled, this, &aCA::selectedInput);
-    connect(ui.BackLightHB, &QAbstractButton::toggled, this, &aCA::selectedBackLightMode);
-    connect(ui.BackLightLB, &QAbstractButton::toggled, this, &aCA::selectedBackLightMode);
-    connect(ui.BackLightOffB, &QAbstractButton::toggled, this, &aCA::selectedBackLightMode);
+    forwardSwitch(ui.SelInputRB, Switch::RearInput);
+    forwardSwitch(ui.SelInputFB, Switch::FrontInput);
+    forwardBackLight(ui.BackLightHB, BackLight::High);
+    forwardBackLight(ui.BackLightLB, BackLight::Low);
+    forwardBackLight(ui.BackLightOffB, BackLight::Off);
     connect(ui.ShowStatB, &QAbstractButton::clicked, this, &aCA::askShowStat);
-    connect(ui.CSprFromTBLB, &QAbstractButton::toggled, this, &aCA::selectedCSprFromTable);
-    connect(ui.CSprTBLCB, qOverload<int>(&QComboBox::currentIndexChanged), this,
-            &aCA::changedCSprTableIndex);
+    // Checking "Set Manually" unchecks "Set from TBL", which says it all.
+    forwardSwitch(ui.CSprFromTBLB, Switch::TableSource);
+    forwardChoice(ui.CSprTBLCB, &AmplifierDevice::chooseTableEntry);
     connect(ui.SetCSprTableB, &QAbstractButton::clicked, this, &aCA::setAValToCSprTable);
+    connect(dev, &AmplifierDevice::fieldChanged, this, &aCA::showField);
 
     ui.CSprLoadDefB->setEnabled(false);
 
     showDetails(ui.ShowDetailsB->isChecked());
     connect(ui.ShowDetailsB, &QAbstractButton::toggled, this, &aCA::showDetails);
 
-    alertStyle = Colours::background(Colours::Colour::AmplifierAlert);
     setStyleSheet(normalStyle);
 
     // Everything that sends a command, or writes a value into the
     // suppression table; Show Details only changes the view. The two boxes
     // that the panel enables by its own rules are not guarded themselves,
     // only the controls inside them.
-    linkGuard = new LinkGuard(this);
-    linkGuard->addControls(
+    guard = new LinkGuard(this);
+    guard->addControls(
         {ui.ModuleName,  ui.ZeroCheckB,  ui.ResetB,        ui.RangeSCB,      ui.CSprUseB,
          ui.NewCSprEdit, ui.FilterUseB,  ui.FilterAutoB,   ui.FilterManualB, ui.SelectTCCB,
          ui.VBiasOnB,    ui.VBiasOffB,   ui.NewVBias,      ui.SelInputRB,    ui.SelInputFB,
          ui.BackLightHB, ui.BackLightLB, ui.BackLightOffB, ui.ShowStatB,     ui.CSprFromTBLB,
          ui.CSprManualB, ui.CSprTBLCB,   ui.SetCSprTableB, ui.SaveCSprDefB,  ui.CSprLoadDefB});
-    linkGuard->addValues({ui.StatDisp, ui.NowCSprDisp, ui.NowVBias, ui.DispErr});
-    answerWatch = new AnswerWatch(this);
-    silenceBadge = new SilenceBadge(this, answerWatch);
+    guard->addValues({ui.StatDisp, ui.NowCSprDisp, ui.NowVBias, ui.DispErr});
+    badge = new SilenceBadge(this, dev->answerWatch());
     notices = new PanelNotice(this);
+    // What the device has to tell the operator, the panel tells.
+    connect(dev, &Device::notice, notices, &PanelNotice::post);
     unsent = new UnsentEdits(notices, this);
+    if (dev->client()) {
+        guard->follow(dev->client());
+        unsent->follow(dev->client());
+    }
 }
 
 aCA::~aCA()
@@ -144,14 +109,10 @@ aCA::~aCA()
 
 void aCA::releaseClient()
 {
-    if (client) {
-        client->StopDelivery(this);
-        disconnect(client, nullptr, this, nullptr);
+    if (dev) {
+        dev->release();
+        disconnect(dev, nullptr, this, nullptr);
     }
-    client = nullptr;
-    ready = false;
-    pollTimer->stop();
-    answerWatch->release();
     const QList<QObject *> children = findChildren<QObject *>();
     for (QObject *child : children)
         disconnect(child, nullptr, this, nullptr);
@@ -161,136 +122,257 @@ void aCA::setClient(Tesra *c)
 {
     if (!c)
         return;
-    client = c;
-    linkGuard->follow(client);
-    answerWatch->follow(client);
-    unsent->follow(client);
-    connect(client, &Tesra::ConnectionIsReady, this, &aCA::tesraIsReady, Qt::UniqueConnection);
-    // The replies and events reach the panel through the client's delivery,
-    // which tesraIsReady sets up with the panel's addresses.
+    guard->follow(c);
+    unsent->follow(c);
+    dev->setClient(c);
 }
 
 void aCA::setModuleName(const QString &name)
 {
-    ui.ModuleName->setText(name);
-    if (ready)
-        sendMyName();
+    dev->setDisplayName(name);
 }
 
 void aCA::setTCTable(const QStringList &list)
 {
-    tcTable = list;
-    ui.SelectTCCB->clear();
-    for (const QString &entry : list)
-        ui.SelectTCCB->addItem(timeConstantLabel(entry));
+    dev->setTimeConstants(list);
 }
 
 void aCA::setRangeTable(const QStringList &list)
 {
-    ui.RangeSCB->clear();
-    ui.RangeSCB->addItems(list);
+    dev->setRanges(list);
 }
 
 void aCA::setCSprTableFile(const QString &fileName)
 {
-    csprFile = fileName;
-    loadCSprTable();
+    dev->setTableFile(fileName);
 }
 
 void aCA::setPollErrors(bool on)
 {
-    pollErrors = on;
-    if (!on)
-        pollTimer->stop();
-    else if (ready && !pollTimer->isActive())
-        pollTimer->start();
+    dev->setPollErrors(on);
 }
 
-QStringList aCA::rangeTexts() const
+bool aCA::isReady() const
 {
-    QStringList texts;
-    texts.reserve(ui.RangeSCB->count());
-    for (int i = 0; i < ui.RangeSCB->count(); ++i)
-        texts << ui.RangeSCB->itemText(i);
-    return texts;
+    return dev->isReady();
+}
+
+bool aCA::pollsErrors() const
+{
+    return dev->pollsErrors();
+}
+
+QString aCA::cSprFile() const
+{
+    return dev->cSprFile();
+}
+
+const CSprTable &aCA::cSprTable() const
+{
+    return dev->cSprTable();
 }
 
 QString aCA::statusOf(QChar letter) const
 {
-    return status.capture(letter);
+    return dev->statusOf(letter);
 }
 
-// ---- link -------------------------------------------------------------
+// ---- from the widgets to the device -------------------------------------
+
+void aCA::forwardSwitch(QAbstractButton *button, Switch which)
+{
+    connect(button, &QAbstractButton::toggled, this, [this, which](bool on) {
+        if (!showing)
+            dev->setSwitch(which, on);
+    });
+}
+
+void aCA::forwardBackLight(QAbstractButton *button, BackLight setting)
+{
+    // The exclusive group unchecks the old button before it reports the new
+    // one; the new one's report is the change.
+    connect(button, &QAbstractButton::toggled, this, [this, setting](bool on) {
+        if (on && !showing)
+            dev->chooseBackLight(setting);
+    });
+}
+
+void aCA::forwardChoice(QComboBox *box, void (AmplifierDevice::*choose)(int))
+{
+    connect(box, qOverload<int>(&QComboBox::currentIndexChanged), this, [this, choose](int i) {
+        if (!showing)
+            (dev.data()->*choose)(i);
+    });
+}
+
+// ---- from the device to the widgets -------------------------------------
+
+QAbstractButton *aCA::buttonOf(Switch which) const
+{
+    switch (which) {
+    case Switch::ZeroCheck:
+        return ui.ZeroCheckB;
+    case Switch::Suppression:
+        return ui.CSprUseB;
+    case Switch::Filter:
+        return ui.FilterUseB;
+    case Switch::FilterAuto:
+        return ui.FilterAutoB;
+    case Switch::FilterManual:
+        return ui.FilterManualB;
+    case Switch::BiasOn:
+        return ui.VBiasOnB;
+    case Switch::BiasOff:
+        return ui.VBiasOffB;
+    case Switch::RearInput:
+        return ui.SelInputRB;
+    case Switch::FrontInput:
+        return ui.SelInputFB;
+    case Switch::TableSource:
+        return ui.CSprFromTBLB;
+    }
+    return nullptr;
+}
+
+QAbstractButton *aCA::buttonOf(BackLight setting) const
+{
+    switch (setting) {
+    case BackLight::High:
+        return ui.BackLightHB;
+    case BackLight::Low:
+        return ui.BackLightLB;
+    case BackLight::Off:
+        return ui.BackLightOffB;
+    }
+    return nullptr;
+}
+
+void aCA::showAll()
+{
+    for (int field = 0; field <= int(Field::Alert); ++field) {
+        // The alert is shown when the device reports one: a panel coming up
+        // keeps the style it was given.
+        if (Field(field) != Field::Alert)
+            showField(Field(field));
+    }
+}
+
+void aCA::showSwitches()
+{
+    for (int k = 0; k < AmplifierDevice::SwitchCount; ++k) {
+        const Switch which = Switch(k);
+        // "Set from TBL" and "Set Manually" exclude each other: the one to
+        // be checked is checked, which unchecks the other.
+        if (which == Switch::TableSource && !dev->isOn(which))
+            ui.CSprManualB->setChecked(true);
+        else
+            buttonOf(which)->setChecked(dev->isOn(which));
+    }
+    ui.CSprUseBox->setEnabled(dev->isOn(Switch::Suppression));
+    ui.FilterUseBox->setEnabled(dev->isOn(Switch::Filter));
+}
+
+void aCA::showChoice(QComboBox *box, const QStringList &items, int index)
+{
+    bool same = box->count() == items.size();
+    for (int i = 0; same && i < items.size(); ++i)
+        same = box->itemText(i) == items.at(i);
+    if (!same) {
+        box->clear();
+        box->addItems(items);
+    }
+    if (box->currentIndex() != index)
+        box->setCurrentIndex(index);
+}
+
+void aCA::showField(Field field)
+{
+    const QScopedValueRollback<int> rollback(showing, showing + 1);
+    switch (field) {
+    case Field::Switches:
+        showSwitches();
+        return;
+    case Field::BackLight:
+        buttonOf(dev->backLight())->setChecked(true);
+        return;
+    case Field::Range:
+        showChoice(ui.RangeSCB, dev->ranges(), dev->rangeIndex());
+        return;
+    case Field::TimeConstant: {
+        QStringList labels;
+        for (const QString &entry : dev->timeConstants())
+            labels << AmplifierDevice::timeConstantLabel(entry);
+        showChoice(ui.SelectTCCB, labels, dev->timeConstantIndex());
+        return;
+    }
+    case Field::TableEntry:
+        showChoice(ui.CSprTBLCB, dev->tableItems(), dev->tableIndex());
+        return;
+    case Field::DisplayName:
+        if (ui.ModuleName->text() != dev->displayName())
+            ui.ModuleName->setText(dev->displayName());
+        return;
+    case Field::SuppressionEntry:
+        if (ui.NewCSprEdit->text() != dev->suppressionEntry())
+            ui.NewCSprEdit->setText(dev->suppressionEntry());
+        return;
+    case Field::BiasEntry:
+        if (ui.NewVBias->text() != dev->biasEntry())
+            ui.NewVBias->setText(dev->biasEntry());
+        return;
+    case Field::Status:
+        ui.StatDisp->setText(dev->statusText());
+        return;
+    case Field::SuppressionValue:
+        ui.NowCSprDisp->setText(dev->suppressionValue());
+        return;
+    case Field::BiasVoltage:
+        ui.NowVBias->setText(dev->biasVoltage());
+        return;
+    case Field::Alert:
+        // The normal style also takes away a colour the window gave the
+        // panel.
+        setStyleSheet(dev->isAlerting() ? alertStyle : normalStyle);
+        ui.DispErr->setText(dev->alertText());
+        return;
+    }
+}
+
+// ---- the contract's slots -------------------------------------------------
 
 void aCA::tesraIsReady(Tesra *s)
 {
     Q_UNUSED(s)
-    ready = true;
-    // What the device said on an earlier link may no longer hold.
-    asked.fill(0);
-    answered.fill(0);
-    statusKnown = false;
-    lastRange.reset();
-    lastSuppression.reset();
-    lastBias.reset();
-    if (client) {
-        takeMessages();
-        client->SendMsg(id, QStringLiteral("System"), QStringLiteral("flgon"), devCh());
-    }
-    send(QStringLiteral("GetStatus"));
-    send(QStringLiteral("GetRange"));
-    send(QStringLiteral("GetCurrentSurpressionValue"));
-    send(QStringLiteral("GetVoltageBiasRange"));
-    send(QStringLiteral("SetSRQMask 01"));
-    if (pollErrors && !pollTimer->isActive())
-        pollTimer->start();
-}
-
-void aCA::takeMessages()
-{
-    // Replies come back to the panel's own sub-name; the amplifier's events
-    // are known by their sender, the device node.
-    client->StopDelivery(this);
-    const auto to = Tesra::Addressed::ToSub;
-    const auto from = Tesra::Addressed::From;
-    const QString node = devCh();
-    client->Deliver(this, &Tesra::AnsGetStatus, to, id, &aCA::AnsGetStatus);
-    client->Deliver(this, &Tesra::AnsGetRange, to, id, &aCA::AnsGetRange);
-    client->Deliver(this, &Tesra::AnsGetCurrentSurpressionValue, to, id,
-                    &aCA::AnsGetCurrentSurpressionValue);
-    client->Deliver(this, &Tesra::AnsGetVoltageBiasRange, to, id, &aCA::AnsGetVoltageBiasRange);
-    client->Deliver(this, &Tesra::EvRangeChanged, from, node, &aCA::EvRangeChanged);
-    client->Deliver(this, &Tesra::AnsGetErrorStatus, to, id, &aCA::AnsGetErrorStatus);
-    client->Deliver(this, &Tesra::AnsGetSRQ, to, id, &aCA::AnsGetSRQ);
-    client->Deliver(this, &Tesra::EvSRQChanged, from, node, &aCA::EvSRQChanged);
-    answerWatch->listen(node);
+    dev->takeLink();
 }
 
 QString aCA::devCh()
 {
-    return SMsg::joinName(driver, ch);
+    return dev->node();
 }
 
 bool aCA::checkMine(const SMsg &msg)
 {
-    return msg.toSub == id;
+    return dev->isMine(msg);
 }
 
 void aCA::doPolling()
 {
-    send(QStringLiteral("GetErrorStatus"));
+    dev->askErrorStatus();
 }
 
 void aCA::askGetError()
 {
-    send(QStringLiteral("GetErrorStatus"));
+    dev->askErrorStatus();
 }
 
 void aCA::sendMyName()
 {
-    const QString command = QStringLiteral("SetDisplayMsg ") + ui.ModuleName->text();
-    if (unsent->mayFinish(ui.ModuleName, command))
-        send(command);
+    // An edit the link cannot carry stays in its field, marked (see
+    // UnsentEdits); so in the two value fields below.
+    const QString text = ui.ModuleName->text();
+    if (unsent->mayFinish(ui.ModuleName, AmplifierDevice::displayCommand(text)))
+        dev->enterDisplayName(text);
 }
 
 void aCA::showDetails(bool f)
@@ -307,538 +389,141 @@ void aCA::resizeEvent(QResizeEvent *e)
     emit resized();
 }
 
-void aCA::sendThenStatus(const QString &command)
-{
-    send(command);
-    send(QStringLiteral("GetStatus"));
-}
-
-void aCA::send(const QString &command)
-{
-    if (!client || !linkGuard->letsThrough(command))
-        return;
-    if (client->SendMsg(id, devCh(), command, QString()))
-        answerWatch->requestSent();
-    for (int query = 0; query < QueryCount; ++query) {
-        if (command == QueryWords.at(query))
-            ++asked.at(query);
-    }
-}
-
-void aCA::countAnswer(Query query)
-{
-    ++answered.at(query);
-}
-
-bool aCA::awaitsAnswers() const
-{
-    for (int query = 0; query < QueryCount; ++query) {
-        if (answered.at(query) < asked.at(query))
-            return true;
-    }
-    return false;
-}
-
-bool aCA::hasAnswered() const
-{
-    for (int count : answered) {
-        if (count == 0)
-            return false;
-    }
-    return true;
-}
-
-void aCA::askValues()
-{
-    for (const QLatin1String &word : QueryWords)
-        send(word);
-}
-
-// ---- snapshots --------------------------------------------------------
-
-QJsonValue aCA::reported(AmpSetting setting) const
-{
-    switch (setting) {
-    case AmpSetting::Range:
-        return optionalText(lastRange);
-    case AmpSetting::SuppressionValue:
-        return optionalText(lastSuppression);
-    case AmpSetting::BiasVoltage:
-        return optionalText(lastBias);
-    default:
-        break;
-    }
-    if (!statusKnown)
-        return QJsonValue();
-    switch (setting) {
-    case AmpSetting::ZeroCheck:
-        return Snapshot::flag(status.isOne(CA5350::C));
-    case AmpSetting::Suppression:
-        return Snapshot::flag(status.isOne(CA5350::N));
-    case AmpSetting::Filter:
-        return Snapshot::flag(status.isOne(CA5350::P));
-    case AmpSetting::Bias:
-        return Snapshot::flag(status.isOne(CA5350::B));
-    case AmpSetting::TimeConstant: {
-        const int index = status.timeConstantIndex();
-        return index < tcTable.size() ? QJsonValue(tcTable.at(index)) : QJsonValue();
-    }
-    case AmpSetting::FilterMode:
-        return choiceWord(setting, status.isOne(CA5350::Z) ? 1 : 0);
-    case AmpSetting::Input:
-        return choiceWord(setting, status.isOne(CA5350::I) ? 1 : 0);
-    case AmpSetting::BackLight:
-        return choiceWord(setting, status.value(CA5350::A));
-    default:
-        break;
-    }
-    return QJsonValue();
-}
-
-bool aCA::operate(AmpSetting setting, const QJsonValue &value)
-{
-    const SnapshotSetting &entry = Snapshot::ampSettings().at(int(setting));
-    const QString text = value.toString();
-    const int choice = entry.choices.indexOf(text);
-    switch (setting) {
-    case AmpSetting::Range:
-        return operateChoice(ui.RangeSCB, CA5350::exactRangeIndex(rangeTexts(), text.toDouble()),
-                             &aCA::selectedNewRange);
-    case AmpSetting::TimeConstant: {
-        int index = -1;
-        for (int i = 0; i < tcTable.size() && index < 0; ++i) {
-            if (value.isString() && Snapshot::sameValue(entry, tcTable.at(i), value))
-                index = i;
-        }
-        return operateChoice(ui.SelectTCCB, index, &aCA::selectedNewTC);
-    }
-    case AmpSetting::ZeroCheck:
-        return operateSwitch(ui.ZeroCheckB, value, &aCA::selectedZeroCheck);
-    case AmpSetting::Suppression:
-        return operateSwitch(ui.CSprUseB, value, &aCA::selectedCSprUse);
-    case AmpSetting::Filter:
-        return operateSwitch(ui.FilterUseB, value, &aCA::selectedFilterUse);
-    case AmpSetting::Bias:
-        return operateSwitch(ui.VBiasOnB, value, &aCA::changedVBiasMode);
-    case AmpSetting::FilterMode:
-        return choice >= 0 &&
-               operateSwitch(ui.FilterAutoB, Snapshot::flag(choice == 1), &aCA::changeFilterMode);
-    case AmpSetting::Input:
-        return choice >= 0 &&
-               operateSwitch(ui.SelInputRB, Snapshot::flag(choice == 1), &aCA::selectedInput);
-    case AmpSetting::BackLight: {
-        const std::array<QAbstractButton *, 3> buttons = {ui.BackLightHB, ui.BackLightLB,
-                                                          ui.BackLightOffB};
-        if (choice < 0 || choice >= int(buttons.size()))
-            return false;
-        return operateSwitch(buttons.at(choice), Snapshot::flag(true), &aCA::selectedBackLightMode);
-    }
-    case AmpSetting::SuppressionValue:
-        // The field sends nothing for 0, so neither can a restore.
-        if (!value.isString() || Values::toNumber(text) == 0.0)
-            return false;
-        ui.NewCSprEdit->setText(text);
-        newCSpr();
-        return true;
-    case AmpSetting::BiasVoltage:
-        if (!value.isString() || text.simplified().isEmpty())
-            return false;
-        ui.NewVBias->setText(text);
-        newVBias();
-        return true;
-    }
-    return false;
-}
-
-bool aCA::operateSwitch(QAbstractButton *button, const QJsonValue &value, void (aCA::*slot)(bool))
-{
-    if (!value.isBool())
-        return false;
-    const bool on = value.toBool();
-    if (button->isChecked() != on)
-        button->setChecked(on);
-    else
-        (this->*slot)(on);
-    return true;
-}
-
-bool aCA::operateChoice(QComboBox *box, int index, void (aCA::*slot)(int))
-{
-    if (index < 0 || index >= box->count())
-        return false;
-    if (box->currentIndex() != index)
-        box->setCurrentIndex(index);
-    else
-        (this->*slot)(index);
-    return true;
-}
-
-// ---- commands ---------------------------------------------------------
-
 void aCA::selectedZeroCheck(bool f)
 {
-    sendThenStatus(QStringLiteral("SetZeroCheck ") + flag(f));
+    dev->sendZeroCheck(f);
 }
 
 void aCA::reset()
 {
-    if (!ready)
-        return;
-    sendThenStatus(QStringLiteral("RestorConfig 2"));
+    dev->reset();
 }
 
 void aCA::selectedNewRange(int i)
 {
-    if (!ready)
-        return;
-    // Only an emptied selector reports an index outside its items; there is
-    // no range to send then.
-    if (i < 0 || i >= ui.RangeSCB->count()) {
-        qCDebug(lcAmplifier).noquote() << QStringLiteral("no range at index %1 of RangeSCB").arg(i);
-        return;
-    }
-    sendThenStatus(QStringLiteral("SetRange ") + ui.RangeSCB->itemText(i));
-    if (ui.CSprFromTBLB->isChecked())
-        applyCSprFromTable(i);
+    dev->sendRange(i);
 }
 
 void aCA::selectedCSprUse(bool f)
 {
     ui.CSprUseBox->setEnabled(f);
-    sendThenStatus(QStringLiteral("SetCurrentSurpression ") + flag(f));
+    dev->sendSuppressionUse(f);
 }
 
 void aCA::newCSpr()
 {
-    // Zero, and any text that is not a (finite) number, sends nothing.
     const QString text = ui.NewCSprEdit->text();
-    if (Values::toNumber(text) == 0.0)
+    const QString command = AmplifierDevice::suppressionCommand(text);
+    if (!command.isEmpty() && !unsent->mayFinish(ui.NewCSprEdit, command))
         return;
-    const QString command = QStringLiteral("SetCurrentSurpressionValue ") + text;
-    if (!unsent->mayFinish(ui.NewCSprEdit, command))
-        return;
-    send(command);
-    send(QStringLiteral("GetCurrentSurpressionValue"));
+    dev->enterSuppressionValue(text);
 }
 
 void aCA::selectedFilterUse(bool f)
 {
     ui.FilterUseBox->setEnabled(f);
-    sendThenStatus(QStringLiteral("SetFilter ") + flag(f));
+    dev->sendFilterUse(f);
 }
 
 void aCA::selectedNewTC(int i)
 {
-    if (!ready)
-        return;
-    // The selector may point past the table (a status code beyond it leaves
-    // no current item); the table is never read there.
-    if (i < 0 || i >= tcTable.size()) {
-        qCDebug(lcAmplifier).noquote()
-            << QStringLiteral("no time constant at index %1 of the TC table").arg(i);
-        return;
-    }
-    sendThenStatus(QStringLiteral("SetFilterDuration ") + tcTable.at(i));
-}
-
-void aCA::keepOpposite(QAbstractButton *first, QAbstractButton *second)
-{
-    // Made before the buttons' command connections, so a toggled button first
-    // turns its partner, whose command goes out nested, and then sends its own.
-    connect(first, &QAbstractButton::toggled, second, [second](bool f) { second->setChecked(!f); });
-    connect(second, &QAbstractButton::toggled, first, [first](bool f) { first->setChecked(!f); });
+    dev->sendTimeConstant(i);
 }
 
 void aCA::changeFilterMode(bool f)
 {
     Q_UNUSED(f)
-    sendThenStatus(QStringLiteral("SetAutoFilter ") + flag(ui.FilterAutoB->isChecked()));
+    dev->sendFilterMode();
 }
 
 void aCA::changedVBiasMode(bool f)
 {
     Q_UNUSED(f)
-    sendThenStatus(QStringLiteral("SetVoltageBias ") + flag(ui.VBiasOnB->isChecked()));
+    dev->sendBias();
 }
 
 void aCA::newVBias()
 {
     const QString text = ui.NewVBias->text();
-    if (text.simplified().isEmpty())
+    const QString command = AmplifierDevice::biasCommand(text);
+    if (!command.isEmpty() && !unsent->mayFinish(ui.NewVBias, command))
         return;
-    const QString command = QStringLiteral("SetVoltageBiasRange ") + text;
-    if (!unsent->mayFinish(ui.NewVBias, command))
-        return;
-    send(command);
-    send(QStringLiteral("GetVoltageBiasRange"));
+    dev->enterBiasVoltage(text);
 }
 
 void aCA::selectedInput(bool f)
 {
     Q_UNUSED(f)
-    sendThenStatus(QStringLiteral("SelectInput ") + flag(ui.SelInputRB->isChecked()));
+    dev->sendInput();
 }
 
 void aCA::selectedBackLightMode(bool f)
 {
     Q_UNUSED(f)
-    QString mode = QStringLiteral("0");
-    if (ui.BackLightOffB->isChecked())
-        mode = QStringLiteral("2");
-    else if (ui.BackLightLB->isChecked())
-        mode = QStringLiteral("1");
-    sendThenStatus(QStringLiteral("SetBacklight ") + mode);
+    dev->sendBackLight();
 }
 
 void aCA::askShowStat()
 {
-    send(QStringLiteral("GetStatus"));
-}
-
-// ---- replies and events -----------------------------------------------
-
-void aCA::AnsGetStatus(const SMsg &msg)
-{
-    if (!checkMine(msg))
-        return;
-    countAnswer(StatusQuery);
-    ui.StatDisp->setText(decodeStatus(msg.params));
-}
-
-QString aCA::decodeStatus(const QString &text)
-{
-    const CA5350::Status decoded = CA5350::Status::fromText(text);
-    if (!decoded.isValid())
-        return QString();
-    status = decoded;
-    statusKnown = true;
-
-    // Each change below runs the widget's own slot, which sends the command
-    // back to the device; widgets already in the reported state stay silent.
-    ui.ZeroCheckB->setChecked(status.isOne(CA5350::C));
-
-    const bool csprInUse = status.isOne(CA5350::N);
-    ui.CSprUseB->setChecked(csprInUse);
-    ui.CSprUseBox->setEnabled(csprInUse);
-
-    const bool filterInUse = status.isOne(CA5350::P);
-    ui.FilterUseB->setChecked(filterInUse);
-    ui.FilterUseBox->setEnabled(filterInUse);
-    const bool autoFilter = status.isOne(CA5350::Z);
-    ui.FilterAutoB->setChecked(autoFilter);
-    ui.FilterManualB->setChecked(!autoFilter);
-
-    ui.SelectTCCB->setCurrentIndex(status.timeConstantIndex());
-
-    const bool biasOn = status.isOne(CA5350::B);
-    ui.VBiasOnB->setChecked(biasOn);
-    ui.VBiasOffB->setChecked(!biasOn);
-
-    const bool rearInput = status.isOne(CA5350::I);
-    ui.SelInputFB->setChecked(!rearInput);
-    ui.SelInputRB->setChecked(rearInput);
-
-    // The button to be checked goes first: the exclusive group refuses to
-    // uncheck its checked button directly.
-    switch (status.value(CA5350::A)) {
-    case 0:
-        ui.BackLightHB->setChecked(true);
-        ui.BackLightLB->setChecked(false);
-        ui.BackLightOffB->setChecked(false);
-        break;
-    case 1:
-        ui.BackLightLB->setChecked(true);
-        ui.BackLightHB->setChecked(false);
-        ui.BackLightOffB->setChecked(false);
-        break;
-    case 2:
-        ui.BackLightOffB->setChecked(true);
-        ui.BackLightHB->setChecked(false);
-        ui.BackLightLB->setChecked(false);
-        break;
-    default:
-        break;
-    }
-
-    return status.body();
-}
-
-void aCA::AnsGetRange(const SMsg &msg)
-{
-    if (!checkMine(msg))
-        return;
-    countAnswer(RangeQuery);
-    lastRange = msg.params;
-    const double range = msg.params.toDouble();
-    const int index = CA5350::exactRangeIndex(rangeTexts(), range);
-    if (index < 0) {
-        qCDebug(lcAmplifier).noquote()
-            << QStringLiteral("can't find the range %1 in RangeSCB").arg(range, 0, 'g', 6);
-        return;
-    }
-    ui.RangeSCB->setCurrentIndex(index);
-}
-
-void aCA::AnsGetCurrentSurpressionValue(const SMsg &msg)
-{
-    if (!checkMine(msg))
-        return;
-    countAnswer(SuppressionQuery);
-    lastSuppression = msg.params;
-    ui.NowCSprDisp->setText(msg.params);
-}
-
-void aCA::AnsGetVoltageBiasRange(const SMsg &msg)
-{
-    if (!checkMine(msg))
-        return;
-    countAnswer(BiasQuery);
-    lastBias = msg.params;
-    ui.NowVBias->setText(msg.params);
-}
-
-void aCA::EvRangeChanged(const SMsg &msg)
-{
-    if (msg.from != devCh())
-        return;
-    const double range = msg.params.toDouble();
-    // Every item is equally far from a value that is not finite, and the
-    // search would settle on the first item and command that range.
-    if (!std::isfinite(range)) {
-        qCDebug(lcAmplifier).noquote()
-            << QStringLiteral("range event with no usable value [%1]").arg(msg.params);
-        return;
-    }
-    lastRange = msg.params;
-    const int chosen = CA5350::nearestRangeIndex(rangeTexts(), range);
-    if (chosen != ui.RangeSCB->currentIndex())
-        ui.RangeSCB->setCurrentIndex(chosen);
-}
-
-void aCA::AnsGetSRQ(const SMsg &msg)
-{
-    if (!checkMine(msg))
-        return;
-    ReceiveSRQ(msg);
-}
-
-void aCA::EvSRQChanged(const SMsg &msg)
-{
-    if (msg.from != devCh())
-        return;
-    ReceiveSRQ(msg);
-}
-
-void aCA::ReceiveSRQ(const SMsg &msg)
-{
-    if (Values::toInteger(msg.params) == 1) {
-        setStyleSheet(alertStyle);
-        ui.DispErr->setText(QStringLiteral("OVER !!!"));
-    } else {
-        setStyleSheet(normalStyle);
-        ui.DispErr->setText(QString());
-    }
-}
-
-void aCA::AnsGetErrorStatus(const SMsg &msg)
-{
-    if (!checkMine(msg))
-        return;
-    const CA5350::ErrorStatus error = CA5350::decodeErrorStatus(msg.params);
-    if (!error.valid)
-        return;
-    qCDebug(lcAmplifier).noquote() << "ErrStat" << error.body;
-    const QString message =
-        error.message ? QCoreApplication::translate("aCA", error.message) : QString();
-    setStyleSheet(message.isEmpty() ? normalStyle : alertStyle);
-    ui.DispErr->setText(message);
-}
-
-// ---- current-suppression table ----------------------------------------
-
-void aCA::loadCSprTable()
-{
-    if (!csprTable.load(csprFile)) {
-        qCDebug(lcAmplifier).noquote()
-            << QStringLiteral("Can't open CSpr Table file [%1]").arg(csprFile);
-        return;
-    }
-    // Refilling moves the current item, which puts the first (largest range)
-    // entry's value into NewCSprEdit.
-    ui.CSprTBLCB->clear();
-    for (int i = 0; i < csprTable.size(); ++i)
-        ui.CSprTBLCB->addItem(CSprTable::itemText(csprTable.at(i)));
-}
-
-void aCA::changedCSprTableIndex(int i)
-{
-    if (!csprTable.isIndex(i))
-        return;
-    ui.NewCSprEdit->setText(CSprTable::valueText(csprTable.at(i).value));
+    dev->askStatus();
 }
 
 void aCA::selectedCSprFromTable(bool f)
 {
-    if (f)
-        applyCSprFromTable(ui.RangeSCB->currentIndex());
+    dev->applyTableSource(f);
 }
 
-void aCA::applyCSprFromTable(int rangeIndex)
+void aCA::changedCSprTableIndex(int i)
 {
-    // Without a current range there is nothing to look up; an empty item
-    // text would read as range 0.
-    if (rangeIndex < 0 || rangeIndex >= ui.RangeSCB->count())
-        return;
-    const int entry = csprTable.indexOfRange(ui.RangeSCB->itemText(rangeIndex).toDouble());
-    if (entry < 0)
-        return;
-    ui.CSprTBLCB->setCurrentIndex(entry);
-    ui.NewCSprEdit->setText(CSprTable::valueText(csprTable.at(entry).value));
-    newCSpr();
+    dev->showTableEntry(i);
 }
 
 void aCA::setAValToCSprTable()
 {
-    // An entry without a reported value or without a range would read back
-    // as a wrong table value, so it is not recorded.
-    const QString value = ui.NowCSprDisp->text();
-    if (value.trimmed().isEmpty() || ui.RangeSCB->currentIndex() < 0) {
-        qCDebug(lcAmplifier).noquote()
-            << QStringLiteral("CSpr Table: no current range or suppression value to record in [%1]")
-                   .arg(csprFile);
-        notices->post(PanelNotice::tr("Set Table: no range or suppression value reported yet; "
-                                      "nothing was added to %1")
-                          .arg(csprFile));
-        return;
-    }
-    // What the device reported may be an error word or a number beyond a
-    // double: read back, it would count as 0 and, as the newest row for its
-    // range, replace the good value.
-    if (!Values::isNumber(value.trimmed())) {
-        qCDebug(lcAmplifier).noquote()
-            << QStringLiteral("CSpr Table: the suppression value [%1] is not a number; nothing "
-                              "recorded in [%2]")
-                   .arg(value, csprFile);
-        notices->post(PanelNotice::tr("Set Table: the suppression value “%1” is not a number; "
-                                      "nothing was added to %2")
-                          .arg(value, csprFile));
-        return;
-    }
-    const QString line =
-        CSprTable::entryLine(ui.RangeSCB->currentText(), value, QDateTime::currentDateTime());
-    QString reason;
-    switch (CSprTable::append(csprFile, line, &reason)) {
-    case CSprTable::AppendResult::Appended:
-        break;
-    case CSprTable::AppendResult::CannotOpen:
-        qCDebug(lcAmplifier).noquote()
-            << QStringLiteral("Can't open CSpr Table file [%1]").arg(csprFile);
-        return;
-    case CSprTable::AppendResult::CannotWrite:
-        // Nothing was added; the table on screen still matches the file.
-        qCDebug(lcAmplifier).noquote()
-            << QStringLiteral("Can't write CSpr Table file [%1]: %2").arg(csprFile, reason);
-        return;
-    }
-    loadCSprTable();
+    dev->recordTableEntry();
+}
+
+void aCA::AnsGetStatus(const SMsg &msg)
+{
+    dev->AnsGetStatus(msg);
+}
+
+void aCA::AnsGetRange(const SMsg &msg)
+{
+    dev->AnsGetRange(msg);
+}
+
+void aCA::AnsGetCurrentSurpressionValue(const SMsg &msg)
+{
+    dev->AnsGetCurrentSurpressionValue(msg);
+}
+
+void aCA::AnsGetVoltageBiasRange(const SMsg &msg)
+{
+    dev->AnsGetVoltageBiasRange(msg);
+}
+
+void aCA::AnsGetSRQ(const SMsg &msg)
+{
+    dev->AnsGetSRQ(msg);
+}
+
+void aCA::AnsGetErrorStatus(const SMsg &msg)
+{
+    dev->AnsGetErrorStatus(msg);
+}
+
+void aCA::EvSRQChanged(const SMsg &msg)
+{
+    dev->EvSRQChanged(msg);
+}
+
+void aCA::EvRangeChanged(const SMsg &msg)
+{
+    dev->EvRangeChanged(msg);
+}
+
+void aCA::ReceiveSRQ(const SMsg &msg)
+{
+    dev->ReceiveSRQ(msg);
 }

@@ -42,8 +42,7 @@ struct Options
     QString snapshotFile;
 };
 
-// The long names of the snapshot runs' options, for the decisions taken
-// before the application object exists.
+// The long names of the snapshot runs' options.
 extern const char *const SnapshotOptionNames[3];
 
 // Runs the program's command-line parser over the arguments (the program's

@@ -1,13 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The process entry: style, language, command line, then the main window and
 // the event loop. Everything else happens inside the window's construction.
-// Some switches end the program by themselves: --help, --version and
-// --check-config before any window exists, --screenshot once the window has
-// been pictured, and the snapshot runs for scripts once they are done,
-// without showing the window.
+// Some switches end the program by themselves: --help, --version,
+// --check-config and the snapshot runs for scripts without any window (they
+// need no display), --screenshot once the window has been pictured.
 
 #include "app/StartUp.h"
 #include "client/Tesra.h"
+#include "devices/SnapshotRun.h"
+#include "devices/StationDevices.h"
+#include "station/Station.h"
 #include "window/Body.h"
 #include "window/HistoryView.h"
 #include "window/SnapshotTool.h"
@@ -67,26 +69,63 @@ int checkConfig(int argc, char *argv[])
     return StartUp::checkConfig(options.configPath, out);
 }
 
-bool snapshotRunGiven(int argc, char *argv[])
-{
-    for (const char *name : StartUp::SnapshotOptionNames) {
-        if (StartUp::optionGiven(argc, argv, name))
-            return true;
-    }
-    return false;
-}
-
-SnapshotTool::Command snapshotCommand(StartUp::Options::Snapshot run)
+SnapshotRun::Command snapshotCommand(StartUp::Options::Snapshot run)
 {
     switch (run) {
     case StartUp::Options::Snapshot::Compare:
-        return SnapshotTool::Command::Compare;
+        return SnapshotRun::Command::Compare;
     case StartUp::Options::Snapshot::Restore:
-        return SnapshotTool::Command::Restore;
+        return SnapshotRun::Command::Restore;
     default:
         break;
     }
-    return SnapshotTool::Command::Save;
+    return SnapshotRun::Command::Save;
+}
+
+// Under a comparison or a restore, status 1 means differences; a run that
+// cannot even begin (no key file) says 2, as for a snapshot that cannot be
+// read.
+void setMissingKeyFileStatus(const StartUp::Options &options)
+{
+    if (options.snapshot == StartUp::Options::Snapshot::Compare ||
+        options.snapshot == StartUp::Options::Snapshot::Restore)
+        Tesra::setMissingKeyFileStatus(SnapshotRun::CannotRunStatus);
+}
+
+// A snapshot run for a script: the station's devices and their client
+// alone, no window and no history. Runs the event loop of whatever
+// application object exists.
+int runSnapshot(const StartUp::Options &options)
+{
+    setMissingKeyFileStatus(options);
+    StationDevices devices(Station::read(options.configPath), options.readOnly);
+    SnapshotRun run(devices);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    QObject::connect(&run, &SnapshotRun::commandFinished, QCoreApplication::instance(),
+                     &QCoreApplication::exit);
+    devices.connectToServer();
+    run.runCommand(snapshotCommand(options.snapshot), options.snapshotFile, out, err);
+    return QCoreApplication::exec();
+}
+
+bool scriptRun(const StartUp::Options &options)
+{
+    return options.snapshot != StartUp::Options::Snapshot::None && options.screenshotFile.isEmpty();
+}
+
+// The snapshot runs need no display either: they run on a plain application
+// object, in the interface's language like the window.
+int snapshotOnly(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QTranslator translator;
+    StartUp::installLanguage(app, translator,
+                             StartUp::japaneseRequested(QCoreApplication::arguments()));
+    const StartUp::Options options = StartUp::parseCommandLine(QCoreApplication::arguments());
+    if (options.action == StartUp::Options::Action::Error)
+        return commandLineError(QCoreApplication::arguments(), options.error);
+    return runSnapshot(options);
 }
 
 } // namespace
@@ -114,10 +153,10 @@ int main(int argc, char *argv[])
 
     if (StartUp::optionGiven(argc, argv, "check-config"))
         return checkConfig(argc, argv);
-    // A picture and a snapshot run need no screen: without a display, Qt
-    // draws off screen.
-    if ((StartUp::optionGiven(argc, argv, "screenshot") || snapshotRunGiven(argc, argv)) &&
-        !StartUp::windowSystemNamed(argc, argv))
+    if (early.action == StartUp::Options::Action::Run && scriptRun(early))
+        return snapshotOnly(argc, argv);
+    // A picture needs no screen: without a display, Qt draws off screen.
+    if (StartUp::optionGiven(argc, argv, "screenshot") && !StartUp::windowSystemNamed(argc, argv))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
     QApplication app(argc, argv);
@@ -145,23 +184,13 @@ int main(int argc, char *argv[])
     case StartUp::Options::Action::Run:
         break;
     }
-    const bool snapshotRun = options.snapshot != StartUp::Options::Snapshot::None;
-    // Under a comparison or a restore, status 1 means differences; a run
-    // that cannot even begin says 2, as for a snapshot that cannot be read.
-    if (snapshotRun && options.snapshot != StartUp::Options::Snapshot::Save)
-        Tesra::setMissingKeyFileStatus(SnapshotTool::CannotRunStatus);
+    // Qt's own arguments named a window system: a run for a script still
+    // builds no window. With --screenshot, a comparison is pictured instead,
+    // its table open in the window.
+    if (scriptRun(options))
+        return runSnapshot(options);
+    setMissingKeyFileStatus(options);
     Body window(options.configPath, options.readOnly);
-    // A run for a script shows no window; with --screenshot, a comparison is
-    // pictured instead, its table open in the window.
-    if (snapshotRun && options.screenshotFile.isEmpty()) {
-        QTextStream out(stdout);
-        QTextStream err(stderr);
-        QObject::connect(window.snapshotTool(), &SnapshotTool::commandFinished, &app,
-                         &QCoreApplication::exit);
-        window.snapshotTool()->runCommand(snapshotCommand(options.snapshot), options.snapshotFile,
-                                          out, err);
-        return app.exec();
-    }
     window.show();
     QWidget *pictured = &window;
     if (options.trends) {

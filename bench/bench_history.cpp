@@ -8,10 +8,10 @@
 //     build/bench/bench_history [--modules N] [--lines N] [--rounds N]
 
 #include "client/Tesra.h"
+#include "devices/HvDevice.h"
 #include "fuzz/FeedDevice.h"
 #include "history/History.h"
 #include "history/Recorder.h"
-#include "station/Station.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -62,22 +62,27 @@ std::unique_ptr<Tesra> readyClient(FeedDevice &device, const QString &keyFile)
     return client;
 }
 
-Station benchStation(int modules)
+// The station's HV modules as devices that take no messages themselves, so
+// that only the recorder's work is measured.
+class BenchStation
 {
-    Station station;
-    for (int i = 0; i < modules; ++i) {
-        StationHv hv;
-        hv.name = QStringLiteral("HV%1").arg(i);
-        hv.id = QStringLiteral("hv%1").arg(i);
-        hv.driver = QStringLiteral("hvps");
-        hv.ch = QString::number(i);
-        station.hvModules.append(hv);
+public:
+    explicit BenchStation(int modules)
+    {
+        for (int i = 0; i < modules; ++i) {
+            auto *hv = new HvDevice(&owner);
+            hv->setSection(QStringLiteral("HV%1").arg(i));
+            hv->address() = {QStringLiteral("hv%1").arg(i), QStringLiteral("hvps"),
+                             QString::number(i)};
+            devices.append(hv);
+        }
     }
-    return station;
-}
+    QObject owner;
+    QList<Device *> devices;
+};
 
 // Nanoseconds per routed line for one run.
-double routeLines(const QByteArray &stream, int lines, const Station &station, bool record,
+double routeLines(const QByteArray &stream, int lines, const BenchStation &station, bool record,
                   const QString &keyFile)
 {
     FeedDevice device;
@@ -85,7 +90,7 @@ double routeLines(const QByteArray &stream, int lines, const Station &station, b
     History history;
     Recorder recorder(history);
     if (record)
-        recorder.follow(client.get(), station);
+        recorder.follow(client.get(), station.devices);
     QElapsedTimer timer;
     timer.start();
     device.feed(stream);
@@ -144,7 +149,7 @@ int main(int argc, char **argv)
 
     // The receive path: the same lines, alternately with and without the
     // recorder, so that the machine's load falls on both alike.
-    const Station station = benchStation(16);
+    const BenchStation station(16);
     QTemporaryDir dir;
     const QString keyFile = dir.filePath(QStringLiteral("bench"));
     QFile key(keyFile + QStringLiteral(".key"));

@@ -219,7 +219,7 @@ QVector<Device::Recorded> AmplifierDevice::recordedMessages() const
 
 void AmplifierDevice::send(const QString &command)
 {
-    if (!client())
+    if (!client() || !mayGoOut(command))
         return;
     request(command);
     for (int query = 0; query < QueryCount; ++query) {
@@ -405,9 +405,29 @@ void AmplifierDevice::enterBiasVoltage(const QString &text)
 
 // ---- commands -----------------------------------------------------------
 
+QString AmplifierDevice::displayCommand(const QString &text)
+{
+    return QStringLiteral("SetDisplayMsg ") + text;
+}
+
+QString AmplifierDevice::suppressionCommand(const QString &text)
+{
+    // Zero, and any text that is not a (finite) number, sends nothing.
+    if (Values::toNumber(text) == 0.0)
+        return QString();
+    return QStringLiteral("SetCurrentSurpressionValue ") + text;
+}
+
+QString AmplifierDevice::biasCommand(const QString &text)
+{
+    if (text.simplified().isEmpty())
+        return QString();
+    return QStringLiteral("SetVoltageBiasRange ") + text;
+}
+
 void AmplifierDevice::sendDisplayName()
 {
-    send(QStringLiteral("SetDisplayMsg ") + nameText);
+    send(displayCommand(nameText));
 }
 
 void AmplifierDevice::sendZeroCheck(bool on)
@@ -445,10 +465,10 @@ void AmplifierDevice::sendSuppressionUse(bool on)
 
 void AmplifierDevice::sendSuppressionValue()
 {
-    // Zero, and any text that is not a (finite) number, sends nothing.
-    if (Values::toNumber(suppressionText) == 0.0)
+    const QString command = suppressionCommand(suppressionText);
+    if (command.isEmpty())
         return;
-    send(QStringLiteral("SetCurrentSurpressionValue ") + suppressionText);
+    send(command);
     send(QStringLiteral("GetCurrentSurpressionValue"));
 }
 
@@ -483,9 +503,10 @@ void AmplifierDevice::sendBias()
 
 void AmplifierDevice::sendBiasVoltage()
 {
-    if (biasText.simplified().isEmpty())
+    const QString command = biasCommand(biasText);
+    if (command.isEmpty())
         return;
-    send(QStringLiteral("SetVoltageBiasRange ") + biasText);
+    send(command);
     send(QStringLiteral("GetVoltageBiasRange"));
 }
 
@@ -707,14 +728,31 @@ void AmplifierDevice::recordTableEntry()
 {
     // An entry without a reported value or without a range would read back
     // as a wrong table value, so it is not recorded.
-    if (suppressionShown.trimmed().isEmpty() || rangeChoice < 0) {
+    const QString value = suppressionShown;
+    if (value.trimmed().isEmpty() || rangeChoice < 0) {
         qCDebug(lcAmplifier).noquote()
             << QStringLiteral("CSpr Table: no current range or suppression value to record in [%1]")
                    .arg(csprFile);
+        emit notice(tr("Set Table: no range or suppression value reported yet; nothing was added "
+                       "to %1")
+                        .arg(csprFile));
         return;
     }
-    const QString line = CSprTable::entryLine(rangeTable.at(rangeChoice), suppressionShown,
-                                              QDateTime::currentDateTime());
+    // What the device reported may be an error word or a number beyond a
+    // double: read back, it would count as 0 and, as the newest row for its
+    // range, replace the good value.
+    if (!Values::isNumber(value.trimmed())) {
+        qCDebug(lcAmplifier).noquote()
+            << QStringLiteral("CSpr Table: the suppression value [%1] is not a number; nothing "
+                              "recorded in [%2]")
+                   .arg(value, csprFile);
+        emit notice(tr("Set Table: the suppression value “%1” is not a number; nothing was added "
+                       "to %2")
+                        .arg(value, csprFile));
+        return;
+    }
+    const QString line =
+        CSprTable::entryLine(rangeTable.at(rangeChoice), value, QDateTime::currentDateTime());
     QString reason;
     switch (CSprTable::append(csprFile, line, &reason)) {
     case CSprTable::AppendResult::Appended:

@@ -129,6 +129,12 @@ public:
     void chooseRange(int index);
     void chooseTimeConstant(int index);
     void chooseTableEntry(int index);
+    // The command the end of an edit of a typed value sends, or the empty
+    // text when that text sends nothing (a suppression value of 0 or not a
+    // number, a bias voltage of blanks).
+    static QString displayCommand(const QString &text);
+    static QString suppressionCommand(const QString &text);
+    static QString biasCommand(const QString &text);
     // The end of an edit of a typed value: the text is taken and sent.
     void enterDisplayName(const QString &text);
     void enterSuppressionValue(const QString &text);

@@ -28,6 +28,7 @@ constexpr Row Table[] = {
     {Colour::DifferenceBadgeFrame, {190, 130, 0, Opaque}},
     {Colour::BadgeText, {0, 0, 0, Opaque}},
     {Colour::RefusedSetV, {255, 215, 170, Opaque}},
+    {Colour::UnsentEdit, {255, 245, 170, Opaque}},
     {Colour::LinkReady, {40, 180, 70, Opaque}},
     {Colour::LinkPending, {235, 190, 0, Opaque}},
     {Colour::LinkDown, {220, 40, 40, Opaque}},

@@ -30,8 +30,11 @@ enum class Colour {
     DifferenceBadgeFrame,
     // The text on a badge.
     BadgeText,
-    // A set voltage refused for being above the usable maximum.
+    // A set voltage refused for being above the usable maximum; an edit
+    // held back because the link was not ready (pale: the text is fine, it
+    // only has not gone out).
     RefusedSetV,
+    UnsentEdit,
     // The link's mark: ready, on its way, down.
     LinkReady,
     LinkPending,

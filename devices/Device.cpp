@@ -2,6 +2,7 @@
 #include "devices/Device.h"
 
 #include "client/AnswerWatch.h"
+#include "client/Logging.h"
 #include "client/SMsg.h"
 #include "client/Tesra.h"
 
@@ -59,9 +60,19 @@ void Device::subscribe()
                             node());
 }
 
+bool Device::mayGoOut(const QString &message) const
+{
+    const QString word = message.section(QLatin1Char(' '), 0, 0, QString::SectionSkipEmpty);
+    if (!linkClient || linkClient->linkState() == Tesra::LinkState::Ready || Tesra::isQuery(word))
+        return true;
+    qCDebug(lcClient).noquote() << "not sent, the link is not ready:" << message;
+    return false;
+}
+
 bool Device::request(const QString &message, const QString &params)
 {
-    if (!linkClient || !linkClient->SendMsg(deviceAddress.id, node(), message, params))
+    if (!linkClient || !mayGoOut(message) ||
+        !linkClient->SendMsg(deviceAddress.id, node(), message, params))
         return false;
     watch->requestSent();
     return true;

@@ -131,14 +131,24 @@ signals:
     // Something the device holds may have changed.
     void changed();
     void alertChanged(bool alerting, const QString &text);
+    // What the device has to tell the operator beyond what it holds: a value
+    // it would not record, say. The window shows it in its status bar.
+    void notice(const QString &text);
 
 protected:
     // The kind's part of a ready link: its deliveries and its start lines.
     virtual void startLink() = 0;
+    // Whether a line with this message may go to the client now: a query
+    // always, since it changes nothing; a command only while the link is
+    // ready (or there is no client to ask), since it could not reach the
+    // device otherwise and would leave the operator believing it had. A
+    // command held back is named in the debug log.
+    bool mayGoOut(const QString &message) const;
     // Asks the server's System node to pass the device node's events on.
     void subscribe();
-    // Sends a message to the device's node with the device's id as sender;
-    // true when the client took it, which starts the answer watch's clock.
+    // Sends a message to the device's node with the device's id as sender,
+    // if it may go out; true when the client took it, which starts the
+    // answer watch's clock.
     bool request(const QString &message, const QString &params = QString());
     // Raises or clears the alert; alertChanged only when it changes.
     void setAlert(bool on, const QString &text);

@@ -190,7 +190,9 @@ void HvDevice::newRampRate()
 
 void HvDevice::hvOnOff()
 {
-    if (!client())
+    // While nothing can go out, the device's state must not change as if it
+    // had.
+    if (!client() || !mayGoOut(QStringLiteral("SetV")))
         return;
     if (values.vApplied) {
         // Ramping down does not depend on what the module reports.

@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QFileInfo>
 #include <QTextStream>
+#include <algorithm>
 
 SnapshotRun::SnapshotRun(StationDevices &devices, QObject *parent)
     : QObject(parent), station(devices)
@@ -63,6 +64,8 @@ QVector<SnapshotDifference> SnapshotRun::sentDifferences(const Snapshot &snapsho
     for (const SnapshotDifference &difference : Snapshot::compare(snapshot, gather())) {
         if (difference.setting < 0)
             continue;
+        if (!restores(difference.scope, difference.section))
+            continue;
         for (const Device *device : station.devices()) {
             if (device->scope() == difference.scope && device->section() == difference.section &&
                 device->restoreOf(difference.setting) == Device::Restore::Send) {
@@ -97,9 +100,11 @@ void SnapshotRun::runCommand(Command command, const QString &fileName, QTextStre
         if (!Snapshot::load(file, saved, error)) {
             *err << QStringLiteral("brenlow: cannot read the snapshot [%1]: %2").arg(file, error)
                  << '\n';
-            finish(2);
+            finish(CannotRunStatus);
             return;
         }
+        for (const SnapshotRefusal &value : qAsConst(saved.refused))
+            *err << QStringLiteral("brenlow: not used: %1").arg(value.line()) << '\n';
     }
     if (command == Command::Restore && station.isReadOnly()) {
         *err << QStringLiteral("brenlow: read-only mode: the snapshot [%1] is not restored")
@@ -139,6 +144,7 @@ void SnapshotRun::start(Command command)
     steps.clear();
     nextStep = 0;
     refused.clear();
+    skipped.clear();
     tick.start();
     setPhase(Phase::Answers);
     poke();
@@ -173,13 +179,16 @@ void SnapshotRun::advance()
 void SnapshotRun::answersIn()
 {
     if (!station.linkReady()) {
-        if (fromCommandLine)
+        // Nothing was compared, so a script must not read it as differences.
+        if (fromCommandLine) {
             *err << QStringLiteral("brenlow: no link to the server %1").arg(station.server())
                  << '\n';
-        if (job == Command::Restore)
+            finish(job == Command::Save ? 1 : CannotRunStatus);
+        } else if (job == Command::Restore) {
             finishRestore(false);
-        else
-            finish(job == Command::Compare ? 2 : 1);
+        } else {
+            finish(1);
+        }
         return;
     }
     if (job == Command::Restore) {
@@ -240,18 +249,36 @@ QJsonValue SnapshotRun::savedValue(const Device *device, int setting) const
     return QJsonValue();
 }
 
+bool SnapshotRun::restores(SnapshotDifference::Scope scope, const QString &section) const
+{
+    return std::none_of(skipped.begin(), skipped.end(), [&](const SnapshotRefusal &module) {
+        return module.scope == scope && module.section == section;
+    });
+}
+
 void SnapshotRun::beginSteps()
 {
-    const QVector<SnapshotDifference> found = Snapshot::compare(saved, gather());
+    const Snapshot live = gather();
+    const QVector<SnapshotDifference> found = Snapshot::compare(saved, live);
+    skipped = Snapshot::elsewhere(saved, live);
     if (fromCommandLine) {
         for (const SnapshotDifference &difference : found)
             *out << difference.line() << '\n';
         out->flush();
+        // A station may move to another server; its devices are known by
+        // their nodes, so the server alone decides nothing.
+        if (!saved.server.isEmpty() && saved.server != live.server)
+            *err << QStringLiteral("brenlow: warning: the snapshot was taken through the server "
+                                   "%1, the station now uses %2")
+                        .arg(Snapshot::printable(saved.server), live.server)
+                 << '\n';
+        for (const SnapshotRefusal &module : qAsConst(skipped))
+            *err << QStringLiteral("brenlow: not restored: %1").arg(module.line()) << '\n';
     }
     // What is only filled in (an HV module's set voltage, which waits for
     // the operator's Start) is filled in at once, and sends nothing.
     for (const SnapshotDifference &difference : found) {
-        if (difference.setting < 0)
+        if (difference.setting < 0 || !restores(difference.scope, difference.section))
             continue;
         for (Device *device : station.devices()) {
             if (device->scope() == difference.scope && device->section() == difference.section &&
@@ -260,6 +287,8 @@ void SnapshotRun::beginSteps()
         }
     }
     for (Device *device : station.devices()) {
+        if (!restores(device->scope(), device->section()))
+            continue;
         for (int k = 0; k < device->settings().size(); ++k) {
             if (device->restoreOf(k) == Device::Restore::Send && !savedValue(device, k).isNull())
                 steps.append({device, k});
@@ -332,14 +361,17 @@ void SnapshotRun::checkReadBack()
     }
 }
 
-void SnapshotRun::finishRestore(bool ok)
+void SnapshotRun::finishRestore(bool readBack)
 {
     const QVector<SnapshotDifference> remaining = sentDifferences(saved);
+    // What the file holds and was not put back counts against the restore
+    // as much as what did not read back.
+    const bool ok = readBack && skipped.isEmpty() && saved.refused.isEmpty();
     if (fromCommandLine) {
         for (const QString &line : qAsConst(refused))
             *err << QStringLiteral("brenlow: cannot be set through the panel: %1").arg(line)
                  << '\n';
-        if (!ok) {
+        if (!readBack) {
             for (const SnapshotDifference &difference : remaining)
                 *err << QStringLiteral("brenlow: did not read back: %1").arg(difference.line())
                      << '\n';
@@ -349,5 +381,5 @@ void SnapshotRun::finishRestore(bool ok)
         tick.stop();
         setPhase(Phase::Idle);
     }
-    emit restoreFinished(ok, remaining.size());
+    emit restoreFinished(ok, readBack, remaining.size());
 }

@@ -26,9 +26,12 @@ class StationDevices;
 // change's answers before the next, so that no late answer of one change
 // undoes the one after it; then it asks for the values until they read back
 // as the snapshot's. Settings that are only filled in (an HV module's set
-// voltage) are filled in at the start, and nothing is sent for them. The
-// command line's runs wait for the link and the answers first and end with
-// an exit status through commandFinished.
+// voltage) are filled in at the start, and nothing is sent for them. A
+// restore touches only the modules whose node is the one the snapshot was
+// taken of (see Snapshot::elsewhere), and never uses a value the file could
+// not vouch for (Snapshot::refused); both are named. The command line's runs
+// wait for the link and the answers first and end with an exit status
+// through commandFinished.
 class SnapshotRun : public QObject
 {
     Q_OBJECT
@@ -44,6 +47,10 @@ public:
     // often a restore asks again for values that do not read back yet.
     static constexpr int TickMs = 100;
     static constexpr int RequeryMs = 500;
+    // The exit status of a comparison or restore that fails before it
+    // compares anything (no snapshot, no key file, no link): never 1,
+    // which says that there are differences.
+    static constexpr int CannotRunStatus = 2;
 
     explicit SnapshotRun(StationDevices &station, QObject *parent = nullptr);
     ~SnapshotRun() override;
@@ -63,14 +70,19 @@ public:
     bool startRestore(const Snapshot &snapshot, const QString &file);
 
     bool isRunning() const { return phase != Phase::Idle; }
+    // The modules of the snapshot that the present (or last) restore leaves
+    // alone, and the values of its file that are not used.
+    const QVector<SnapshotRefusal> &skippedModules() const { return skipped; }
+    const QVector<SnapshotRefusal> &refusedValues() const { return saved.refused; }
     // The differences that a restore of snapshot is after: the settings put
     // back by sending.
     QVector<SnapshotDifference> sentDifferences(const Snapshot &snapshot) const;
 
 signals:
     void commandFinished(int status);
-    // remaining: how many settings did not read back.
-    void restoreFinished(bool ok, int remaining);
+    // readBack: every setting put back read back; ok: and nothing of the
+    // file was left out. remaining: how many settings did not read back.
+    void restoreFinished(bool ok, bool readBack, int remaining);
     void runningChanged(bool running);
 
 private:
@@ -88,10 +100,13 @@ private:
     void beginSteps();
     void stepRestore();
     void checkReadBack();
-    void finishRestore(bool ok);
+    void finishRestore(bool readBack);
     void finish(int status);
     void setPhase(Phase next);
     QJsonValue savedValue(const Device *device, int setting) const;
+    // Whether a restore puts the snapshot's settings back onto the module
+    // of scope with this section name (see skipped).
+    bool restores(SnapshotDifference::Scope scope, const QString &section) const;
     // Whether any of the device's settings is put back by sending.
     static bool restoresBySending(const Device *device);
 
@@ -110,4 +125,6 @@ private:
     QVector<Step> steps;
     int nextStep = 0;
     QStringList refused;
+    // The modules of the snapshot that the present restore leaves alone.
+    QVector<SnapshotRefusal> skipped;
 };

@@ -38,9 +38,9 @@ void StationDevices::openCommandLog()
         return;
     // The program runs on without its record; whoever shows the station
     // says so.
-    if (!commandLog.open(file.commandLog)) {
+    if (!log.open(file.commandLog)) {
         qCDebug(lcConfig).noquote() << QStringLiteral("command log [%1] cannot be opened: %2")
-                                           .arg(file.commandLog, commandLog.errorString());
+                                           .arg(file.commandLog, log.errorString());
         logFailed = true;
     }
 }
@@ -49,8 +49,8 @@ void StationDevices::setUpClient()
 {
     tesra = new Tesra;
     tesra->setReadOnly(readOnly);
-    if (commandLog.isOpen()) {
-        tesra->setCommandLog(&commandLog);
+    if (log.isOpen()) {
+        tesra->setCommandLog(&log);
         connect(tesra, &Tesra::LinkStateChanged, this, &StationDevices::logLinkEvent);
     }
     tesra->SetKeyFile(file.keyFile, file.clientName);
@@ -139,6 +139,7 @@ bool StationDevices::linkGivenUp() const
 {
     switch (tesra->linkState()) {
     case Tesra::LinkState::NoValidPort:
+    case Tesra::LinkState::NoValidName:
         return true;
     case Tesra::LinkState::Lost:
     case Tesra::LinkState::Refused:
@@ -176,10 +177,13 @@ void StationDevices::logLinkEvent(Tesra::LinkState state)
     case Tesra::LinkState::NoValidPort:
         event = QStringLiteral("link not made: no valid port");
         break;
+    case Tesra::LinkState::NoValidName:
+        event = QStringLiteral("link not made: the client name is not one word");
+        break;
     default:
         break;
     }
     loggedLink = state;
     if (!event.isEmpty())
-        commandLog.write(event);
+        log.write(event);
 }

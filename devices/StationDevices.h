@@ -38,8 +38,10 @@ public:
     // null otherwise.
     Reconnector *reconnector() const { return retry; }
     // Whether a configured command log could not be opened (the program runs
-    // on without it).
+    // on without it), and the log itself, which says when writing it fails
+    // and works again.
     bool commandLogFailed() const { return logFailed; }
+    const CommandLog &commandLog() const { return log; }
 
     // Every device, HV modules first.
     const QList<Device *> &devices() const { return all; }
@@ -57,8 +59,8 @@ public:
     // The server as host:port, as snapshots name it.
     QString server() const;
     bool linkReady() const;
-    // True when the link is down for good: no port, or lost or refused
-    // without a reconnector to bring it back.
+    // True when the link is down for good: no port or no usable client
+    // name, or lost or refused without a reconnector to bring it back.
     bool linkGivenUp() const;
 
 private:
@@ -69,7 +71,7 @@ private:
 
     Station file;
     bool readOnly = false;
-    CommandLog commandLog;
+    CommandLog log;
     bool logFailed = false;
     Tesra::LinkState loggedLink = Tesra::LinkState::Idle;
     Tesra *tesra = nullptr;

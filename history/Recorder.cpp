@@ -1,17 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "history/Recorder.h"
 
+#include "client/AnswerWatch.h"
 #include "client/Values.h"
 #include "history/Archive.h"
-#include "station/Station.h"
 
 #include <QDateTime>
 #include <array>
 
-// One module's addresses in the client's delivery table: its panel's id for
-// replies (and for the HV module's events, which the server addresses to the
-// panel), its node for the amplifier's events. It remembers the last status,
-// range and overload so that only a change makes a timeline row.
+// One device's recorded messages in the client's delivery table, under the
+// device's own addresses. It remembers the last status, range and overload
+// so that only a change makes a timeline row.
 class Recorder::Tap : public QObject
 {
     using Quantity = History::Quantity;
@@ -23,10 +22,25 @@ public:
     }
 
     // The series this module's values go to, looked up once.
-    void takeSeries(History &history, std::initializer_list<Quantity> quantities)
+    void takeSeries(History &history, Quantity quantity)
     {
-        for (Quantity q : quantities)
-            series[size_t(q)] = &history.seriesFor(module, q);
+        series[size_t(quantity)] = &history.seriesFor(module, quantity);
+    }
+
+    // The handler of a reading's messages.
+    static void (Tap::*handlerOf(Device::Reading reading))(const SMsg &)
+    {
+        switch (reading) {
+        case Device::Reading::Voltage:
+            return &Tap::voltage;
+        case Device::Reading::Status:
+            return &Tap::status;
+        case Device::Reading::Range:
+            return &Tap::range;
+        case Device::Reading::Overload:
+            break;
+        }
+        return &Tap::overload;
     }
 
     void voltage(const SMsg &msg) { record(Quantity::Voltage, msg.params); }
@@ -91,36 +105,44 @@ Recorder::~Recorder()
     }
 }
 
-void Recorder::follow(Tesra *tesra, const Station &station)
+void Recorder::follow(Tesra *tesra, const QList<Device *> &devices)
 {
     client = tesra;
     if (!client)
         return;
-    const auto to = Tesra::Addressed::ToSub;
-    const auto from = Tesra::Addressed::From;
-    for (const StationHv &module : station.hvModules) {
-        const QString node = SMsg::joinName(module.driver, module.ch);
-        kept.setNode(module.name, node);
-        auto *tap = new Tap(this, module.name, node);
-        tap->takeSeries(kept, {History::Quantity::Voltage, History::Quantity::Status});
+    for (const Device *device : devices) {
+        const QString module = device->section();
+        const QString node = device->node();
+        kept.setNode(module, node);
+        auto *tap = new Tap(this, module, node);
         taps.push_back(tap);
-        client->Deliver(tap, &Tesra::AnsGetV, to, module.id, &Tap::voltage);
-        client->Deliver(tap, &Tesra::EvChangedValue, to, module.id, &Tap::voltage);
-        client->Deliver(tap, &Tesra::AnsGetStat1, to, module.id, &Tap::status);
-        client->Deliver(tap, &Tesra::EvChangedStat, to, module.id, &Tap::status);
-    }
-    for (const StationAmp &module : station.ampModules) {
-        const QString node = SMsg::joinName(module.driver, module.ch);
-        kept.setNode(module.name, node);
-        auto *tap = new Tap(this, module.name, node);
-        tap->takeSeries(kept, {History::Quantity::Range, History::Quantity::Overload});
-        taps.push_back(tap);
-        client->Deliver(tap, &Tesra::AnsGetRange, to, module.id, &Tap::range);
-        client->Deliver(tap, &Tesra::EvRangeChanged, from, node, &Tap::range);
-        client->Deliver(tap, &Tesra::AnsGetSRQ, to, module.id, &Tap::overload);
-        client->Deliver(tap, &Tesra::EvSRQChanged, from, node, &Tap::overload);
+        for (const Device::Recorded &row : device->recordedMessages()) {
+            tap->takeSeries(kept, quantityOf(row.reading));
+            client->Deliver(tap, row.signal, row.by, device->addressOf(row.by),
+                            Tap::handlerOf(row.reading));
+        }
+        connect(device->answerWatch(), &AnswerWatch::deviceSilent, this,
+                [this, module](const QString &silentNode, const QDateTime &since) {
+                    recordEvent(module, silentNode, History::EventKind::Silent,
+                                since.toString(Qt::ISODateWithMs));
+                });
     }
     connect(client, &Tesra::LinkStateChanged, this, &Recorder::linkStateChanged);
+}
+
+History::Quantity Recorder::quantityOf(Device::Reading reading)
+{
+    switch (reading) {
+    case Device::Reading::Voltage:
+        return History::Quantity::Voltage;
+    case Device::Reading::Status:
+        return History::Quantity::Status;
+    case Device::Reading::Range:
+        return History::Quantity::Range;
+    case Device::Reading::Overload:
+        break;
+    }
+    return History::Quantity::Overload;
 }
 
 void Recorder::setArchive(Archive *archive)

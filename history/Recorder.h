@@ -2,6 +2,7 @@
 #pragma once
 
 #include "client/Tesra.h"
+#include "devices/Device.h"
 #include "history/History.h"
 
 #include <QObject>
@@ -10,22 +11,20 @@
 #include <vector>
 
 class Archive;
-struct Station;
 
 // Writes what the client routes into the history, and into the archive when
 // there is one.
 //
-// For each HV module of the station it keeps the voltage ("@GetV",
-// "_ChangedValue") and the status ("@GetStat1", "_ChangedStat"); for each
-// amplifier the range ("@GetRange", "_RangeChanged") and the overload alert
-// ("@GetSRQ", "_SRQChanged"); and the link's ready, lost and refused. The
-// messages come through the client's delivery table under the same address
-// as the module's panel, behind the panel, so a line costs one more table
-// look-up and an append, and nothing waits on the clock or a file: the
-// archive writes what it is handed once a second. A change of status or
-// range, an overload set or cleared and every link event also make a row of
-// the timeline. Others (a device found silent, say) record theirs through
-// recordEvent.
+// For each device of the station it keeps the readings of the messages that
+// the device's kind names (Device::recordedMessages: an HV module's voltage
+// and status, an amplifier's range and overload alert), a device node that
+// stops answering, and the link's ready, lost and refused. The messages come
+// through the client's delivery table under the same address as the
+// device's own, so a line costs one more table look-up and an append, and
+// nothing waits on the clock or a file: the archive writes what it is handed
+// once a second. A change of status or range, an overload set or cleared, a
+// silent node and every link event also make a row of the timeline. Others
+// record theirs through recordEvent.
 class Recorder : public QObject
 {
     Q_OBJECT
@@ -34,8 +33,8 @@ public:
     Recorder(History &history, QObject *parent = nullptr);
     ~Recorder() override;
 
-    // Takes the station's modules and follows client from now on.
-    void follow(Tesra *client, const Station &station);
+    // Takes the station's devices and follows client from now on.
+    void follow(Tesra *client, const QList<Device *> &devices);
     // Also hands every sample and event to archive (not owned); null for none.
     void setArchive(Archive *archive);
 
@@ -49,6 +48,7 @@ public:
 
 private:
     class Tap;
+    static History::Quantity quantityOf(Device::Reading reading);
     void linkStateChanged(Tesra::LinkState state);
 
     History &kept;

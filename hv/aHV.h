@@ -2,16 +2,15 @@
 #pragma once
 
 #include "client/SMsg.h"
-#include "station/Snapshot.h"
+#include "devices/HvDevice.h"
 #include "ui_aHV.h"
+#include "widgets/DevicePanel.h"
 
-#include <QJsonValue>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
-#include <optional>
 
-class AnswerWatch;
 class LatestText;
 class LinkGuard;
 class PanelNotice;
@@ -20,95 +19,79 @@ class SilenceBadge;
 class Tesra;
 class UnsentEdits;
 
-// The panel of one high-voltage supply module.
+// The panel of one high-voltage supply module: a view of its device.
 //
-// The main window creates it, hands it the shared client and writes its
-// addressing and placement fields. On every ready connection the panel
-// subscribes to its module node and asks for the module's values. Replies and
-// events addressed to its own id come in through the client's delivery (see
-// Tesra::Deliver), and the panel shows them in its fields and in the colour of
-// the Start button. The operator's set voltage, ramp rate and Start presses go
-// out as "SetRamp" and "SetV" lines to the module node; a set voltage above the
-// module's usable maximum is refused instead and SetV marked (see SetVGuard),
-// since the module would only limit it while the panel showed it as applied.
-// Ramping down is never refused. The only state beyond
-// the widgets is vApplied: whether a non-zero set voltage is taken to be on;
-// and, until the batch of lines it came in is over, the newest value that
-// NowV is about to show (see LatestText).
-class aHV : public QWidget
+// The device (HvDevice) holds the module's state and speaks its protocol:
+// on every ready link it subscribes to the module node and asks for the
+// module's values, and it turns the operator's set voltage, ramp rate and
+// Start presses into "SetRamp" and "SetV" lines. The panel shows what the
+// device holds (the status word and the colour of the Start button, the
+// voltage, the usable maximum, the ramp rate, the set voltage and its list)
+// and hands the operator's edits and presses to it; its own slots, the names
+// its contract gives them, run the device's matching operations. The
+// voltage field shows the newest value once per batch of lines (see
+// LatestText); a set voltage that the device refuses for being above the
+// usable maximum is marked on SetV (see SetVGuard).
+//
+// A panel made without a device makes its own (the main window builds its
+// panels on the station's devices instead). The fields that the contract
+// names (id, driver, ch, the placement, maxV, vLimit, vApplied,
+// voltageTolerance) refer to the state that holds them, so writing one
+// writes the device's; the program itself uses the accessors.
+class aHV : public QWidget, public DevicePanel
 {
     Q_OBJECT
 
+    // The state behind the contract's fields; declared first, as the fields
+    // refer to it.
+    QPointer<HvDevice> dev;
+    Config::Placement place;
+
 public:
     explicit aHV(QWidget *parent = nullptr);
+    explicit aHV(HvDevice *device, QWidget *parent = nullptr);
     ~aHV() override;
 
     void setClient(Tesra *tesra);
     void setVoltageList(const QStringList &voltages);
     void selectVoltage(const QString &voltage);
     void setVoltageEditable(bool editable);
-    // Makes the panel inert: the client's signals and the panel's own fields
-    // no longer reach its slots, and it holds no client, so nothing
-    // more is sent. The main window calls it when it starts closing; the
-    // destructor calls it first, before the child widgets are hidden and lose
-    // the focus, which would otherwise run the slots of a half-destroyed panel.
-    void releaseClient();
+    // Makes the panel and its device inert: the client's signals and the
+    // panel's own fields no longer reach a slot, and nothing more is sent.
+    // The main window calls it when it starts closing; the destructor calls
+    // it first, before the child widgets are hidden and lose the focus,
+    // which would otherwise run the slots of a half-destroyed panel.
+    void releaseClient() override;
 
-    // What the module last reported for a snapshot setting, as it reported
-    // it, null until it has answered since the link was last ready; the set
-    // voltage is the panel's own SetV text.
-    QJsonValue reported(HvSetting setting) const;
-    // Puts voltage into SetV as the text of the set voltage, sending
-    // nothing: Start applies it when the operator decides. A box that takes
-    // no typed values selects its entry of that text. False when SetV does
-    // not show the voltage afterwards.
-    bool fillSetV(const QString &voltage);
-    // Whether the module has answered every value query on this link.
-    bool hasAnswered() const { return lastMaxV && lastVLimit && lastV && lastRamp && lastStat; }
-
-    Ui_aHV ui;
+    // DevicePanel
+    QWidget *widget() override { return this; }
+    HvDevice *device() const override { return dev; }
+    Config::Placement placement() const override { return place; }
+    void setPlacement(const Config::Placement &where) override { place = where; }
+    QLatin1String placementWord() const override { return QLatin1String("hv"); }
     // Disables the sending controls and greys the values while the link is
     // not ready; Start's own enable rule goes through it.
-    LinkGuard *linkGuard = nullptr;
-    // Marks SetV while it holds a refused voltage, and the list's entries
-    // that the module cannot reach.
-    SetVGuard *setVGuard = nullptr;
-    // Tells when the module node leaves the panel's requests unanswered
-    // (deviceSilent, deviceAnswering); the badge shows it on the panel.
-    AnswerWatch *answerWatch = nullptr;
-    SilenceBadge *silenceBadge = nullptr;
-
-    // What the panel tells the operator beyond its fields, for the window's
-    // status bar.
-    PanelNotice *notice() const { return notices; }
+    LinkGuard *linkGuard() const override { return guard; }
+    SilenceBadge *silenceBadge() const override { return badge; }
+    PanelNotice *notice() const override { return notices; }
     // The ramp rate and set voltage held back while the link was not ready.
     const UnsentEdits *unsentEdits() const { return unsent; }
+    // Marks SetV while it holds a refused voltage, and the list's entries
+    // that the module cannot reach.
+    SetVGuard *setVGuard() const { return setVMarks; }
 
-private:
-    Tesra *client = nullptr;
-    PanelNotice *notices = nullptr;
-    UnsentEdits *unsent = nullptr;
-    // What NowV shows: the newest value, laid out once per batch of lines.
-    LatestText *nowV = nullptr;
-    // The module's answers on this link, as they came.
-    std::optional<QString> lastMaxV;
-    std::optional<QString> lastVLimit;
-    std::optional<QString> lastV;
-    std::optional<QString> lastRamp;
-    std::optional<QString> lastStat;
-
-public:
-    QString id;
-    QString driver;
-    QString ch;
-    qint32 col = 0;
-    qint32 row = 0;
-    qint32 colSpan = 1;
-    qint32 rowSpan = 1;
-    double maxV = 0;
-    double vLimit = 0;
-    bool vApplied = false;
-    double voltageTolerance = 0;
+    Ui_aHV ui;
+    QString &id;
+    QString &driver;
+    QString &ch;
+    qint32 &col;
+    qint32 &row;
+    qint32 &colSpan;
+    qint32 &rowSpan;
+    double &maxV;
+    double &vLimit;
+    bool &vApplied;
+    double &voltageTolerance;
 
 private slots:
     void tesraIsReady(Tesra *s);
@@ -131,12 +114,22 @@ public slots:
     void ChangedRampRate(const SMsg &msg);
 
 private:
-    // Has the client deliver the panel's replies and events to its slots.
-    void takeMessages();
-    void applySetV();
-    void setStatColor(const QString &status);
-    void showMaxV();
-    void sendToModule(const QString &message, const QString &params = QString());
-    void sendRamp();
+    void build();
+    // Shows a part of the device's state in the widgets.
+    void showField(HvDevice::Field field);
+    void showSetV();
     void watchSetVEdit();
+    // The operator's edits of the set voltage, the status and the ramp rate
+    // go to the device as they are typed.
+    void takeSetV();
+
+    LinkGuard *guard = nullptr;
+    // What NowV shows: the newest value, laid out once per batch of lines.
+    LatestText *nowV = nullptr;
+    SetVGuard *setVMarks = nullptr;
+    SilenceBadge *badge = nullptr;
+    PanelNotice *notices = nullptr;
+    UnsentEdits *unsent = nullptr;
+    // Set while the widgets take the device's state.
+    int showing = 0;
 };

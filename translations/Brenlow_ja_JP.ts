@@ -2,6 +2,17 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="ja_JP">
 <context>
+    <name>AmplifierDevice</name>
+    <message>
+        <source>Set Table: no range or suppression value reported yet; nothing was added to %1</source>
+        <translation>「テーブルに書込」: レンジまたは電流抑制値がまだ報告されていません。%1 には何も追加していません</translation>
+    </message>
+    <message>
+        <source>Set Table: the suppression value “%1” is not a number; nothing was added to %2</source>
+        <translation>「テーブルに書込」: 電流抑制値「%1」は数値ではありません。%2 には何も追加していません</translation>
+    </message>
+</context>
+<context>
     <name>Body</name>
     <message>
         <source>Brenlow</source>
@@ -177,17 +188,6 @@
     <message>
         <source>Refused: the server closed the link during the handshake (%1:%2)</source>
         <translation>拒否: 認証中にサーバーが接続を閉じました（%1:%2）</translation>
-    </message>
-</context>
-<context>
-    <name>PanelNotice</name>
-    <message>
-        <source>Set Table: no range or suppression value reported yet; nothing was added to %1</source>
-        <translation>「テーブルに書込」: レンジまたは電流抑制値がまだ報告されていません。%1 には何も追加していません</translation>
-    </message>
-    <message>
-        <source>Set Table: the suppression value “%1” is not a number; nothing was added to %2</source>
-        <translation>「テーブルに書込」: 電流抑制値「%1」は数値ではありません。%2 には何も追加していません</translation>
     </message>
 </context>
 <context>

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "widgets/LinkGuard.h"
 
-#include "client/Logging.h"
-
 #include <QWidget>
 
 LinkGuard::LinkGuard(QObject *parent) : QObject(parent) {}
@@ -55,15 +53,6 @@ void LinkGuard::follow(Tesra *c)
     client = c;
     connect(client, &Tesra::LinkStateChanged, this, &LinkGuard::linkStateChanged);
     linkStateChanged(client->linkState());
-}
-
-bool LinkGuard::letsThrough(const QString &message) const
-{
-    const QString word = message.section(QLatin1Char(' '), 0, 0, QString::SectionSkipEmpty);
-    if (!client || client->linkState() == Tesra::LinkState::Ready || Tesra::isQuery(word))
-        return true;
-    qCDebug(lcClient).noquote() << "not sent, the link is not ready:" << message;
-    return false;
 }
 
 void LinkGuard::linkStateChanged(Tesra::LinkState state)

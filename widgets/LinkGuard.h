@@ -24,8 +24,8 @@ class QWidget;
 // panel's containers are never guarded, so their own rules keep working
 // directly. Controls that only change the view are not registered and stay
 // usable. A panel without a client is not guarded. Whatever still asks a
-// panel to send while the link is not ready (see letsThrough) sends no
-// command.
+// panel's device to send while the link is not ready sends no command (see
+// Device::mayGoOut).
 class LinkGuard : public QObject
 {
     Q_OBJECT
@@ -44,12 +44,6 @@ public:
 
     // Follows the client's link state from now on.
     void follow(Tesra *client);
-    // Whether the panel may hand the client a line with this message now: a
-    // query always, since it changes nothing; a command only while the link
-    // is ready, since it could not reach the device otherwise and would
-    // leave the operator believing it had. A command held back is named in
-    // the debug log.
-    bool letsThrough(const QString &message) const;
     // True while the controls are held disabled.
     bool isHolding() const { return holding; }
     // The tooltip the value fields carry while held.

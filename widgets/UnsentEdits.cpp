@@ -3,6 +3,7 @@
 
 #include "client/Logging.h"
 #include "client/Tesra.h"
+#include "devices/Colours.h"
 #include "widgets/PanelNotice.h"
 
 #include <QLineEdit>
@@ -10,7 +11,7 @@
 
 // A pale yellow, apart from the orange of a refused set voltage and the
 // pink of an alert: the text is fine, it only has not gone out.
-const QString UnsentEdits::MarkStyle = QStringLiteral("background-color: rgb(255, 245, 170);");
+const QString UnsentEdits::MarkStyle = Colours::background(Colours::Colour::UnsentEdit);
 
 UnsentEdits::UnsentEdits(PanelNotice *panelNotice, QObject *parent)
     : QObject(parent), notice(panelNotice)

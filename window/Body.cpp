@@ -2,10 +2,11 @@
 #include "window/Body.h"
 
 #include "amplifier/aCA.h"
-#include "client/AnswerWatch.h"
 #include "client/Logging.h"
-#include "client/Reconnector.h"
 #include "client/Tesra.h"
+#include "devices/AmplifierDevice.h"
+#include "devices/HvDevice.h"
+#include "devices/StationDevices.h"
 #include "hv/aHV.h"
 #include "widgets/FramePacer.h"
 #include "widgets/PanelNotice.h"
@@ -39,27 +40,14 @@ void makeDropDownsReadable(QWidget *panel)
         box->setItemDelegate(new QStyledItemDelegate(box));
 }
 
-// The keys that HV and amplifier panels share.
-template <typename Panel> void configureModule(Panel &panel, const StationModule &module)
+template <typename Panel> QList<Panel *> panelsOfKind(const QList<DevicePanel *> &panels)
 {
-    panel.id = module.id;
-    panel.driver = module.driver;
-    panel.ch = module.ch;
-    panel.col = module.place.col;
-    panel.row = module.place.row;
-    panel.colSpan = module.place.colSpan;
-    panel.rowSpan = module.place.rowSpan;
-}
-
-// The colour of the station file, once the panel has its place: a panel with
-// a style sheet of its own re-polishes itself and every widget inside it when
-// it is given a parent, so colouring it before its group takes it would do
-// all of that work twice.
-template <typename Panel> void colourModule(Panel &panel, const StationModule &module)
-{
-    if (!module.styleSheet.isEmpty())
-        panel.setStyleSheet(module.styleSheet);
-    makeDropDownsReadable(&panel);
+    QList<Panel *> found;
+    for (DevicePanel *panel : panels) {
+        if (auto *kind = dynamic_cast<Panel *>(panel))
+            found.append(kind);
+    }
+    return found;
 }
 
 } // namespace
@@ -75,19 +63,16 @@ Body::Body(const QString &configPath, bool readOnlySwitch) : QMainWindow(nullptr
     silentView = new SilentDevices(statusbar);
     statusbar->addWidget(silentView, 1);
 
-    station = Station::read(configPath);
-    readOnly = readOnlySwitch || station.readOnly;
-    reportStation();
-    openCommandLog();
-    setUpClient();
+    devices = new StationDevices(Station::read(configPath), readOnlySwitch, this);
+    reportStation(stationFile());
+    setUpLink();
     // A styled tree that moves to another parent is styled anew, widget by
     // widget; so the central widget goes into its scroll area while it is
     // still empty, and comes back out once the station is known to fit.
     if (screen())
         scrollStation();
     setUpHistory();
-    setUpHVModules();
-    setUpAMPModules();
+    setUpPanels();
     setUpICModules();
     // Out of the scroll area before the panels take their colours, if the
     // station fits (a coloured tree costs more to move); the colours can
@@ -97,9 +82,9 @@ Body::Body(const QString &configPath, bool readOnlySwitch) : QMainWindow(nullptr
     // A station without modules has nothing to save or compare, and its
     // menu keeps its one entry.
     snapshots = new SnapshotTool(this);
-    if (!hvPanels.isEmpty() || !ampPanels.isEmpty())
+    if (!devicePanels.isEmpty())
         snapshots->addMenuEntries(menuMenu, actionQuit);
-    if (readOnly)
+    if (isReadOnly())
         lockControls();
     fitToScreen();
 }
@@ -107,32 +92,72 @@ Body::Body(const QString &configPath, bool readOnlySwitch) : QMainWindow(nullptr
 Body::~Body()
 {
     releasePanels();
-    // Placed panels go with their groups; a panel that no chamber names has
-    // no parent and is released here, before the client it points to.
-    for (aHV *panel : qAsConst(hvPanels)) {
-        if (!panel->parent())
-            delete panel;
+    // The panels go before the devices they show: placed panels with their
+    // groups, and a panel that no chamber names, which has no parent, on its
+    // own.
+    for (DevicePanel *panel : qAsConst(devicePanels)) {
+        if (!panel->widget()->parent())
+            delete panel->widget();
     }
-    for (aCA *panel : qAsConst(ampPanels)) {
-        if (!panel->parent())
-            delete panel;
-    }
+    devicePanels.clear();
+    qDeleteAll(icGroups);
+    icGroups.clear();
     // The client's last signals (the link going down as it closes) find no
     // window to write to, and no history to record a loss that is none.
     delete historyView;
     historyView = nullptr;
-    disconnect(client, nullptr, this, nullptr);
-    disconnect(client, nullptr, snapshots, nullptr);
-    delete reconnector;
-    delete client;
+    disconnect(tesra(), nullptr, this, nullptr);
+    disconnect(tesra(), nullptr, snapshots, nullptr);
+    delete snapshots;
+    snapshots = nullptr;
+    delete devices;
+    devices = nullptr;
 }
 
-void Body::reportStation()
+Tesra *Body::tesra() const
 {
-    // Each problem once in the debug log; the status bar says what changes
-    // the program's behaviour, and how many keys it ignored.
-    for (const StationProblem &problem : qAsConst(station.problems))
-        qCDebug(lcConfig).noquote() << problem.text();
+    return devices->client();
+}
+
+Reconnector *Body::autoReconnect() const
+{
+    return devices->reconnector();
+}
+
+bool Body::isReadOnly() const
+{
+    return devices->isReadOnly();
+}
+
+const Station &Body::stationFile() const
+{
+    return devices->station();
+}
+
+DevicePanel *Body::panelOf(const Device *device) const
+{
+    for (DevicePanel *panel : devicePanels) {
+        if (panel->device() == device)
+            return panel;
+    }
+    return nullptr;
+}
+
+QList<aHV *> Body::hvModules() const
+{
+    return panelsOfKind<aHV>(devicePanels);
+}
+
+QList<aCA *> Body::ampModules() const
+{
+    return panelsOfKind<aCA>(devicePanels);
+}
+
+void Body::reportStation(const Station &station)
+{
+    // The debug log has each problem (see StationDevices); the status bar
+    // says what changes the program's behaviour, and how many keys it
+    // ignored.
     if (station.fileState == Station::FileMissing)
         notes->noteMissingConfig(station.path);
     else if (station.fileState == Station::FileUnreadable)
@@ -148,25 +173,6 @@ void Body::reportStation()
         notes->noteModulesNotBuilt(unbuilt);
 }
 
-void Body::openCommandLog()
-{
-    if (station.commandLog.isEmpty())
-        return;
-    // The program runs on without its record; the operator is told so.
-    if (!commandLog.open(station.commandLog)) {
-        qCDebug(lcConfig).noquote() << QStringLiteral("command log [%1] cannot be opened: %2")
-                                           .arg(station.commandLog, commandLog.errorString());
-        notes->noteCommandLogFailed(station.commandLog);
-        return;
-    }
-    // Nor does it hide a record that stops while it runs.
-    const QString path = station.commandLog;
-    connect(&commandLog, &CommandLog::writeFailed, notes,
-            [this, path](const QString &reason) { notes->noteCommandLogUnwritable(path, reason); });
-    connect(&commandLog, &CommandLog::writeRecovered, notes,
-            &StatusNotes::clearCommandLogUnwritable);
-}
-
 void Body::closeEvent(QCloseEvent *event)
 {
     // Hiding the window takes the focus from a field the operator may have
@@ -179,153 +185,85 @@ void Body::closeEvent(QCloseEvent *event)
 
 void Body::releasePanels()
 {
-    for (aHV *panel : qAsConst(hvPanels))
+    for (DevicePanel *panel : qAsConst(devicePanels))
         panel->releaseClient();
-    for (aCA *panel : qAsConst(ampPanels))
-        panel->releaseClient();
+    devices->release();
 }
 
-void Body::setUpClient()
+void Body::setUpLink()
 {
-    clientName = station.clientName;
-    client = new Tesra;
-    client->setReadOnly(readOnly);
-    connect(client, &Tesra::CommandNotSent, notes, &StatusNotes::noteNotSent);
-    if (commandLog.isOpen()) {
-        client->setCommandLog(&commandLog);
-        connect(client, &Tesra::LinkStateChanged, this, &Body::logLinkEvent);
+    const QString logPath = stationFile().commandLog;
+    if (devices->commandLogFailed()) {
+        notes->noteCommandLogFailed(logPath);
+    } else if (!logPath.isEmpty()) {
+        // Nor does the program hide a record that stops while it runs.
+        connect(&devices->commandLog(), &CommandLog::writeFailed, notes,
+                [this, logPath](const QString &reason) {
+                    notes->noteCommandLogUnwritable(logPath, reason);
+                });
+        connect(&devices->commandLog(), &CommandLog::writeRecovered, notes,
+                &StatusNotes::clearCommandLogUnwritable);
     }
-    client->SetKeyFile(station.keyFile, clientName);
-    if (!client->exposedKeyFile().isEmpty())
-        notes->noteKeyFileOpen(client->exposedKeyFile());
-    client->SetNewSVAddress(station.serverAddress);
-    client->SetNewSVPort(station.serverPort);
-    client->setDeadLinkTimeout(station.deadLinkTimeoutMs);
-    if (station.reconnectIntervalMs > 0)
-        reconnector = new Reconnector(client, station.reconnectIntervalMs);
+    connect(tesra(), &Tesra::CommandNotSent, notes, &StatusNotes::noteNotSent);
+    if (!tesra()->exposedKeyFile().isEmpty())
+        notes->noteKeyFileOpen(tesra()->exposedKeyFile());
     linkView = new LinkStatus(statusbar);
-    linkView->follow(client, reconnector);
+    linkView->follow(tesra(), autoReconnect());
     statusbar->addPermanentWidget(linkView);
-    client->MakeConnection();
+    silentView->follow(devices->devices());
+    devices->connectToServer();
 }
 
 void Body::setUpHistory()
 {
-    historyView = new HistoryView(this, station, client, notes);
+    historyView = new HistoryView(this, stationFile(), tesra(), devices->devices(), notes);
     historyView->addMenuEntries(menuMenu, actionQuit);
-}
-
-void Body::logLinkEvent(Tesra::LinkState state)
-{
-    // The record keeps the events that matter afterwards; the steps of a
-    // connection being made do not.
-    QString event;
-    switch (state) {
-    case Tesra::LinkState::Ready:
-        event = QStringLiteral("link connected to %1:%2 as %3")
-                    .arg(client->serverAddress())
-                    .arg(client->serverPort())
-                    .arg(client->name());
-        break;
-    case Tesra::LinkState::Lost:
-        event = loggedLink == Tesra::LinkState::Ready
-                    ? QStringLiteral("link lost")
-                    : QStringLiteral("link lost: cannot connect to %1:%2")
-                          .arg(client->serverAddress())
-                          .arg(client->serverPort());
-        break;
-    case Tesra::LinkState::Refused:
-        event = client->refusal() == Tesra::Refusal::NoAnswer
-                    ? QStringLiteral("link cut off: no answer from %1:%2 during the handshake")
-                    : QStringLiteral("link refused by %1:%2");
-        event = event.arg(client->serverAddress()).arg(client->serverPort());
-        break;
-    case Tesra::LinkState::NoValidPort:
-        event = QStringLiteral("link not made: no valid port");
-        break;
-    case Tesra::LinkState::NoValidName:
-        event = QStringLiteral("link not made: the client name is not one word");
-        break;
-    default:
-        break;
-    }
-    loggedLink = state;
-    if (!event.isEmpty())
-        commandLog.write(event);
 }
 
 void Body::lockControls()
 {
     auto *lock = new ReadOnlyLock(this);
-    for (aHV *panel : qAsConst(hvPanels))
-        lock->lock(panel);
-    for (aCA *panel : qAsConst(ampPanels))
-        lock->lock(panel);
+    for (DevicePanel *panel : qAsConst(devicePanels))
+        lock->lock(panel->widget());
     setWindowTitle(ReadOnlyLock::windowTitle(windowTitle()));
     notes->noteReadOnly();
 }
 
-void Body::setUpHVModules()
+void Body::setUpPanels()
 {
-    for (const StationHv &module : qAsConst(station.hvModules)) {
-        auto *panel = new aHV;
-        panel->setClient(client);
-        panel->ui.ModuleName->setText(module.name);
-        configureModule(*panel, module);
-        panel->setVoltageList(module.voltages);
-        panel->selectVoltage(module.select);
-        panel->setVoltageEditable(module.voltageEditable);
-        panel->voltageTolerance = module.tolerance;
-        watchAnswers(*panel->answerWatch, module);
+    for (Device *device : devices->devices()) {
+        DevicePanel *panel = nullptr;
+        if (auto *hv = qobject_cast<HvDevice *>(device)) {
+            panel = new aHV(hv);
+        } else if (auto *amp = qobject_cast<AmplifierDevice *>(device)) {
+            auto *ampPanel = new aCA(amp);
+            connect(ampPanel, &aCA::resized, this, &Body::newSize);
+            panel = ampPanel;
+        }
+        if (!panel)
+            continue;
+        panel->setPlacement(devices->moduleOf(device).place);
+        // What the panel and its device have to tell the operator.
         connect(panel->notice(), &PanelNotice::posted, notes, &StatusNotes::flash);
-        hvPanels.append(panel);
-    }
-}
-
-// A module's node that stops answering is named in the status bar and goes
-// into the history's timeline.
-void Body::watchAnswers(AnswerWatch &watch, const StationModule &module)
-{
-    watch.setTimeout(station.answerTimeoutMs);
-    silentView->watch(&watch);
-    const QString section = module.name;
-    Recorder *recorder = historyView->recorder();
-    connect(&watch, &AnswerWatch::deviceSilent, recorder,
-            [recorder, section](const QString &node, const QDateTime &since) {
-                recorder->recordEvent(section, node, History::EventKind::Silent,
-                                      since.toString(Qt::ISODateWithMs));
-            });
-}
-
-void Body::setUpAMPModules()
-{
-    for (const StationAmp &module : qAsConst(station.ampModules)) {
-        auto *panel = new aCA;
-        panel->setClient(client);
-        panel->setModuleName(module.name);
-        configureModule(*panel, module);
-        panel->setTCTable(module.tcTable);
-        panel->setRangeTable(module.rangeTable);
-        panel->setCSprTableFile(module.csprFile);
-        panel->setPollErrors(module.pollErrors);
-        watchAnswers(*panel->answerWatch, module);
-        connect(panel->notice(), &PanelNotice::posted, notes, &StatusNotes::flash);
-        connect(panel, &aCA::resized, this, &Body::newSize);
-        ampPanels.append(panel);
+        devicePanels.append(panel);
     }
 }
 
 void Body::setUpICModules()
 {
-    for (const StationChamber &chamber : qAsConst(station.chambers)) {
+    for (const StationChamber &chamber : stationFile().chambers) {
         auto *group = new aIC;
         group->name = chamber.name;
         group->nameColumn = chamber.namePlace.col;
         group->nameRow = chamber.namePlace.row;
         // A chamber naming a module that does not exist is still shown, with
         // its name and whichever panel was found.
-        group->placeUnits(chamber.hvIndex < 0 ? nullptr : hvPanels.at(chamber.hvIndex),
-                          chamber.ampIndex < 0 ? nullptr : ampPanels.at(chamber.ampIndex));
+        QList<DevicePanel *> units;
+        for (const Device *unit : devices->unitsOf(chamber)) {
+            if (DevicePanel *panel = panelOf(unit))
+                units.append(panel);
+        }
+        group->place(units);
         Base->addWidget(group, chamber.place.row, chamber.place.col);
         icGroups.append(group);
     }
@@ -333,10 +271,16 @@ void Body::setUpICModules()
 
 void Body::colourModules()
 {
-    for (int i = 0; i < hvPanels.size(); ++i)
-        colourModule(*hvPanels.at(i), station.hvModules.at(i));
-    for (int i = 0; i < ampPanels.size(); ++i)
-        colourModule(*ampPanels.at(i), station.ampModules.at(i));
+    // The colour of the station file, once the panel has its place: a panel
+    // with a style sheet of its own re-polishes itself and every widget
+    // inside it when it is given a parent, so colouring it before its group
+    // takes it would do all of that work twice.
+    for (DevicePanel *panel : qAsConst(devicePanels)) {
+        const QString &styleSheet = devices->moduleOf(panel->device()).styleSheet;
+        if (!styleSheet.isEmpty())
+            panel->widget()->setStyleSheet(styleSheet);
+        makeDropDownsReadable(panel->widget());
+    }
 }
 
 void Body::scrollStation()

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "client/CommandLog.h"
-#include "client/Tesra.h"
 #include "station/Station.h"
 #include "ui_Body.h"
 
@@ -11,13 +9,15 @@
 #include <QString>
 #include <QStringList>
 
-class AnswerWatch;
+class Device;
+class DevicePanel;
 class HistoryView;
 class LinkStatus;
 class QScrollArea;
 class Reconnector;
 class SilentDevices;
 class SnapshotTool;
+class StationDevices;
 class StatusNotes;
 class Tesra;
 class aCA;
@@ -27,10 +27,11 @@ class aIC;
 // The program's only top-level window.
 //
 // Its constructor does all of the set-up before the event loop runs: the
-// form, the station read from its INI file, the one message-server client
-// (which starts connecting at once), and then the assembly of device panels
-// and ion chamber groups from the station. Afterwards the window only shrinks
-// to fit when an amplifier panel changes size.
+// form, the station read from its INI file with its devices and the one
+// message-server client (which starts connecting at once; see
+// StationDevices), and then the assembly of a panel on each device and of
+// the ion chamber groups from the station. Afterwards the window only
+// shrinks to fit when an amplifier panel changes size.
 class Body : public QMainWindow, private Ui_Body
 {
     Q_OBJECT
@@ -40,20 +41,26 @@ public:
     explicit Body(const QString &configPath, bool readOnly = false);
     ~Body() override;
 
-    Tesra *tesra() const { return client; }
-    Reconnector *autoReconnect() const { return reconnector; }
+    Tesra *tesra() const;
+    Reconnector *autoReconnect() const;
     LinkStatus *linkStatus() const { return linkView; }
-    const QList<aHV *> &hvModules() const { return hvPanels; }
-    const QList<aCA *> &ampModules() const { return ampPanels; }
+    // The station's devices and their client.
+    StationDevices *stationDevices() const { return devices; }
+    // The panels, one per device, in the device list's order.
+    const QList<DevicePanel *> &panels() const { return devicePanels; }
+    DevicePanel *panelOf(const Device *device) const;
+    // The panels of each kind, in the station file's order.
+    QList<aHV *> hvModules() const;
+    QList<aCA *> ampModules() const;
     const QList<aIC *> &icModules() const { return icGroups; }
-    bool isReadOnly() const { return readOnly; }
+    bool isReadOnly() const;
     const StatusNotes *statusNotes() const { return notes; }
     const SilentDevices *silentDevices() const { return silentView; }
     // The scroll area that holds the central widget when the station is
     // larger than its screen; null when it fits.
     QScrollArea *stationScroller() const { return scroller; }
     HistoryView *history() const { return historyView; }
-    const Station &stationFile() const { return station; }
+    const Station &stationFile() const;
     SnapshotTool *snapshotTool() const { return snapshots; }
 
 protected:
@@ -63,22 +70,18 @@ private slots:
     void newSize();
 
 private:
-    void reportStation();
-    void openCommandLog();
-    void setUpClient();
+    void reportStation(const Station &station);
+    void setUpLink();
     void setUpHistory();
     void lockControls();
-    void logLinkEvent(Tesra::LinkState state);
-    // Makes every panel inert (see aHV::releaseClient): from the moment the
-    // window starts closing no panel slot runs and no command is written,
-    // whatever the focus does while the widgets go.
+    // Makes every panel and its device inert (see aHV::releaseClient): from
+    // the moment the window starts closing no panel slot runs and no command
+    // is written, whatever the focus does while the widgets go.
     void releasePanels();
-    // The module assembly, in this order: every panel exists before the
-    // first group looks one up, and the panels' colours come last, once
-    // every panel has its place.
-    void setUpHVModules();
-    void watchAnswers(AnswerWatch &watch, const StationModule &module);
-    void setUpAMPModules();
+    // The module assembly, in this order: a panel on every device before
+    // the first group looks one up, and the panels' colours last, once every
+    // panel has its place.
+    void setUpPanels();
     void setUpICModules();
     void colourModules();
     // A station larger than the screen's free area scrolls in a window that
@@ -87,17 +90,10 @@ private:
     void scrollStation();
     QSize neededSize() const;
 
-    Tesra *client = nullptr;
-    // Brings the link back by itself when "Reconnect Interval" is above 0;
-    // null otherwise.
-    Reconnector *reconnector = nullptr;
+    // The station as read from the configuration file, once, at
+    // construction, with its devices and client.
+    StationDevices *devices = nullptr;
     LinkStatus *linkView = nullptr;
-    QString clientName;
-    // The station as read from the configuration file, once, at construction.
-    Station station;
-    bool readOnly = false;
-    CommandLog commandLog;
-    Tesra::LinkState loggedLink = Tesra::LinkState::Idle;
     StatusNotes *notes = nullptr;
     // Names the device nodes that have stopped answering.
     SilentDevices *silentView = nullptr;
@@ -106,7 +102,6 @@ private:
     // entries.
     HistoryView *historyView = nullptr;
     SnapshotTool *snapshots = nullptr;
-    QList<aCA *> ampPanels;
-    QList<aHV *> hvPanels;
+    QList<DevicePanel *> devicePanels;
     QList<aIC *> icGroups;
 };

@@ -22,11 +22,11 @@ constexpr int ExportNoteMs = 10000;
 } // namespace
 
 HistoryView::HistoryView(QWidget *mainWindow, const Station &st, Tesra *client,
-                         StatusNotes *statusNotes)
+                         const QList<Device *> &devices, StatusNotes *statusNotes)
     : QObject(mainWindow), window(mainWindow), station(st), notes(statusNotes), taker(kept)
 {
     openArchive();
-    taker.follow(client, station);
+    taker.follow(client, devices);
 
     showTrends = new QAction(tr("Trends…"), this);
     showTrends->setObjectName(QStringLiteral("actionTrends"));

@@ -17,8 +17,8 @@ class Tesra;
 class TrendsWindow;
 struct Station;
 
-// The main window's part in the history: it records the station from the
-// client, opens the station's archive ("History File") and loads its last
+// The main window's part in the history: it records the station's devices
+// from the client, opens the station's archive ("History File") and loads its last
 // day, and puts "Trends…" and "Export History…" into the menu. The trends
 // window is made the first time it is asked for. An archive that cannot be
 // opened or written is named in the debug log and in the status bar; the
@@ -28,7 +28,8 @@ class HistoryView : public QObject
     Q_OBJECT
 
 public:
-    HistoryView(QWidget *window, const Station &station, Tesra *client, StatusNotes *notes);
+    HistoryView(QWidget *window, const Station &station, Tesra *client,
+                const QList<Device *> &devices, StatusNotes *notes);
     ~HistoryView() override;
 
     // Adds the two entries in front of before (at the end when null). A

@@ -2,6 +2,7 @@
 #include "window/SilentDevices.h"
 
 #include "client/AnswerWatch.h"
+#include "devices/Device.h"
 #include "widgets/SilenceBadge.h"
 
 #include <algorithm>
@@ -15,6 +16,12 @@ SilentDevices::SilentDevices(QWidget *parent) : QLabel(parent)
     // for room for the first node's note only: the others show as far as
     // the bar has room, and all are in the tooltip.
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+}
+
+void SilentDevices::follow(const QList<Device *> &devices)
+{
+    for (const Device *device : devices)
+        watch(device->answerWatch());
 }
 
 void SilentDevices::watch(AnswerWatch *w)

@@ -7,10 +7,11 @@
 #include <QVector>
 
 class AnswerWatch;
+class Device;
 
 // The status bar's note of device nodes that have stopped answering.
 //
-// It follows the answer watches of the window's panels and names every node
+// It follows the answer watches of the station's devices and names every node
 // that is silent, with since when, in one note ("hvps.2 not answering since
 // 12:03:05, ca.1 not answering since 12:03:09"), oldest silence first. A
 // node that two panels watch is named once. A node leaves the note as soon
@@ -24,6 +25,8 @@ class SilentDevices : public QLabel
 public:
     explicit SilentDevices(QWidget *parent = nullptr);
 
+    // Follows every device's answer watch.
+    void follow(const QList<Device *> &devices);
     void watch(AnswerWatch *watch);
 
     // The silent nodes as named in the note, in its order.

@@ -260,16 +260,16 @@ void tst_Delivery::secondReadyDoesNotDouble()
     amp.id = QStringLiteral("amp1");
     amp.driver = QStringLiteral("dev1");
     QVERIFY(connectClient(*client));
-    const int hvCount = client->deliveryCount(&hv);
-    const int ampCount = client->deliveryCount(&amp);
+    const int hvCount = client->deliveryCount(hv.device());
+    const int ampCount = client->deliveryCount(amp.device());
     QCOMPARE(hvCount, 10);
     QCOMPARE(ampCount, 8);
 
     // A second ready (as after a reconnection) states the addresses again
     // instead of adding to them.
     emit client->ConnectionIsReady(client.get());
-    QCOMPARE(client->deliveryCount(&hv), hvCount);
-    QCOMPARE(client->deliveryCount(&amp), ampCount);
+    QCOMPARE(client->deliveryCount(hv.device()), hvCount);
+    QCOMPARE(client->deliveryCount(amp.device()), ampCount);
 
     int changes = 0;
     connect(hv.ui.NowV, &QLineEdit::textChanged, this, [&changes] { ++changes; });

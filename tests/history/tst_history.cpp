@@ -8,6 +8,8 @@
 #include "TestSupport.h"
 #include "client/Tesra.h"
 #include "client/Values.h"
+#include "devices/AmplifierDevice.h"
+#include "devices/HvDevice.h"
 #include "history/History.h"
 #include "history/Recorder.h"
 #include "station/Station.h"
@@ -294,15 +296,17 @@ void tst_History::recorderRows()
     QTemporaryDir dir;
     FakeTesraServer server;
     QVERIFY(server.listen());
-    const Station station = Station::read(writeStation(dir, QString::number(server.port()),
-                                                       "HV Module Names=HV1\n"
-                                                       "AMP Module Names=AMP1\n"
-                                                       "[HV1]\nid=hv1\ndriver=hvps\nch=1\n"
-                                                       "[AMP1]\nid=amp1\ndriver=dev1\n"));
+    // The station's two modules as devices that take no messages themselves.
+    HvDevice hv;
+    hv.setSection("HV1");
+    hv.address() = {"hv1", "hvps", "1"};
+    AmplifierDevice amp;
+    amp.setSection("AMP1");
+    amp.address() = {"amp1", "dev1", ""};
     auto client = makeClient(server, dir);
     History history;
     Recorder recorder(history);
-    recorder.follow(client.get(), station);
+    recorder.follow(client.get(), {&hv, &amp});
     QVERIFY(connectClient(*client));
     QVERIFY(deliver(server, *client, lines));
 
@@ -334,7 +338,7 @@ void tst_History::recorderLinkEvents()
     auto client = makeClient(server, dir);
     History history;
     Recorder recorder(history);
-    recorder.follow(client.get(), Station());
+    recorder.follow(client.get(), {});
     QVERIFY(connectClient(*client));
     server.dropClient();
     QTRY_COMPARE(client->linkState(), Tesra::LinkState::Lost);

@@ -706,7 +706,7 @@ void tst_HVPanel::aboveUsableMaximum()
     QCOMPARE(sentLines(), expected);
     // A refused value leaves vApplied as it was; a ramp-down ends it.
     QCOMPARE(panel->vApplied, action == SetVFocusOut ? false : applied || !expected.isEmpty());
-    QCOMPARE(panel->setVGuard->isMarked(), marked);
+    QCOMPARE(panel->setVGuard()->isMarked(), marked);
     QCOMPARE(panel->ui.SetV->styleSheet(), marked ? SetVGuard::MarkStyle : plainStyle);
     QCOMPARE(panel->ui.SetV->toolTip(),
              marked ? "above the usable maximum of " + panel->ui.MaxV->text() + " V" : QString());
@@ -721,7 +721,7 @@ void tst_HVPanel::aboveUsableMaximum()
         typeInto(panel->ui.SetV, QStringLiteral("2000"));
         break;
     }
-    QVERIFY(!panel->setVGuard->isMarked());
+    QVERIFY(!panel->setVGuard()->isMarked());
     QCOMPARE(panel->ui.SetV->styleSheet(), plainStyle);
     QCOMPARE(panel->ui.SetV->toolTip(), QString());
     QTest::mouseClick(panel->ui.Start, Qt::LeftButton);
@@ -789,9 +789,9 @@ void tst_HVPanel::entriesAboveUsableMaximum()
     QTest::ignoreMessage(QtDebugMsg, "hv1: SetV 2500 refused: above the usable maximum of 1500 V");
     QTest::mouseClick(panel->ui.Start, Qt::LeftButton);
     QCOMPARE(sentLines(), QStringList{});
-    QVERIFY(panel->setVGuard->isMarked());
+    QVERIFY(panel->setVGuard()->isMarked());
     box->setCurrentIndex(0);
-    QVERIFY(!panel->setVGuard->isMarked());
+    QVERIFY(!panel->setVGuard()->isMarked());
 }
 
 void tst_HVPanel::controllable_data()

@@ -12,6 +12,7 @@
 #include "TestSupport.h"
 #include "amplifier/aCA.h"
 #include "client/Tesra.h"
+#include "devices/SnapshotRun.h"
 #include "window/Body.h"
 #include "window/HistoryView.h"
 #include "window/SnapshotTool.h"
@@ -127,7 +128,7 @@ QString tst_KeySecret::runWindow()
         [&] {
             QVERIFY2(body.statusNotes()->notes().contains(note),
                      qPrintable(body.statusNotes()->notes().join('\n')));
-            QTRY_VERIFY_WITH_TIMEOUT(body.snapshotTool()->allAnswered(), 15000);
+            QTRY_VERIFY_WITH_TIMEOUT(body.snapshotTool()->run()->allAnswered(), 15000);
             // An operator's command, for the command log and the history.
             aCA *amp = body.ampModules().at(0);
             amp->ui.RangeSCB->setCurrentIndex((amp->ui.RangeSCB->currentIndex() + 1) %
@@ -189,15 +190,16 @@ void tst_KeySecret::keyWordsStayInTheKeyLine_data()
                                            "window.json"};
     QTest::newRow("--check-config")
         << Run::CheckConfig << QStringList{"--check-config"} << 0 << QStringList();
+    // The runs for scripts open no history.
     QTest::newRow("--save-snapshot")
         << Run::SaveSnapshot << QStringList{"--save-snapshot", "saved.json"} << 0
-        << QStringList{"saved.json", "history.db"};
+        << QStringList{"saved.json"};
     QTest::newRow("--compare-snapshot")
         << Run::CompareSnapshot << QStringList{"--compare-snapshot", "monday.json"} << 1
-        << QStringList{"history.db"};
+        << QStringList();
     QTest::newRow("--restore-snapshot")
         << Run::RestoreSnapshot << QStringList{"--restore-snapshot", "monday.json"} << 0
-        << QStringList{"commands.log", "history.db"};
+        << QStringList{"commands.log"};
 }
 
 void tst_KeySecret::keyWordsStayInTheKeyLine()

@@ -130,8 +130,8 @@ void tst_DeadLink::deadLink()
     if (traffic == Traffic::CommandInFlight)
         QVERIFY(server->messageLines().isEmpty());
     // As for a closed link: controls held, values greyed, the record says so.
-    QVERIFY(hv->linkGuard->isHolding());
-    QVERIFY(amp->linkGuard->isHolding());
+    QVERIFY(hv->linkGuard()->isHolding());
+    QVERIFY(amp->linkGuard()->isHolding());
     QVERIFY(!hv->ui.SetV->isEnabled());
     QVERIFY(!amp->ui.RangeSCB->isEnabled());
     QVERIFY(!hv->ui.NowV->isEnabled());
@@ -147,7 +147,7 @@ void tst_DeadLink::deadLink()
     QTRY_COMPARE_WITH_TIMEOUT(body.tesra()->linkState(), Tesra::LinkState::Ready, 20000);
     QVERIFY(server->waitForMessageLines(13, 10000));
     QVERIFY(server->connectionCount() >= 2);
-    QVERIFY(!hv->linkGuard->isHolding());
+    QVERIFY(!hv->linkGuard()->isHolding());
     QVERIFY(hv->ui.SetV->isEnabled());
 }
 

@@ -243,8 +243,8 @@ void tst_LinkStatus::controlsHeldUntilReady()
     Body body(writeConfig());
     aHV *hv = body.hvModules().at(0);
     aCA *amp = body.ampModules().at(0);
-    QVERIFY(hv->linkGuard->isHolding());
-    QVERIFY(amp->linkGuard->isHolding());
+    QVERIFY(hv->linkGuard()->isHolding());
+    QVERIFY(amp->linkGuard()->isHolding());
 
     for (QWidget *w : std::initializer_list<QWidget *>{
              hv->ui.Start, hv->ui.SetV, hv->ui.RampRate, amp->ui.ModuleName, amp->ui.ZeroCheckB,
@@ -313,7 +313,7 @@ void tst_LinkStatus::panelRuleDuringOutageTakesEffectOnReturn()
     off.toSub = QStringLiteral("hv1");
     off.params = QStringLiteral("0");
     hv->ChangedOnOff(off);
-    QVERIFY(!hv->linkGuard->ownEnabled(hv->ui.Start));
+    QVERIFY(!hv->linkGuard()->ownEnabled(hv->ui.Start));
     body.tesra()->ReConnect();
     settle(body);
     QVERIFY(!hv->ui.Start->isEnabled());

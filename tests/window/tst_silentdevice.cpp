@@ -148,7 +148,7 @@ void tst_SilentDevice::silentNodeNamed()
     QVERIFY(QTest::qWaitForWindowExposed(&body));
     aHV *hv = body.hvModules().at(0);
     aCA *amp = body.ampModules().at(0);
-    QSignalSpy silent(hv->answerWatch, &AnswerWatch::deviceSilent);
+    QSignalSpy silent(hv->device()->answerWatch(), &AnswerWatch::deviceSilent);
     settle(body);
     const auto hvBefore = formState(*hv);
     const auto ampBefore = formState(*amp);
@@ -160,15 +160,15 @@ void tst_SilentDevice::silentNodeNamed()
     QVERIFY2(expected.match(view->text()).hasMatch(), qPrintable(view->text()));
     QVERIFY(view->isVisible());
     QCOMPARE(view->nodes(), QStringList{QStringLiteral("hvps.1")});
-    PanelMarker *marker = hv->silenceBadge->marker();
+    PanelMarker *marker = hv->silenceBadge()->marker();
     QVERIFY(marker->isVisible());
     QCOMPARE(marker->text(), badge);
     QCOMPARE(marker->toolTip(), view->text());
     // Top right, over the panel and outside its layout.
     QCOMPARE(marker->geometry().right(), hv->width() - 1);
     QCOMPARE(marker->geometry().top(), 0);
-    QVERIFY(!amp->silenceBadge->marker()->isVisible());
-    QVERIFY(!amp->answerWatch->isSilent());
+    QVERIFY(!amp->silenceBadge()->marker()->isVisible());
+    QVERIFY(!amp->device()->answerWatch()->isSilent());
     // The history's timeline has it too, once.
     QStringList silentRows;
     for (const History::Event &event : body.history()->recorder()->history().events()) {
@@ -180,10 +180,10 @@ void tst_SilentDevice::silentNodeNamed()
     // A warning only: the panels look and work exactly as before.
     QCOMPARE(formState(*hv), hvBefore);
     QCOMPARE(formState(*amp), ampBefore);
-    QVERIFY(!hv->linkGuard->isHolding());
+    QVERIFY(!hv->linkGuard()->isHolding());
 
     // The module speaks again.
-    QSignalSpy answering(hv->answerWatch, &AnswerWatch::deviceAnswering);
+    QSignalSpy answering(hv->device()->answerWatch(), &AnswerWatch::deviceAnswering);
     server->sendLine(QStringLiteral("hvps.1>Brenlow.hv1 @GetV 12"));
     QVERIFY(answering.wait(10000));
     QCOMPARE(view->text(), QString());
@@ -196,7 +196,7 @@ void tst_SilentDevice::nothingNamedWhileTheLinkIsDown()
 {
     Body body(writeConfig("0.3"));
     aHV *hv = body.hvModules().at(0);
-    QSignalSpy silent(hv->answerWatch, &AnswerWatch::deviceSilent);
+    QSignalSpy silent(hv->device()->answerWatch(), &AnswerWatch::deviceSilent);
     settle(body);
     QVERIFY(silent.wait(10000));
     QVERIFY(!body.silentDevices()->text().isEmpty());
@@ -204,7 +204,7 @@ void tst_SilentDevice::nothingNamedWhileTheLinkIsDown()
     server->dropClient();
     QTRY_COMPARE_WITH_TIMEOUT(body.tesra()->linkState(), Tesra::LinkState::Lost, 10000);
     QCOMPARE(body.silentDevices()->text(), QString());
-    QVERIFY(!hv->silenceBadge->marker()->isVisibleTo(hv));
+    QVERIFY(!hv->silenceBadge()->marker()->isVisibleTo(hv));
     // Nothing can answer over a link that is down: nothing is named.
     QVERIFY(!silent.wait(1500));
     QCOMPARE(body.silentDevices()->text(), QString());
@@ -219,8 +219,8 @@ void tst_SilentDevice::offWithZero()
 {
     Body body(writeConfig("0"));
     aHV *hv = body.hvModules().at(0);
-    QCOMPARE(hv->answerWatch->timeout(), 0);
-    QSignalSpy silent(hv->answerWatch, &AnswerWatch::deviceSilent);
+    QCOMPARE(hv->device()->answerWatch()->timeout(), 0);
+    QSignalSpy silent(hv->device()->answerWatch(), &AnswerWatch::deviceSilent);
     settle(body);
     QVERIFY(!silent.wait(1500));
     QCOMPARE(body.silentDevices()->text(), QString());
