@@ -3,7 +3,8 @@
 // simulator: a snapshot saved, settings changed by hand at an amplifier,
 // --compare-snapshot naming them and --restore-snapshot putting them back
 // with the panel's own lines while the HV module hears nothing but the
-// panel's start lines; and the exit statuses of the runs that fail.
+// panel's start lines; the exit statuses of the runs that fail; and the
+// runs for scripts with no usable display at all.
 
 #include "SimProcess.h"
 #include "TestSupport.h"
@@ -38,10 +39,13 @@ private slots:
     void saveCompareRestore();
     void failingRuns_data();
     void failingRuns();
+    void withoutDisplay_data();
+    void withoutDisplay();
 
 private:
     QString writeStation(quint16 port, const QByteArray &extra = {});
-    Run brenlow(const QStringList &args);
+    Run brenlow(const QStringList &args,
+                const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());
     // Has the hand client's marker pass through the simulator and returns
     // where its log line stands: the log holds everything relayed before.
     int mark();
@@ -95,9 +99,10 @@ QString tst_SimSnapshot::writeStation(quint16 port, const QByteArray &extra)
     return TestSupport::writeFile(dir->filePath("station.ini"), text);
 }
 
-Run tst_SimSnapshot::brenlow(const QStringList &args)
+Run tst_SimSnapshot::brenlow(const QStringList &args, const QProcessEnvironment &environment)
 {
     QProcess process;
+    process.setProcessEnvironment(environment);
     process.setWorkingDirectory(dir->path());
     process.start(QStringLiteral(BRENLOW_BIN), QStringList{"-e", "-c", station} + args);
     Run run;
@@ -248,6 +253,51 @@ void tst_SimSnapshot::failingRuns()
                 QVERIFY2(Tesra::isQuery(line.section(' ', 1, 1)), qPrintable(line));
         }
     }
+}
+
+// No display and a platform plugin that does not exist: a windowed program
+// could not even start (Qt aborts), but the runs for scripts, the check and
+// the answers need no window. Each row runs its steps in order, every one
+// ending with the documented status; none opens the station's history.
+void tst_SimSnapshot::withoutDisplay_data()
+{
+    QTest::addColumn<QList<QStringList>>("steps");
+    QTest::addColumn<QList<int>>("statuses");
+    const QStringList save{"--save-snapshot", "s.json"};
+    QTest::newRow("save") << QList<QStringList>{save} << QList<int>{0};
+    QTest::newRow("save, then compare")
+        << QList<QStringList>{save, {"--compare-snapshot", "s.json"}} << QList<int>{0, 0};
+    QTest::newRow("save, then restore")
+        << QList<QStringList>{save, {"--restore-snapshot", "s.json"}} << QList<int>{0, 0};
+    QTest::newRow("compare with no file")
+        << QList<QStringList>{{"--compare-snapshot", "none.json"}} << QList<int>{2};
+    QTest::newRow("check the configuration")
+        << QList<QStringList>{{"--check-config"}} << QList<int>{0};
+    QTest::newRow("help and version")
+        << QList<QStringList>{{"--help"}, {"--version"}} << QList<int>{0, 0};
+}
+
+void tst_SimSnapshot::withoutDisplay()
+{
+    QFETCH(QList<QStringList>, steps);
+    QFETCH(QList<int>, statuses);
+    // The history's key at the top of the file, where the station's keys are.
+    const QString history = dir->filePath("history.db");
+    QFile file(station);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    TestSupport::writeFile(station, "History File=" + history.toUtf8() + "\n" + file.readAll());
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QT_QPA_PLATFORM", "bogus");
+    environment.remove("DISPLAY");
+    environment.remove("WAYLAND_DISPLAY");
+    for (int i = 0; i < steps.size(); ++i) {
+        const Run run = brenlow(steps.at(i), environment);
+        QVERIFY2(run.status == statuses.at(i),
+                 qPrintable(steps.at(i).join(' ') + " ended with " + QString::number(run.status) +
+                            "\n" + run.out + run.err));
+        QVERIFY2(!run.err.contains("platform plugin"), qPrintable(run.err));
+    }
+    QVERIFY(!QFile::exists(history));
 }
 
 QTEST_GUILESS_MAIN(tst_SimSnapshot)
