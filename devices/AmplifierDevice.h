@@ -49,10 +49,12 @@ public:
         FrontInput,
         TableSource,
     };
+    Q_ENUM(Switch)
     static constexpr int SwitchCount = int(Switch::TableSource) + 1;
     // The back light's three exclusive settings, in the order of the
     // device's codes (0 high, 1 low, 2 off).
     enum class BackLight { High, Low, Off };
+    Q_ENUM(BackLight)
     // What the panel shows, by the part that changed.
     enum class Field {
         Switches,

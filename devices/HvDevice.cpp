@@ -108,8 +108,9 @@ void HvDevice::takeRampText(const QString &text)
     rampShown = text;
 }
 
-void HvDevice::takeSetV(int index, const QString &text)
+void HvDevice::takeSetV(const QStringList &entries, int index, const QString &text)
 {
+    box.entries = entries;
     box.index = index;
     box.text = text;
     emit changed();
@@ -327,7 +328,8 @@ void HvDevice::setStatColor(const QString &status)
         return;
     colour = now;
     show(Field::StatusColour);
-    setAlert(now == HVRules::StatusColour::Red, status.simplified());
+    const bool fault = now == HVRules::StatusColour::Red;
+    setAlert(fault, fault ? status.simplified() : QString());
 }
 
 void HvDevice::showMaxV()

@@ -82,7 +82,9 @@ public:
     // sent.
     void takeStatusText(const QString &text);
     void takeRampText(const QString &text);
-    void takeSetV(int index, const QString &text);
+    // The operator's box as it stands: an entered value that the list lacks
+    // is added to it by the box itself.
+    void takeSetV(const QStringList &entries, int index, const QString &text);
     // Puts a voltage into the set voltage as its text, sending nothing:
     // Start applies it when the operator decides. A box that takes no typed
     // values chooses its entry of that text. False when the box does not

@@ -11,6 +11,7 @@
 #include "widgets/SilenceBadge.h"
 #include "widgets/UnsentEdits.h"
 
+#include <QAbstractItemModel>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QScopedValueRollback>
@@ -72,6 +73,7 @@ void aHV::build()
     watchSetVEdit();
     connect(ui.SetV, qOverload<int>(&QComboBox::currentIndexChanged), this, &aHV::takeSetV);
     connect(ui.SetV, &QComboBox::currentTextChanged, this, &aHV::takeSetV);
+    connect(ui.SetV->model(), &QAbstractItemModel::rowsInserted, this, &aHV::takeSetV);
     connect(ui.Start, &QPushButton::clicked, this, &aHV::hvOnOff);
     connect(dev, &HvDevice::fieldChanged, this, &aHV::showField);
     connect(dev, &HvDevice::setVRefused, setVMarks, &SetVGuard::markRefused);
@@ -133,8 +135,13 @@ void aHV::setVoltageEditable(bool editable)
 
 void aHV::takeSetV()
 {
-    if (!showing)
-        dev->takeSetV(ui.SetV->currentIndex(), ui.SetV->currentText());
+    if (showing)
+        return;
+    QStringList entries;
+    entries.reserve(ui.SetV->count());
+    for (int i = 0; i < ui.SetV->count(); ++i)
+        entries << ui.SetV->itemText(i);
+    dev->takeSetV(entries, ui.SetV->currentIndex(), ui.SetV->currentText());
 }
 
 void aHV::watchSetVEdit()
