@@ -58,7 +58,10 @@ const QByteArray KeyLine = "Brenlow beta";
 constexpr int ChambersPerRow = 8;
 constexpr int StartLinesPerChamber = 7 + 6; // HV panel, amplifier panel
 constexpr int WaitLimitMs = 120000;
-constexpr double SnapshotCpuGoalMs = 250;
+// The windowed run of --save-snapshot took 0.55 s of CPU and 72 MiB at 64
+// chambers in this benchmark (offscreen); without a window: a third of the
+// CPU, and 35 MiB.
+constexpr double SnapshotCpuGoalMs = 180;
 constexpr double SnapshotPeakGoalMiB = 35;
 
 double seconds(qint64 ns)
@@ -715,8 +718,7 @@ bool printGoals(const std::vector<Result> &results)
                .arg(median(large.cpuRatio), 0, 'f', 3);
     goal(QStringLiteral("lines/s at %1 / lines/s at %2").arg(big, one),
          median(large.rate) / median(small.rate), 0.90, true);
-    // A run for a script builds no window: a third of the CPU the windowed
-    // run took (0.76 to 0.95 s at 64 chambers), and 35 MiB.
+    // A run for a script builds no window (see SnapshotCpuGoalMs).
     goal(QStringLiteral("--save-snapshot CPU at %1 chambers, ms").arg(big),
          median(large.snapshotCpuMs), SnapshotCpuGoalMs, false);
     goal(QStringLiteral("--save-snapshot peak RSS at %1 chambers, MiB").arg(big),
