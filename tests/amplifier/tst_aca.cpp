@@ -79,9 +79,10 @@ private:
     void runSteps(aCA &panel, const QStringList &steps, const QStringList &expected,
                   const QStringList &states);
 
-    std::unique_ptr<QTemporaryDir> dir;
-    std::unique_ptr<FakeTesraServer> server;
-    std::unique_ptr<Tesra> client;
+    ServerLink link;
+    std::unique_ptr<QTemporaryDir> &dir = link.dir;
+    std::unique_ptr<FakeTesraServer> &server = link.server;
+    std::unique_ptr<Tesra> &client = link.client;
     std::vector<std::unique_ptr<aCA>> panels;
 };
 
@@ -92,19 +93,13 @@ void tst_aCA::initTestCase()
 
 void tst_aCA::init()
 {
-    dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(dir->isValid());
-    server = std::make_unique<FakeTesraServer>();
-    QVERIFY(server->listen());
-    client = makeClient(*server, *dir);
+    QVERIFY(link.start());
 }
 
 void tst_aCA::cleanup()
 {
     panels.clear();
-    client.reset();
-    server.reset();
-    dir.reset();
+    link.stop();
 }
 
 // A panel configured the way the main window configures one.
@@ -128,12 +123,7 @@ aCA *tst_aCA::addPanel(const QString &id, const QString &driver, const QString &
 
 bool tst_aCA::connectAll()
 {
-    if (!connectClient(*client))
-        return false;
-    const int expected = 6 * int(panels.size());
-    if (!server->waitForMessageLines(expected))
-        return false;
-    return server->messageLines().size() == expected;
+    return link.connect(6 * int(panels.size()));
 }
 
 bool tst_aCA::startReady(const QByteArray &table)
@@ -148,13 +138,13 @@ bool tst_aCA::startReady(const QByteArray &table)
 // Everything the client wrote since the last call.
 QStringList tst_aCA::sent()
 {
-    return takeSentLines(*server, *client);
+    return link.sent();
 }
 
 // Sends lines to the client and waits until it has routed all of them.
 bool tst_aCA::deliver(const QStringList &lines)
 {
-    return TestSupport::deliver(*server, *client, lines);
+    return link.deliver(lines);
 }
 
 bool tst_aCA::deliver(const QString &line)

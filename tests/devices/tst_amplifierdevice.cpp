@@ -143,9 +143,10 @@ private:
     bool perform(AmplifierDevice &device, const QString &step);
     bool holds(const AmplifierDevice &device, const QString &state);
 
-    std::unique_ptr<QTemporaryDir> dir;
-    std::unique_ptr<FakeTesraServer> server;
-    std::unique_ptr<Tesra> client;
+    ServerLink link;
+    std::unique_ptr<QTemporaryDir> &dir = link.dir;
+    std::unique_ptr<FakeTesraServer> &server = link.server;
+    std::unique_ptr<Tesra> &client = link.client;
     std::vector<std::unique_ptr<AmplifierDevice>> devices;
 };
 
@@ -156,19 +157,13 @@ void tst_AmplifierDevice::initTestCase()
 
 void tst_AmplifierDevice::init()
 {
-    dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(dir->isValid());
-    server = std::make_unique<FakeTesraServer>();
-    QVERIFY(server->listen());
-    client = makeClient(*server, *dir);
+    QVERIFY(link.start());
 }
 
 void tst_AmplifierDevice::cleanup()
 {
     devices.clear();
-    client.reset();
-    server.reset();
-    dir.reset();
+    link.stop();
 }
 
 // A device configured the way the station configures one.
@@ -188,12 +183,7 @@ AmplifierDevice *tst_AmplifierDevice::addDevice(const QString &id, const QString
 
 bool tst_AmplifierDevice::connectAll()
 {
-    if (!connectClient(*client))
-        return false;
-    const int expected = 6 * int(devices.size());
-    if (!server->waitForMessageLines(expected))
-        return false;
-    return server->messageLines().size() == expected;
+    return link.connect(6 * int(devices.size()));
 }
 
 bool tst_AmplifierDevice::startReady(const QByteArray &table)
@@ -208,13 +198,13 @@ bool tst_AmplifierDevice::startReady(const QByteArray &table)
 // Everything the client wrote since the last call.
 QStringList tst_AmplifierDevice::sent()
 {
-    return takeSentLines(*server, *client);
+    return link.sent();
 }
 
 // Sends lines to the client and waits until it has routed all of them.
 bool tst_AmplifierDevice::deliver(const QStringList &lines)
 {
-    return TestSupport::deliver(*server, *client, lines);
+    return link.deliver(lines);
 }
 
 bool tst_AmplifierDevice::deliver(const QString &line)

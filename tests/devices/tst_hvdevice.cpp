@@ -71,29 +71,24 @@ private:
     bool perform(const QString &step);
     bool holds(const QString &state);
 
-    std::unique_ptr<FakeTesraServer> server;
-    std::unique_ptr<QTemporaryDir> dir;
-    std::unique_ptr<Tesra> client;
+    ServerLink link;
+    std::unique_ptr<QTemporaryDir> &dir = link.dir;
+    std::unique_ptr<FakeTesraServer> &server = link.server;
+    std::unique_ptr<Tesra> &client = link.client;
     std::unique_ptr<HvDevice> device;
     int refusals = 0;
 };
 
 void tst_HvDevice::init()
 {
-    server = std::make_unique<FakeTesraServer>();
-    QVERIFY(server->listen());
-    dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(dir->isValid());
-    client = makeClient(*server, *dir);
+    QVERIFY(link.start());
     refusals = 0;
 }
 
 void tst_HvDevice::cleanup()
 {
     device.reset();
-    client.reset();
-    server.reset();
-    dir.reset();
+    link.stop();
 }
 
 // A device configured the way the station configures one, with the ramp
@@ -124,7 +119,7 @@ void tst_HvDevice::connectAndSettle()
 
 QStringList tst_HvDevice::sentLines()
 {
-    return takeSentLines(*server, *client);
+    return link.sent();
 }
 
 // One step: "reply:<word> [params]" (from the module to hv1),

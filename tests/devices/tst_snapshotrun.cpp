@@ -7,6 +7,7 @@
 // mode and unusable files are refused.
 
 #include "FakeTesraServer.h"
+#include "SimStation.h"
 #include "TestSupport.h"
 #include "client/Tesra.h"
 #include "devices/AmplifierDevice.h"
@@ -14,7 +15,6 @@
 #include "devices/SnapshotRun.h"
 #include "devices/StationDevices.h"
 #include "sim/AmplifierModel.h"
-#include "sim/HvModel.h"
 #include "station/Snapshot.h"
 #include "station/Station.h"
 
@@ -26,27 +26,6 @@
 using namespace TestSupport;
 
 namespace {
-
-QStringList decades()
-{
-    QStringList out;
-    for (int e = 3; e <= 11; ++e)
-        out.append(QStringLiteral("1e-%1").arg(e));
-    return out;
-}
-
-// One chamber: amplifier section A (id amp1 at ca.1) and HV section H (id
-// hv1 at hvps.2).
-QByteArray stationBody()
-{
-    return "TCTables=TC\nRangeTables=R\nHV Module Names=H\nAMP Module Names=A\n"
-           "IC Module Names=C\n[TC]\nTable=" +
-           AmplifierModel::defaultTimeConstants().join(", ").toUtf8() +
-           "\n[R]\nTable=" + decades().join(", ").toUtf8() +
-           "\n[H]\nid=hv1\ndriver=hvps\nch=2\nDefault Voltage=100, 200\nDefault Select=100\n"
-           "[A]\nid=amp1\ndriver=ca\nch=1\nTC Table=TC\nRange Table=R\n"
-           "[C]\nHV Unit id=hv1\nAMP Unit id=amp1\n";
-}
 
 bool isCommand(const QString &line)
 {
@@ -97,8 +76,6 @@ private slots:
     void unwritablePathWritesNothing();
 
 private:
-    // The devices answer every request through the fake server.
-    QStringList answer(const QString &line);
     std::unique_ptr<Run> startStation(bool readOnly = false);
     // A station whose amplifier holds a suppression value other than 0
     // (which the device's field could not put back) and whose HV set voltage
@@ -107,70 +84,31 @@ private:
     // Runs a command-line run; returns its exit status.
     int run(Run &station, SnapshotRun::Command command, const QString &file);
 
-    std::unique_ptr<QTemporaryDir> dir;
-    std::unique_ptr<FakeTesraServer> server;
-    std::unique_ptr<AmplifierModel> amplifier;
-    std::unique_ptr<HvModel> module;
-    bool hvSilent = false;
+    // The devices answer every request through the fake server.
+    std::unique_ptr<SimStation> sim;
     QString out;
     QString err;
 };
 
 void tst_SnapshotRun::init()
 {
-    dir = std::make_unique<QTemporaryDir>();
-    server = std::make_unique<FakeTesraServer>();
-    QVERIFY(server->listen());
-    amplifier =
-        std::make_unique<AmplifierModel>("ca.1", AmplifierModel::defaultTimeConstants(), decades());
-    module = std::make_unique<HvModel>("hvps.2");
-    hvSilent = false;
-    server->setResponder([this](const QString &line) { return answer(line); });
+    sim = std::make_unique<SimStation>();
+    QVERIFY(sim->isValid());
 }
 
 void tst_SnapshotRun::cleanup()
 {
-    server.reset();
-    amplifier.reset();
-    module.reset();
-    dir.reset();
-}
-
-QStringList tst_SnapshotRun::answer(const QString &line)
-{
-    // "Brenlow.amp1>ca.1 Word params"
-    const int blank = line.indexOf(QLatin1Char(' '));
-    const QString head = line.left(blank);
-    const QString from = head.section(QLatin1Char('>'), 0, 0);
-    const QString to = head.section(QLatin1Char('>'), 1);
-    const QString rest = blank < 0 ? QString() : line.mid(blank + 1);
-    const QString word = rest.section(QLatin1Char(' '), 0, 0);
-    const QString params = rest.section(QLatin1Char(' '), 1);
-    SimDevice *device = nullptr;
-    if (to == amplifier->node())
-        device = amplifier.get();
-    else if (to == module->node() && !hvSilent)
-        device = module.get();
-    if (!device)
-        return {};
-    DeviceEvents events;
-    const QString reply = device->handle(word, params, events);
-    QStringList lines{QStringLiteral("%1>%2 @%3 %4").arg(to, from, word, reply)};
-    for (const DeviceEvent &event : qAsConst(events))
-        lines << QStringLiteral("%1>%2 %3 %4").arg(to, from, event.word, event.params);
-    return lines;
+    sim.reset();
 }
 
 std::unique_ptr<Run> tst_SnapshotRun::startStation(bool readOnly)
 {
-    return std::make_unique<Run>(writeStation(*dir, QString::number(server->port()), stationBody()),
-                                 readOnly);
+    return std::make_unique<Run>(sim->writeStation(), readOnly);
 }
 
 std::unique_ptr<Run> tst_SnapshotRun::startSaved(const QString &file)
 {
-    DeviceEvents ignored;
-    amplifier->handle("SetCurrentSurpressionValue", "5e-10", ignored);
+    sim->changeAmplifier({"SetCurrentSurpressionValue 5e-10"});
     auto body = startStation();
     body->hv()->fillSetV("200");
     if (run(*body, SnapshotRun::Command::Save, file) != 0)
@@ -225,10 +163,9 @@ void tst_SnapshotRun::savedFileHoldsWhatDevicesAnswered()
     QFETCH(QString, command);
     QFETCH(QString, key);
     QFETCH(QJsonValue, expected);
-    DeviceEvents ignored;
-    amplifier->handle(command.section(' ', 0, 0), command.section(' ', 1), ignored);
+    sim->changeAmplifier({command});
     auto body = startStation();
-    const QString file = dir->filePath("snapshot.json");
+    const QString file = sim->dir().filePath("snapshot.json");
     QCOMPARE(run(*body, SnapshotRun::Command::Save, file), 0);
     QVERIFY2(err.isEmpty(), qPrintable(err));
 
@@ -236,7 +173,7 @@ void tst_SnapshotRun::savedFileHoldsWhatDevicesAnswered()
     QString error;
     QVERIFY2(Snapshot::load(file, saved, error), qPrintable(error));
     QCOMPARE(saved.nullCount(), 0);
-    QCOMPARE(saved.server, QStringLiteral("127.0.0.1:%1").arg(server->port()));
+    QCOMPARE(saved.server, QStringLiteral("127.0.0.1:%1").arg(sim->server().port()));
     QVERIFY(saved.station.endsWith("station.ini"));
     QCOMPARE(saved.amplifiers.size(), 1);
     const SnapshotModule &a = saved.amplifiers.at(0);
@@ -261,9 +198,9 @@ void tst_SnapshotRun::savedFileHoldsWhatDevicesAnswered()
 
 void tst_SnapshotRun::silentModuleSavesNullsWithTwo()
 {
-    hvSilent = true;
+    sim->setHvSilent(true);
     auto body = startStation();
-    const QString file = dir->filePath("snapshot.json");
+    const QString file = sim->dir().filePath("snapshot.json");
     QCOMPARE(run(*body, SnapshotRun::Command::Save, file), 2);
     QVERIFY2(err.contains("5 value(s) were not reported"), qPrintable(err));
     Snapshot saved;
@@ -312,21 +249,15 @@ void tst_SnapshotRun::changesComparedAndRestored()
     QFETCH(QStringList, changes);
     QFETCH(QStringList, compared);
     QFETCH(QStringList, restore);
-    const QString file = dir->filePath("snapshot.json");
+    const QString file = sim->dir().filePath("snapshot.json");
     auto body = startSaved(file);
     QVERIFY(body);
     QCOMPARE(run(*body, SnapshotRun::Command::Compare, file), 0);
     QCOMPARE(out, QString());
 
     // Changed at the devices, and by the operator's choice of set voltage.
-    QStringList events;
-    for (const QString &change : changes) {
-        DeviceEvents raised;
-        amplifier->handle(change.section(' ', 0, 0), change.section(' ', 1), raised);
-        for (const DeviceEvent &event : qAsConst(raised))
-            events << QStringLiteral("ca.1>Brenlow.amp1 %1 %2").arg(event.word, event.params);
-    }
-    QVERIFY(deliver(*server, *body->devices.client(), events));
+    const QStringList events = sim->changeAmplifier(changes);
+    QVERIFY(deliver(sim->server(), *body->devices.client(), events));
     body->hv()->selectVoltage("100");
     body->amp()->askValues();
     QTRY_VERIFY(!body->amp()->awaitsAnswers());
@@ -334,14 +265,14 @@ void tst_SnapshotRun::changesComparedAndRestored()
     QCOMPARE(run(*body, SnapshotRun::Command::Compare, file), 1);
     QCOMPARE(out.split('\n', Qt::SkipEmptyParts), compared);
 
-    takeSentLines(*server, *body->devices.client());
+    takeSentLines(sim->server(), *body->devices.client());
     QCOMPARE(run(*body, SnapshotRun::Command::Restore, file), 0);
     QVERIFY2(err.isEmpty(), qPrintable(err));
     QStringList expected;
     for (const QString &line : qAsConst(restore))
         expected << "Brenlow.amp1>ca.1 " + line;
     // Nothing at all goes to the HV module; its set voltage waits in SetV.
-    QCOMPARE(takeSentLines(*server, *body->devices.client()), expected);
+    QCOMPARE(takeSentLines(sim->server(), *body->devices.client()), expected);
     QCOMPARE(body->hv()->setV().text, QStringLiteral("200"));
     QCOMPARE(run(*body, SnapshotRun::Command::Compare, file), 0);
 }
@@ -349,17 +280,16 @@ void tst_SnapshotRun::changesComparedAndRestored()
 void tst_SnapshotRun::readOnlyRefusesRestore()
 {
     auto body = startStation(true);
-    const QString file = dir->filePath("snapshot.json");
+    const QString file = sim->dir().filePath("snapshot.json");
     QCOMPARE(run(*body, SnapshotRun::Command::Save, file), 0);
-    DeviceEvents ignored;
-    amplifier->handle("SetFilter", "1", ignored);
+    sim->changeAmplifier({"SetFilter 1"});
     body->amp()->askValues();
     QTRY_VERIFY(!body->amp()->awaitsAnswers());
-    takeSentLines(*server, *body->devices.client());
+    takeSentLines(sim->server(), *body->devices.client());
 
     QCOMPARE(run(*body, SnapshotRun::Command::Restore, file), 1);
     QVERIFY2(err.contains("read-only"), qPrintable(err));
-    QCOMPARE(takeSentLines(*server, *body->devices.client()), QStringList());
+    QCOMPARE(takeSentLines(sim->server(), *body->devices.client()), QStringList());
 }
 
 // A snapshot's settings go back only onto the device they were taken of:
@@ -412,8 +342,7 @@ void tst_SnapshotRun::restoresOnlyOntoItsDevice()
     QFETCH(QString, message);
     QFETCH(bool, ampRestored);
     QFETCH(bool, hvFilled);
-    DeviceEvents ignored;
-    const QString file = dir->filePath("snapshot.json");
+    const QString file = sim->dir().filePath("snapshot.json");
     auto body = startSaved(file);
     QVERIFY(body);
 
@@ -435,16 +364,16 @@ void tst_SnapshotRun::restoresOnlyOntoItsDevice()
 
     // Changed since: the amplifier's filter, at the device, and the set
     // voltage, by the operator.
-    amplifier->handle("SetFilter", "1", ignored);
+    sim->changeAmplifier({"SetFilter 1"});
     body->hv()->selectVoltage("100");
     body->amp()->askValues();
     QTRY_VERIFY(!body->amp()->awaitsAnswers());
-    takeSentLines(*server, *body->devices.client());
+    takeSentLines(sim->server(), *body->devices.client());
 
     QCOMPARE(run(*body, SnapshotRun::Command::Restore, file), status);
-    message.replace("{port}", QString::number(server->port()));
+    message.replace("{port}", QString::number(sim->server().port()));
     QVERIFY2(err.contains(message + '\n'), qPrintable(err));
-    const QStringList sent = takeSentLines(*server, *body->devices.client());
+    const QStringList sent = takeSentLines(sim->server(), *body->devices.client());
     QStringList commands;
     for (const QString &line : sent) {
         if (isCommand(line))
@@ -469,14 +398,15 @@ void tst_SnapshotRun::noLinkIsNoComparison()
 {
     QFETCH(int, command);
     QFETCH(int, status);
-    const QString file = writeFile(dir->filePath("snapshot.json"),
+    const QString file = writeFile(sim->dir().filePath("snapshot.json"),
                                    "{\"format\": \"brenlow-snapshot/1\", \"amplifiers\": "
                                    "{\"A\": {\"node\": \"ca.1\", \"filter\": true}}}");
     // A port that nothing listens on any more: the link is refused and,
     // without a reconnector, given up.
-    const QString port = QString::number(server->port());
-    server.reset();
-    Run body(writeStation(*dir, port, stationBody()), false);
+    const QString station = sim->writeStation();
+    const QString port = QString::number(sim->server().port());
+    sim->server().close();
+    Run body(station, false);
     QCOMPARE(run(body, SnapshotRun::Command(command), file), status);
     QVERIFY2(err.contains("brenlow: no link to the server 127.0.0.1:" + port), qPrintable(err));
 }
@@ -502,7 +432,7 @@ void tst_SnapshotRun::unusableFiles()
     QFETCH(int, command);
     QFETCH(QByteArray, content);
     QFETCH(QString, reason);
-    const QString file = dir->filePath("snapshot.json");
+    const QString file = sim->dir().filePath("snapshot.json");
     if (!content.isEmpty())
         writeFile(file, content);
     auto body = startStation();
@@ -510,24 +440,24 @@ void tst_SnapshotRun::unusableFiles()
     // send back, are over before the run.
     QTRY_VERIFY(body->snapshots.allAnswered());
     QTRY_VERIFY(!body->amp()->awaitsAnswers());
-    takeSentLines(*server, *body->devices.client());
+    takeSentLines(sim->server(), *body->devices.client());
     QCOMPARE(run(*body, SnapshotRun::Command(command), file), 2);
     QVERIFY2(err.startsWith(QStringLiteral("brenlow: cannot read the snapshot [%1]: ").arg(file)),
              qPrintable(err));
     QVERIFY2(err.contains(reason), qPrintable(err));
-    for (const QString &line : takeSentLines(*server, *body->devices.client()))
+    for (const QString &line : takeSentLines(sim->server(), *body->devices.client()))
         QVERIFY2(!isCommand(line), qPrintable(line));
 }
 
 void tst_SnapshotRun::unwritablePathWritesNothing()
 {
-    writeFile(dir->filePath("plain.txt"), "text\n");
+    writeFile(sim->dir().filePath("plain.txt"), "text\n");
     auto body = startStation();
-    const QString file = dir->filePath("plain.txt/snapshot.json");
+    const QString file = sim->dir().filePath("plain.txt/snapshot.json");
     QCOMPARE(run(*body, SnapshotRun::Command::Save, file), 1);
     QVERIFY2(err.contains(QStringLiteral("cannot write the snapshot [%1]").arg(file)),
              qPrintable(err));
-    QCOMPARE(QDir(dir->path()).entryList({"*.json"}, QDir::Files), QStringList());
+    QCOMPARE(QDir(sim->dir().path()).entryList({"*.json"}, QDir::Files), QStringList());
 }
 
 QTEST_MAIN(tst_SnapshotRun)

@@ -74,27 +74,22 @@ private:
     void enterRamp(const QString &text);
     void bringToApplied();
 
-    std::unique_ptr<FakeTesraServer> server;
-    std::unique_ptr<QTemporaryDir> dir;
-    std::unique_ptr<Tesra> client;
+    TestSupport::ServerLink link;
+    std::unique_ptr<QTemporaryDir> &dir = link.dir;
+    std::unique_ptr<FakeTesraServer> &server = link.server;
+    std::unique_ptr<Tesra> &client = link.client;
     std::unique_ptr<aHV> panel;
 };
 
 void tst_HVPanel::init()
 {
-    server = std::make_unique<FakeTesraServer>();
-    QVERIFY(server->listen());
-    dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(dir->isValid());
-    client = TestSupport::makeClient(*server, *dir);
+    QVERIFY(link.start());
 }
 
 void tst_HVPanel::cleanup()
 {
     panel.reset();
-    client.reset();
-    server.reset();
-    dir.reset();
+    link.stop();
 }
 
 void tst_HVPanel::makePanel(const QString &ch)
@@ -130,13 +125,13 @@ void tst_HVPanel::connectAndSettle()
 // Every line the server received since the last call.
 QStringList tst_HVPanel::sentLines()
 {
-    return TestSupport::takeSentLines(*server, *client);
+    return link.sent();
 }
 
 // Sends lines to the client and returns once the client has routed them all.
 void tst_HVPanel::deliver(const QStringList &lines)
 {
-    QVERIFY(TestSupport::deliver(*server, *client, lines));
+    QVERIFY(link.deliver(lines));
 }
 
 void tst_HVPanel::reply(const QString &word, const QString &params)

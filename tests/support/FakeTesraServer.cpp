@@ -34,6 +34,11 @@ quint16 FakeTesraServer::port() const
     return server.serverPort();
 }
 
+void FakeTesraServer::close()
+{
+    server.close();
+}
+
 QStringList FakeTesraServer::messageLines() const
 {
     if (messageStart < 0)

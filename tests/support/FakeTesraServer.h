@@ -35,6 +35,8 @@ public:
     // the environment, so that a test may name one for the client.
     bool listen(const QHostAddress &address);
     quint16 port() const;
+    // Stops listening: a client aimed at port() is refused from now on.
+    void close();
 
     // What the server sends first on every new connection (default "7\n"),
     // and after the key line (default "Ok: welcome\n"). With autoHandshake off

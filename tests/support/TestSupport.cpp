@@ -290,4 +290,41 @@ bool PortBlackhole::heal(QString &why)
     return true;
 }
 
+ServerLink::ServerLink() = default;
+ServerLink::~ServerLink() = default;
+
+bool ServerLink::start()
+{
+    dir = std::make_unique<QTemporaryDir>();
+    server = std::make_unique<FakeTesraServer>();
+    if (!dir->isValid() || !server->listen())
+        return false;
+    client = makeClient(*server, *dir);
+    return true;
+}
+
+void ServerLink::stop()
+{
+    client.reset();
+    server.reset();
+    dir.reset();
+}
+
+bool ServerLink::connect(int startLines)
+{
+    if (!connectClient(*client) || !server->waitForMessageLines(startLines))
+        return false;
+    return server->messageLines().size() == startLines;
+}
+
+QStringList ServerLink::sent()
+{
+    return takeSentLines(*server, *client);
+}
+
+bool ServerLink::deliver(const QStringList &lines)
+{
+    return TestSupport::deliver(*server, *client, lines);
+}
+
 } // namespace TestSupport

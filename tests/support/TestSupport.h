@@ -64,6 +64,33 @@ public:
     static QStringList &lines();
 };
 
+// Where the tests of a device or a panel start: a temporary directory, the
+// fake server listening on loopback and a client aimed at it, not yet
+// connected. start() makes all three afresh (a test's init), stop() ends
+// them (its cleanup, after whatever used the client).
+struct ServerLink
+{
+    ServerLink();
+    ~ServerLink();
+    ServerLink(const ServerLink &) = delete;
+    ServerLink &operator=(const ServerLink &) = delete;
+
+    bool start();
+    void stop();
+    // Connects the client and waits until exactly startLines message lines
+    // (the devices' start lines) have arrived.
+    bool connect(int startLines);
+    // Everything the client wrote since the last call (see takeSentLines).
+    QStringList sent();
+    // Sends lines to the client and waits until it has routed them (see
+    // deliver).
+    bool deliver(const QStringList &lines);
+
+    std::unique_ptr<QTemporaryDir> dir;
+    std::unique_ptr<FakeTesraServer> server;
+    std::unique_ptr<Tesra> client;
+};
+
 // Moves the calling process (its main thread, where the tests' sockets
 // live, and every program it starts from now on) into a network namespace
 // of its own with only the loopback device, up. Linux as root (or with

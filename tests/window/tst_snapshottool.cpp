@@ -6,6 +6,7 @@
 // snapshot logic itself is tested on the devices alone (tst_snapshotrun).
 
 #include "FakeTesraServer.h"
+#include "SimStation.h"
 #include "TestSupport.h"
 #include "amplifier/aCA.h"
 #include "app/StartUp.h"
@@ -14,7 +15,6 @@
 #include "devices/SnapshotRun.h"
 #include "hv/aHV.h"
 #include "sim/AmplifierModel.h"
-#include "sim/HvModel.h"
 #include "station/Snapshot.h"
 #include "window/Body.h"
 #include "window/SnapshotTable.h"
@@ -35,27 +35,6 @@ using namespace TestSupport;
 
 namespace {
 
-QStringList decades()
-{
-    QStringList out;
-    for (int e = 3; e <= 11; ++e)
-        out.append(QStringLiteral("1e-%1").arg(e));
-    return out;
-}
-
-// One chamber: amplifier section A (id amp1 at ca.1) and HV section H (id
-// hv1 at hvps.2).
-QByteArray stationBody()
-{
-    return "TCTables=TC\nRangeTables=R\nHV Module Names=H\nAMP Module Names=A\n"
-           "IC Module Names=C\n[TC]\nTable=" +
-           AmplifierModel::defaultTimeConstants().join(", ").toUtf8() +
-           "\n[R]\nTable=" + decades().join(", ").toUtf8() +
-           "\n[H]\nid=hv1\ndriver=hvps\nch=2\nDefault Voltage=100, 200\nDefault Select=100\n"
-           "[A]\nid=amp1\ndriver=ca\nch=1\nTC Table=TC\nRange Table=R\n"
-           "[C]\nHV Unit id=hv1\nAMP Unit id=amp1\n";
-}
-
 } // namespace
 
 class tst_SnapshotTool : public QObject
@@ -72,8 +51,6 @@ private slots:
     void menuEntries();
 
 private:
-    // The devices answer every request through the fake server.
-    QStringList answer(const QString &line);
     std::unique_ptr<Body> startWindow(bool readOnly = false);
     // Saves a snapshot of the station from the window's menu, once every
     // device has answered.
@@ -81,62 +58,24 @@ private:
     aCA *amp(Body &body) { return body.ampModules().at(0); }
     aHV *hv(Body &body) { return body.hvModules().at(0); }
 
-    std::unique_ptr<QTemporaryDir> dir;
-    std::unique_ptr<FakeTesraServer> server;
-    std::unique_ptr<AmplifierModel> amplifier;
-    std::unique_ptr<HvModel> module;
-    bool hvSilent = false;
+    // The devices answer every request through the fake server.
+    std::unique_ptr<SimStation> sim;
 };
 
 void tst_SnapshotTool::init()
 {
-    dir = std::make_unique<QTemporaryDir>();
-    server = std::make_unique<FakeTesraServer>();
-    QVERIFY(server->listen());
-    amplifier =
-        std::make_unique<AmplifierModel>("ca.1", AmplifierModel::defaultTimeConstants(), decades());
-    module = std::make_unique<HvModel>("hvps.2");
-    hvSilent = false;
-    server->setResponder([this](const QString &line) { return answer(line); });
+    sim = std::make_unique<SimStation>();
+    QVERIFY(sim->isValid());
 }
 
 void tst_SnapshotTool::cleanup()
 {
-    server.reset();
-    amplifier.reset();
-    module.reset();
-    dir.reset();
-}
-
-QStringList tst_SnapshotTool::answer(const QString &line)
-{
-    // "Brenlow.amp1>ca.1 Word params"
-    const int blank = line.indexOf(QLatin1Char(' '));
-    const QString head = line.left(blank);
-    const QString from = head.section(QLatin1Char('>'), 0, 0);
-    const QString to = head.section(QLatin1Char('>'), 1);
-    const QString rest = blank < 0 ? QString() : line.mid(blank + 1);
-    const QString word = rest.section(QLatin1Char(' '), 0, 0);
-    const QString params = rest.section(QLatin1Char(' '), 1);
-    SimDevice *device = nullptr;
-    if (to == amplifier->node())
-        device = amplifier.get();
-    else if (to == module->node() && !hvSilent)
-        device = module.get();
-    if (!device)
-        return {};
-    DeviceEvents events;
-    const QString reply = device->handle(word, params, events);
-    QStringList lines{QStringLiteral("%1>%2 @%3 %4").arg(to, from, word, reply)};
-    for (const DeviceEvent &event : qAsConst(events))
-        lines << QStringLiteral("%1>%2 %3 %4").arg(to, from, event.word, event.params);
-    return lines;
+    sim.reset();
 }
 
 std::unique_ptr<Body> tst_SnapshotTool::startWindow(bool readOnly)
 {
-    auto body = std::make_unique<Body>(
-        writeStation(*dir, QString::number(server->port()), stationBody()), readOnly);
+    auto body = std::make_unique<Body>(sim->writeStation(), readOnly);
     return body;
 }
 
@@ -149,31 +88,29 @@ void tst_SnapshotTool::save(Body &body, const QString &file)
 void tst_SnapshotTool::readOnlyRefusesRestore()
 {
     auto body = startWindow(true);
-    const QString file = dir->filePath("snapshot.json");
+    const QString file = sim->dir().filePath("snapshot.json");
     save(*body, file);
-    DeviceEvents ignored;
-    amplifier->handle("SetFilter", "1", ignored);
+    sim->changeAmplifier({"SetFilter 1"});
     amp(*body)->device()->askValues();
     QTRY_VERIFY(!amp(*body)->device()->awaitsAnswers());
-    takeSentLines(*server, *body->tesra());
+    takeSentLines(sim->server(), *body->tesra());
 
     QVERIFY(!body->snapshotTool()->restoreAction()->isEnabled());
     QVERIFY(!body->snapshotTool()->restoreFrom(file));
-    QCOMPARE(takeSentLines(*server, *body->tesra()), QStringList());
+    QCOMPARE(takeSentLines(sim->server(), *body->tesra()), QStringList());
 }
 
 void tst_SnapshotTool::windowTableFollowsLiveValues()
 {
     auto body = startWindow();
     body->show();
-    const QString file = dir->filePath("snapshot.json");
+    const QString file = sim->dir().filePath("snapshot.json");
     save(*body, file);
     SnapshotTool *tool = body->snapshotTool();
     QVERIFY(tool->showComparison(file));
     QCOMPARE(tool->table()->rowCount(), 0);
 
-    DeviceEvents ignored;
-    amplifier->handle("SetFilter", "1", ignored);
+    sim->changeAmplifier({"SetFilter 1"});
     amp(*body)->device()->askValues();
     QTRY_COMPARE(tool->table()->rowCount(), 1);
     QCOMPARE(tool->table()->item(0, SnapshotTable::ModuleColumn)->text(), QStringLiteral("A"));
@@ -199,7 +136,7 @@ void tst_SnapshotTool::windowTableFollowsLiveValues()
     QTRY_VERIFY(!tool->markerOf(amp(*body))->isShown());
 
     // Closing the table ends the comparison and its markers.
-    amplifier->handle("SetZeroCheck", "1", ignored);
+    sim->changeAmplifier({"SetZeroCheck 1"});
     amp(*body)->device()->askValues();
     QTRY_VERIFY(tool->markerOf(amp(*body))->isShown());
     tool->dock()->close();
@@ -238,7 +175,7 @@ void tst_SnapshotTool::menuEntries()
     QAction *restore = body->snapshotTool()->restoreAction();
     QVERIFY(!restore->isEnabled());
     QTRY_VERIFY(restore->isEnabled());
-    server->dropClient();
+    sim->server().dropClient();
     QTRY_VERIFY(!restore->isEnabled());
     QVERIFY(body->snapshotTool()->saveAction()->isEnabled());
 }
