@@ -11,6 +11,7 @@
 
 #include <QButtonGroup>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QResizeEvent>
 #include <QScopedValueRollback>
 
@@ -70,6 +71,8 @@ void aCA::build()
     forwardSwitch(ui.CSprFromTBLB, Switch::TableSource);
     forwardChoice(ui.CSprTBLCB, &AmplifierDevice::chooseTableEntry);
     connect(ui.SetCSprTableB, &QAbstractButton::clicked, this, &aCA::setAValToCSprTable);
+    // "Set Table" records what the field shows.
+    connect(ui.NowCSprDisp, &QLineEdit::textChanged, dev, &AmplifierDevice::takeSuppressionValue);
     connect(dev, &AmplifierDevice::fieldChanged, this, &aCA::showField);
 
     ui.CSprLoadDefB->setEnabled(false);
@@ -113,9 +116,7 @@ void aCA::releaseClient()
         dev->release();
         disconnect(dev, nullptr, this, nullptr);
     }
-    const QList<QObject *> children = findChildren<QObject *>();
-    for (QObject *child : children)
-        disconnect(child, nullptr, this, nullptr);
+    cutChildren(this, dev);
 }
 
 void aCA::setClient(Tesra *c)

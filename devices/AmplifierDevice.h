@@ -141,6 +141,9 @@ public:
     void enterDisplayName(const QString &text);
     void enterSuppressionValue(const QString &text);
     void enterBiasVoltage(const QString &text);
+    // The reported suppression value as the panel's field shows it, which
+    // "Set Table" records.
+    void takeSuppressionValue(const QString &text) { suppressionShown = text; }
 
     // What each control's change sends, on its own.
     void sendDisplayName();

@@ -103,6 +103,11 @@ void HvDevice::takeStatusText(const QString &text)
     statusShown = text;
 }
 
+void HvDevice::takeVoltageText(const QString &text)
+{
+    voltageShown = text;
+}
+
 void HvDevice::takeRampText(const QString &text)
 {
     rampShown = text;
@@ -212,13 +217,14 @@ void HvDevice::applySetV()
         return;
     const QString text = box.text;
     const double voltage = Values::toNumber(text);
-    if (HVRules::aboveUsableMaximum(voltage, values.maxV, values.vLimit)) {
+    if (HVRules::aboveUsableMaximum(voltage, reportedMaxV, reportedVLimit)) {
         // The module would hold it at its limit while it was shown as
         // applied: nothing goes out and vApplied stays as it is.
-        qCDebug(lcHv).noquote()
-            << QStringLiteral("%1: SetV %2 refused: above the usable maximum of %3 V")
-                   .arg(address().id, text.trimmed(),
-                        HVRules::formatVoltage(HVRules::usableMaximum(values.maxV, values.vLimit)));
+        qCDebug(lcHv).noquote() << QStringLiteral(
+                                       "%1: SetV %2 refused: above the usable maximum of %3 V")
+                                       .arg(address().id, text.trimmed(),
+                                            HVRules::formatVoltage(HVRules::usableMaximum(
+                                                reportedMaxV, reportedVLimit)));
         emit setVRefused();
         return;
     }
@@ -334,6 +340,8 @@ void HvDevice::setStatColor(const QString &status)
 
 void HvDevice::showMaxV()
 {
+    reportedMaxV = values.maxV;
+    reportedVLimit = values.vLimit;
     maxVShown = HVRules::formatVoltage(HVRules::usableMaximum(values.maxV, values.vLimit));
     show(Field::MaxV);
 }

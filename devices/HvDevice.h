@@ -81,6 +81,7 @@ public:
     // The operator's edits, as the panel's fields show them; nothing is
     // sent.
     void takeStatusText(const QString &text);
+    void takeVoltageText(const QString &text);
     void takeRampText(const QString &text);
     // The operator's box as it stands: an entered value that the list lacks
     // is added to it by the box itself.
@@ -150,6 +151,10 @@ private:
     QString voltageShown;
     QString rampShown;
     QString maxVShown;
+    // The maximum and limit as the module reported them: what a set voltage
+    // is refused against, whatever is written into state().
+    double reportedMaxV = 0;
+    double reportedVLimit = 0;
     bool controllable = false;
     std::optional<HVRules::StatusColour> colour;
     // The module's answers on this link, as they came.

@@ -62,7 +62,10 @@ void aHV::build()
     if (!dev->section().isEmpty())
         ui.ModuleName->setText(dev->section());
     // The ramp rate the form starts with is the operator's until the module
-    // reports its own; the device shows everything else.
+    // reports its own; the device shows everything else. The fields the
+    // rules read (the status, the voltage, the ramp rate, the set voltage)
+    // tell the device whatever comes into them, an operator's typing
+    // included.
     dev->takeRampText(ui.RampRate->text());
     for (int field = 0; field <= int(Field::StatusColour); ++field)
         showField(Field(field));
@@ -70,6 +73,7 @@ void aHV::build()
     connect(QtCompat::editEnd(ui.RampRate), &QtCompat::EditEnd::finished, this, &aHV::newRampRate);
     connect(ui.RampRate, &QLineEdit::textChanged, dev, &HvDevice::takeRampText);
     connect(ui.Stat, &QLineEdit::textChanged, dev, &HvDevice::takeStatusText);
+    connect(ui.NowV, &QLineEdit::textChanged, dev, &HvDevice::takeVoltageText);
     watchSetVEdit();
     connect(ui.SetV, qOverload<int>(&QComboBox::currentIndexChanged), this, &aHV::takeSetV);
     connect(ui.SetV, &QComboBox::currentTextChanged, this, &aHV::takeSetV);
@@ -97,14 +101,8 @@ void aHV::releaseClient()
     if (dev) {
         dev->release();
         disconnect(dev, nullptr, this, nullptr);
-        // The fields' edits no longer reach the device either.
-        const QList<QObject *> children = findChildren<QObject *>();
-        for (QObject *child : children)
-            disconnect(child, nullptr, dev, nullptr);
     }
-    const QList<QObject *> children = findChildren<QObject *>();
-    for (QObject *child : children)
-        disconnect(child, nullptr, this, nullptr);
+    cutChildren(this, dev);
 }
 
 void aHV::setClient(Tesra *tesra)

@@ -8,6 +8,7 @@
 class Device;
 class LinkGuard;
 class PanelNotice;
+class QObject;
 class QWidget;
 class SilenceBadge;
 
@@ -35,4 +36,10 @@ public:
     // What the panel tells the operator beyond its fields, for the window's
     // status bar.
     virtual PanelNotice *notice() const = 0;
+
+protected:
+    // Cuts every signal of the panel's children (its widgets, guards and
+    // timers) from the panel and from its device: what the focus or a
+    // closing window does to the widgets afterwards reaches neither.
+    static void cutChildren(QWidget *panel, const QObject *device);
 };

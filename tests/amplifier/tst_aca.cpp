@@ -431,6 +431,11 @@ void tst_aCA::tableSelector()
     QCOMPARE(itemsOf(panel.ui.CSprTBLCB), (QStringList{"1e-05 : 4e-10", "1e-06 : 3e-10"}));
     QCOMPARE(panel.ui.NewCSprEdit->text(), QStringLiteral("4e-10"));
     QCOMPARE(sent(), QStringList());
+
+    // It records what the field shows, however the text came there.
+    panel.ui.NowCSprDisp->setText(QStringLiteral("6e-10"));
+    panel.ui.SetCSprTableB->click();
+    QCOMPARE(itemsOf(panel.ui.CSprTBLCB), (QStringList{"1e-05 : 6e-10", "1e-06 : 3e-10"}));
 }
 
 void tst_aCA::wheel()

@@ -56,6 +56,7 @@ private slots:
     void entriesAboveUsableMaximum();
     void typedTextOutlivesTheLimit_data();
     void typedTextOutlivesTheLimit();
+    void fieldsWrittenDirectly();
     void startFollowsControllable_data();
     void startFollowsControllable();
     void rampRateReplyAndEvent();
@@ -548,6 +549,31 @@ void tst_HVPanel::entriesAboveUsableMaximum()
     QVERIFY(panel->setVGuard()->isMarked());
     box->setCurrentIndex(0);
     QVERIFY(!panel->setVGuard()->isMarked());
+}
+
+// The panel's rules read its fields: a text written into the voltage, the
+// status, the ramp rate or the set voltage counts as one the device
+// reported or the operator typed; limits written into the panel's values
+// are not the module's and refuse nothing.
+void tst_HVPanel::fieldsWrittenDirectly()
+{
+    makePanel();
+    panel->voltageTolerance = 1;
+    connectAndSettle();
+    panel->ui.NowV->setText(QStringLiteral("0.5"));
+    reply(QStringLiteral("@GetStat1"), QStringLiteral("ON"));
+    QCOMPARE(panel->ui.Start->styleSheet(), HVRules::GreyStyle);
+    reply(QStringLiteral("_ChangedValue"), QStringLiteral("1500"));
+    QCOMPARE(panel->ui.Start->styleSheet(), HVRules::GreenStyle);
+
+    panel->ui.Stat->setText(QStringLiteral("L2H"));
+    panel->ui.RampRate->setText(QStringLiteral("40"));
+    panel->ui.SetV->setEditText(QStringLiteral("-2500"));
+    panel->maxV = 3000;
+    panel->vLimit = 0.5;
+    QTest::mouseClick(panel->ui.Start, Qt::LeftButton);
+    QCOMPARE(sentLines(), (QStringList{line("SetRamp 40"), line("SetV 2500")}));
+    QVERIFY(panel->vApplied);
 }
 
 void tst_HVPanel::startFollowsControllable_data()
