@@ -2,12 +2,16 @@
 #include "widgets/DisplayClock.h"
 
 #include <QCoreApplication>
-#include <QHash>
+
+QHash<int, QPointer<DisplayClock>> &DisplayClock::clocks()
+{
+    static QHash<int, QPointer<DisplayClock>> all;
+    return all;
+}
 
 DisplayClock *DisplayClock::shared(int intervalMs)
 {
-    static QHash<int, QPointer<DisplayClock>> clocks;
-    QPointer<DisplayClock> &clock = clocks[intervalMs];
+    QPointer<DisplayClock> &clock = clocks()[intervalMs];
     if (!clock)
         clock = new DisplayClock(intervalMs, QCoreApplication::instance());
     return clock;
@@ -36,6 +40,19 @@ void DisplayClock::intervalOver()
         beat.stop();
         return;
     }
+    releaseWaiting();
+}
+
+void DisplayClock::releaseAllNow()
+{
+    for (const QPointer<DisplayClock> &clock : qAsConst(clocks())) {
+        if (clock)
+            clock->releaseWaiting();
+    }
+}
+
+void DisplayClock::releaseWaiting()
+{
     // A release may ask again (a value arriving while it runs): that one
     // waits for the next interval, which has begun.
     std::vector<Waiting> due;

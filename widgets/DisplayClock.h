@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QHash>
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
@@ -40,8 +41,15 @@ public:
     int intervalMs() const { return interval; }
     bool running() const { return beat.isActive(); }
 
+    // Shows every field that waits on any of the application's clocks at
+    // once: a picture of the window must not leave out the fields whose
+    // repaint waits for the end of an interval.
+    static void releaseAllNow();
+
 private:
+    static QHash<int, QPointer<DisplayClock>> &clocks();
     void intervalOver();
+    void releaseWaiting();
 
     struct Waiting
     {

@@ -3,6 +3,7 @@
 
 #include "client/Logging.h"
 #include "client/Tesra.h"
+#include "widgets/DisplayClock.h"
 
 #include <QCoreApplication>
 #include <QImageWriter>
@@ -40,6 +41,9 @@ void WindowShot::take()
 
 bool WindowShot::save(QWidget *shotWindow, const QString &name, QString &error)
 {
+    // A field whose repaint waits for its display interval would be left out
+    // of the picture.
+    DisplayClock::releaseAllNow();
     const QPixmap picture = shotWindow->grab();
     QImageWriter writer(name, "png");
     if (writer.write(picture.toImage()))

@@ -26,6 +26,7 @@ private slots:
     void burstRepaintedAtMostTwice_data();
     void burstRepaintedAtMostTwice();
     void fieldsRepaintTogether();
+    void pictureTakesWhatWaits();
     void clockStopsWhenIdle();
 };
 
@@ -170,6 +171,33 @@ void tst_LatestText::fieldsRepaintTogether()
     QCOMPARE(firstLog.painted, QStringList{"1"});
     QTRY_COMPARE_WITH_TIMEOUT(secondLog.painted, QStringList{"2"}, 2 * IntervalMs + 5000);
     QTRY_COMPARE(firstLog.painted, (QStringList{"1", "3"}));
+}
+
+// A picture of the window taken within an interval shows the field whose
+// repaint waits: it is released at once.
+void tst_LatestText::pictureTakesWhatWaits()
+{
+    constexpr int IntervalMs = 60000; // the interval never ends by itself here
+    QWidget window;
+    auto *first = new QLineEdit(&window);
+    auto *second = new QLineEdit(&window);
+    auto *layout = new QVBoxLayout(&window);
+    layout->addWidget(first);
+    layout->addWidget(second);
+    LatestText firstText(first, nullptr, IntervalMs);
+    LatestText secondText(second, nullptr, IntervalMs);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+    firstText.setText(QStringLiteral("1"));
+    secondText.setText(QStringLiteral("2"));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
+    QVERIFY(!second->updatesEnabled());
+    PaintLog secondLog(second);
+    DisplayClock::releaseAllNow();
+    QVERIFY(second->updatesEnabled());
+    window.grab();
+    QCOMPARE(secondLog.painted, QStringList{"2"});
 }
 
 // Nothing waiting at the end of an interval stops the clock; a field that goes
