@@ -92,7 +92,10 @@ void LatestText::release()
 bool LatestText::eventFilter(QObject *watched, QEvent *event)
 {
     // Come into view: the paint that shows the field shows the newest value.
-    if (unseen && watched == field && event->type() == QEvent::Paint) {
+    // The event's type is asked first: the filter also sees the events of a
+    // field that is being destroyed, which is no longer a line edit, and
+    // comparing it with the guarded pointer would cast it to one.
+    if (event->type() == QEvent::Paint && unseen && watched == field) {
         unseen = false;
         field->setText(newest);
     }
