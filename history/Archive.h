@@ -1,99 +1,97 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "history/AlarmRecord.h"
+#include "history/ArchiveTarget.h"
 #include "history/History.h"
 
-#include <QLockFile>
 #include <QObject>
 #include <QString>
-#include <QTimer>
-#include <deque>
+#include <QThread>
 #include <memory>
 
-// The history on disk: an SQLite database that outlives the program.
+class ArchiveQueue;
+class ArchiveWorker;
+
+Q_DECLARE_METATYPE(std::shared_ptr<History>)
+
+// The history on disk or on a server: an SQLite file of the station's own
+// or a PostgreSQL database that many stations share (the tables are in
+// docs/history.md).
 //
-// Samples and events are handed to it as they arrive and written together,
-// in one transaction, at most once a second, and whatever is still waiting
-// when it closes. Samples older than the days to keep are deleted when it
-// opens and every hour after. The database is the station's to query with
-// any SQLite client (the tables are described in docs/history.md): times are
-// seconds since the Unix epoch, UTC, and values the texts as received.
-//
-// One Brenlow writes a file at a time: a lock file next to it turns a second
-// one away with a clear reason, and SQLite's own locking with a busy timeout
-// lets a script read meanwhile. A write that fails (the disk full, another
-// program holding the database too long) keeps the rows for the next
-// attempt, up to MaxPending of them, and is reported once through
-// writeFailed; the program runs on without its archive.
+// This side lives on the GUI thread and never waits for the database: it
+// hands samples, events and alarms to a queue, and a worker thread with its
+// own connection writes them once a second, keeps the days asked for, and
+// reads back the last day at start and older spans for the trends, each
+// answered by a signal. A database that cannot be reached or is locked
+// leaves the rows queued (up to the target's bound of samples; past it the
+// oldest samples go, and the archive records how many and when) and is
+// reported once, until a write works again. A database that must not be
+// used (foreign or newer tables, a damaged file, one that another Brenlow
+// holds) is refused once and for all, and left exactly as it was.
 class Archive : public QObject
 {
     Q_OBJECT
 
 public:
-    static constexpr int DefaultKeepDays = 30;
-    static constexpr int FlushIntervalMs = 1000;
-    static constexpr int RetentionIntervalMs = 60 * 60 * 1000;
-    static constexpr int DefaultBusyTimeoutMs = 1000;
-    // Rows waiting for the disk beyond this are dropped, the oldest first.
-    static constexpr int MaxPending = 100000;
+    enum class State { Closed, Opening, Open, Unreachable, Refused };
 
     explicit Archive(QObject *parent = nullptr);
     ~Archive() override;
 
-    // Opens or creates the database at path (relative to the working
-    // directory) and makes sure it can be written; false, with
-    // errorString() saying why, when it cannot.
-    bool open(const QString &path, int keepDays = DefaultKeepDays,
-              int busyTimeoutMs = DefaultBusyTimeoutMs);
-    bool isOpen() const { return !connection.isEmpty(); }
-    QString path() const { return file; }
+    // Starts the worker on target. startedAt (ms since the epoch) is when
+    // this run began to record: the archive's rows up to then are loaded.
+    void open(const ArchiveTarget &target, qint64 startedAt);
+    // Writes what waits, as far as the database lets it, and stops the
+    // worker; rows handed over later are not kept.
+    void close();
+
+    State state() const { return current; }
+    // Rows are taken (the archive is not closed or refused).
+    bool isActive() const;
+    const ArchiveTarget &target() const { return where; }
+    // Why it was refused, or why it is unreachable.
     QString errorString() const { return error; }
+    qint64 unreachableSince() const { return downSince; }
 
     void addSample(qint64 t, const QString &module, const QString &node, History::Quantity quantity,
                    const QString &value);
     void addEvent(const History::Event &event);
+    // The station's unfinished alarms: stored (or replaced) and removed.
+    void storeAlarm(const AlarmRecord &alarm);
+    void removeAlarm(const QString &module, const QString &condition);
 
-    // Writes what is waiting; false when the database refused it (the rows
-    // are kept for the next time).
-    bool flush();
-    // Deletes the samples and events older than the days to keep, counted
-    // back from now (milliseconds since the epoch).
-    bool deleteOlderThanKept(qint64 now);
-    // Flushes and closes; the lock is given up.
-    void close();
+    // Asks the worker to write now instead of at its next beat.
+    void flush();
+    // Asks for a retention pass now (it also runs at open and hourly).
+    void retainNow();
+    // Asks for the station's rows of [from, to]; spanLoaded answers. A
+    // newer wish replaces one that has not been started.
+    void loadSpan(qint64 from, qint64 to);
 
-    // Puts the samples and events of the last span before now into history,
-    // in time order; the newest MaxEvents events at most.
-    bool load(History &history, qint64 now, qint64 span = History::KeepMs);
-
-    int pendingCount() const { return int(pending.size()); }
+    int pendingCount() const;
+    int pendingSamples() const;
 
 signals:
-    // A write has failed after earlier ones worked (or the first one did);
-    // reason is the database's message. Once until a write works again.
-    void writeFailed(const QString &reason);
+    void opened();
+    void refused(const QString &reason);
+    void unreachable(const QString &reason, qint64 sinceMs);
+    void reachable();
+    void written(int rows);
+    void samplesDropped(qint64 count, qint64 fromMs, qint64 toMs);
+    void startLoaded(const std::shared_ptr<History> &history);
+    void alarmsLoaded(const QVector<AlarmRecord> &alarms);
+    void spanLoaded(qint64 from, qint64 to, const std::shared_ptr<History> &history);
+    void retained();
 
 private:
-    struct Pending
-    {
-        bool event = false;
-        double t = 0;
-        QString module;
-        QString node;
-        QString what;
-        QString value;
-    };
-    bool exec(const QString &statement);
-    void fail(const QString &reason);
-    void queue(Pending row);
+    template <typename F> void ask(F method);
 
-    QString connection;
-    QString file;
+    ArchiveTarget where;
+    State current = State::Closed;
     QString error;
-    int keepDays = DefaultKeepDays;
-    std::unique_ptr<QLockFile> lock;
-    std::deque<Pending> pending;
-    QTimer flushTimer;
-    QTimer retentionTimer;
-    bool failing = false;
+    qint64 downSince = 0;
+    std::shared_ptr<ArchiveQueue> queue;
+    QThread thread;
+    ArchiveWorker *worker = nullptr;
 };

@@ -28,7 +28,7 @@ struct KindName
     History::EventKind kind;
     const char *name;
 };
-constexpr std::array<KindName, 8> KindNames{{
+constexpr std::array<KindName, 9> KindNames{{
     {History::EventKind::Status, "status"},
     {History::EventKind::OverloadSet, "overload-set"},
     {History::EventKind::OverloadCleared, "overload-cleared"},
@@ -37,6 +37,7 @@ constexpr std::array<KindName, 8> KindNames{{
     {History::EventKind::LinkLost, "link-lost"},
     {History::EventKind::LinkRefused, "link-refused"},
     {History::EventKind::Silent, "silent"},
+    {History::EventKind::SamplesDropped, "samples-dropped"},
 }};
 
 qint64 bucketStart(qint64 t)
@@ -191,6 +192,22 @@ void History::Series::age(qint64 now)
         coarse.pop_front();
 }
 
+void History::Series::appendNewer(const Series &newer)
+{
+    const qint64 since = newest();
+    for (const Bucket &b : newer.coarse) {
+        if (isEmpty() || b.start > since)
+            coarse.push_back(b);
+    }
+    for (const Sample &s : newer.full) {
+        if (s.t < since)
+            continue;
+        Sample kept = s;
+        full.push_back(std::move(kept));
+        age(full.back().t);
+    }
+}
+
 void History::Series::fold(const Sample &sample)
 {
     const qint64 start = bucketStart(sample.t);
@@ -269,6 +286,29 @@ void History::addEvent(const Event &event)
     while (int(timeline.size()) > MaxEvents)
         timeline.pop_front();
     latest = qMax(latest, timeline.back().t);
+    ++changes;
+}
+
+void History::takeEarlier(const History &earlier)
+{
+    for (const auto &entry : earlier.all) {
+        Series &mine = all[entry.first];
+        Series merged = entry.second;
+        merged.appendNewer(mine);
+        mine = std::move(merged);
+        latest = qMax(latest, mine.newest());
+    }
+    for (const auto &entry : earlier.nodes)
+        nodes.emplace(entry.first, entry.second);
+    if (!earlier.timeline.empty()) {
+        std::deque<Event> merged = earlier.timeline;
+        for (const Event &e : timeline)
+            merged.push_back(e);
+        while (int(merged.size()) > MaxEvents)
+            merged.pop_front();
+        timeline = std::move(merged);
+        latest = qMax(latest, timeline.back().t);
+    }
     ++changes;
 }
 

@@ -48,6 +48,8 @@ public:
         LinkLost,
         LinkRefused,
         Silent,
+        // The archive's queue overflowed during an outage and let samples go.
+        SamplesDropped,
     };
 
     // The names the archive and the export write, and read back.
@@ -131,6 +133,9 @@ public:
         void add(qint64 t, double number, const QString &text);
         // Drops and folds what the time now has left behind.
         void age(qint64 now);
+        // Adds what newer holds after this series' newest sample (the live
+        // end, after a day read back from the archive).
+        void appendNewer(const Series &newer);
 
         const std::deque<Bucket> &buckets() const { return coarse; }
         const std::deque<Sample> &samples() const { return full; }
@@ -160,6 +165,10 @@ public:
     Series &seriesFor(const QString &module, Quantity quantity);
     void add(Series &series, Quantity quantity, qint64 t, const QString &text);
     void addEvent(const Event &event);
+    // Puts what earlier holds (the archive's last day, read while this
+    // history was already recording) in front of what this one holds. The
+    // series stay where they are.
+    void takeEarlier(const History &earlier);
 
     // The series of a module's quantity, or nullptr when nothing was kept.
     const Series *series(const QString &module, Quantity quantity) const;

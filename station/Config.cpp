@@ -15,6 +15,7 @@ const char DefaultClientName[] = "Brenlow";
 const char DefaultKeyFile[] = "Brenlow";
 const char DefaultConfigFile[] = "Brenlow.ini";
 const int DefaultHistoryDays = 30;
+const int DefaultHistoryQueue = 1000000;
 
 namespace {
 
@@ -124,6 +125,12 @@ int historyDays(const QString &text)
 {
     const int days = Values::toInteger(text);
     return days >= 1 ? days : DefaultHistoryDays;
+}
+
+int historyQueue(const QString &text)
+{
+    const int samples = Values::toInteger(text);
+    return samples >= 1 ? samples : DefaultHistoryQueue;
 }
 
 int findTable(const QStringList &names, const QString &name)

@@ -79,6 +79,12 @@ int timeoutMs(const QString &text, int defaultMs);
 extern const int DefaultHistoryDays;
 int historyDays(const QString &text);
 
+// "History Queue": how many samples wait for an archive that cannot be
+// written, before the oldest are let go; a whole number from 1 up, and
+// DefaultHistoryQueue for anything else.
+extern const int DefaultHistoryQueue;
+int historyQueue(const QString &text);
+
 // The index of the first name that equals name exactly, or -1.
 int findTable(const QStringList &names, const QString &name);
 

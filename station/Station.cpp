@@ -231,7 +231,12 @@ Station Station::read(const QString &path)
     station.readOnly = reader.flag(QStringLiteral("Read Only"), false);
     station.commandLog = reader.text(QStringLiteral("Command Log"));
     station.historyFile = reader.text(QStringLiteral("History File"));
+    station.historyDatabase = reader.text(QStringLiteral("History Database"));
     station.historyDays = Config::historyDays(reader.text(QStringLiteral("History Days")));
+    station.historyQueue = Config::historyQueue(reader.text(QStringLiteral("History Queue")));
+    station.stationName = reader.text(QStringLiteral("Station Name")).trimmed();
+    if (station.stationName.isEmpty())
+        station.stationName = QFileInfo(path).completeBaseName();
 
     readTableList(reader, QStringLiteral("TCTables"), station.tcTableNames, station.tcTables);
     readTableList(reader, QStringLiteral("RangeTables"), station.rangeTableNames,

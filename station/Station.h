@@ -126,8 +126,16 @@ struct Station
     int answerTimeoutMs = AnswerWatch::DefaultMs;
     // "History File": the archive of the station's history; empty for none.
     QString historyFile;
+    // "History Database": a PostgreSQL archive shared by the facility's
+    // stations, as postgresql://USER@HOST:PORT/DBNAME; empty for none.
+    QString historyDatabase;
     // "History Days": how many days of samples the archive keeps.
     int historyDays = Config::DefaultHistoryDays;
+    // "History Queue": samples held while the archive cannot be written.
+    int historyQueue = Config::DefaultHistoryQueue;
+    // "Station Name": the station's name in a shared archive; the station
+    // file's name without its suffix when the key is absent.
+    QString stationName;
 
     QStringList tcTableNames;
     QList<QStringList> tcTables;

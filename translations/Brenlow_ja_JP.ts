@@ -113,8 +113,12 @@
         <translation>履歴ファイル %1 を使用できません: %2</translation>
     </message>
     <message>
-        <source>History file %1 cannot be written: %2</source>
-        <translation>履歴ファイル %1 に書き込めません: %2</translation>
+        <source>History database %1 cannot be used: %2</source>
+        <translation>履歴データベース %1 を使用できません: %2</translation>
+    </message>
+    <message>
+        <source>history database unreachable since %1</source>
+        <translation>%1 から履歴データベースに接続できません</translation>
     </message>
     <message>
         <source>Export History</source>
@@ -527,6 +531,10 @@
         <translation>応答なし: %1</translation>
     </message>
     <message>
+        <source>Not archived (queue full): %1</source>
+        <translation>アーカイブされず (キューが満杯): %1</translation>
+    </message>
+    <message>
         <source>(link)</source>
         <translation>（接続）</translation>
     </message>
@@ -627,6 +635,10 @@
     <message>
         <source>%1 to %2</source>
         <translation>%1 から %2 まで</translation>
+    </message>
+    <message>
+        <source>%1 (reading the archive…)</source>
+        <translation>%1 (アーカイブを読み込み中…)</translation>
     </message>
 </context>
 <context>

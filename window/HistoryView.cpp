@@ -50,41 +50,95 @@ HistoryView::~HistoryView()
 
 void HistoryView::openArchive()
 {
-    if (station.historyFile.isEmpty())
-        return;
-    if (!store.open(station.historyFile, station.historyDays)) {
-        qCDebug(lcHistory).noquote() << QStringLiteral("history file [%1] cannot be opened: %2")
-                                            .arg(station.historyFile, store.errorString());
-        if (notes)
-            notes->addNote(
-                tr("History file %1 cannot be used: %2")
-                    .arg(QDir::toNativeSeparators(station.historyFile), store.errorString()));
+    ArchiveTarget target;
+    if (!station.historyDatabase.isEmpty()) {
+        QString why;
+        target = ArchiveTarget::postgres(station.historyDatabase, station.stationName, &why);
+        if (target.kind == ArchiveTarget::NoArchive) {
+            qCDebug(lcHistory).noquote()
+                << QStringLiteral("history database [%1] cannot be used: %2")
+                       .arg(station.historyDatabase, why);
+            if (notes)
+                notes->addNote(
+                    tr("History database %1 cannot be used: %2").arg(station.historyDatabase, why));
+            return;
+        }
+        if (!station.historyFile.isEmpty())
+            qCDebug(lcHistory).noquote()
+                << QStringLiteral("history file [%1] left alone: the history database is in use")
+                       .arg(station.historyFile);
+    } else if (!station.historyFile.isEmpty()) {
+        target = ArchiveTarget::sqlite(station.historyFile, station.stationName);
+    } else {
         return;
     }
-    if (!store.load(kept, QDateTime::currentMSecsSinceEpoch()))
-        qCDebug(lcHistory).noquote() << QStringLiteral("history file [%1] cannot be read: %2")
-                                            .arg(station.historyFile, store.errorString());
-    else
-        markPreviousEnd();
+    target.keepDays = station.historyDays;
+    target.queueSamples = station.historyQueue;
+    watchArchive();
+    // What this run records from now on is in memory already; the archive
+    // gives back what came before.
+    store.open(target, QDateTime::currentMSecsSinceEpoch());
     taker.setArchive(&store);
-    connect(&store, &Archive::writeFailed, this, [this](const QString &reason) {
+}
+
+void HistoryView::watchArchive()
+{
+    const QString unreachableKey = QStringLiteral("history-unreachable");
+    connect(&store, &Archive::refused, this, [this, unreachableKey](const QString &reason) {
+        if (!notes)
+            return;
+        notes->clearNote(unreachableKey);
+        const ArchiveTarget &target = store.target();
+        notes->addNote(
+            target.kind == ArchiveTarget::Postgres
+                ? tr("History database %1 cannot be used: %2").arg(target.describe(), reason)
+                : tr("History file %1 cannot be used: %2")
+                      .arg(QDir::toNativeSeparators(target.file), reason));
+    });
+    connect(&store, &Archive::unreachable, this,
+            [this, unreachableKey](const QString &, qint64 since) {
+                if (notes)
+                    notes->setNote(unreachableKey,
+                                   tr("history database unreachable since %1")
+                                       .arg(QDateTime::fromMSecsSinceEpoch(since).toString(
+                                           QStringLiteral("HH:mm:ss"))));
+            });
+    connect(&store, &Archive::reachable, this, [this, unreachableKey] {
         if (notes)
-            notes->addNote(tr("History file %1 cannot be written: %2")
-                               .arg(QDir::toNativeSeparators(station.historyFile), reason));
+            notes->clearNote(unreachableKey);
+    });
+    connect(&store, &Archive::startLoaded, this,
+            [this](const std::shared_ptr<History> &loaded) { takeLoaded(*loaded); });
+    connect(&store, &Archive::samplesDropped, this, [this](qint64 count, qint64 from, qint64 to) {
+        // The archive has its own row of it; the timeline gets one too.
+        History::Event gap;
+        gap.t = QDateTime::currentMSecsSinceEpoch();
+        gap.kind = History::EventKind::SamplesDropped;
+        gap.text = QStringLiteral("%1 samples, %2 to %3")
+                       .arg(count)
+                       .arg(QDateTime::fromMSecsSinceEpoch(from).toString(Qt::ISODateWithMs),
+                            QDateTime::fromMSecsSinceEpoch(to).toString(Qt::ISODateWithMs));
+        kept.addEvent(gap);
     });
 }
 
-void HistoryView::markPreviousEnd()
+void HistoryView::takeLoaded(History &loaded)
+{
+    markPreviousEnd(loaded);
+    kept.takeEarlier(loaded);
+}
+
+void HistoryView::markPreviousEnd(History &loaded)
 {
     // The run that wrote the archive last ended without a word about its
     // link: it quit, or it stopped. From its last record on nothing was
     // heard, so the link counts as lost from then, in the history and in the
     // archive; the trends show that time as an outage instead of the last
     // status holding through it.
-    const qint64 last = kept.newest();
+    const qint64 last = loaded.newest();
     if (last <= 0)
         return;
-    const std::deque<History::Event> &events = kept.events();
+    const std::deque<History::Event> &events = loaded.events();
     for (auto it = events.rbegin(); it != events.rend(); ++it) {
         if (!it->module.isEmpty())
             continue;
@@ -96,7 +150,7 @@ void HistoryView::markPreviousEnd()
     end.t = last;
     end.kind = History::EventKind::LinkLost;
     end.text = QStringLiteral("%1:%2").arg(station.serverAddress, station.serverPort);
-    kept.addEvent(end);
+    loaded.addEvent(end);
     store.addEvent(end);
 }
 
@@ -111,8 +165,11 @@ void HistoryView::addMenuEntries(QMenu *menu, QAction *before)
 
 TrendsWindow *HistoryView::trends()
 {
-    if (!trendsWindow)
+    if (!trendsWindow) {
         trendsWindow = new TrendsWindow(kept, station, window);
+        if (store.isActive())
+            trendsWindow->readArchive(&store, station.historyDays);
+    }
     return trendsWindow;
 }
 
@@ -157,5 +214,5 @@ void HistoryView::chooseExportFile()
 
 void HistoryView::finish()
 {
-    store.flush();
+    store.close();
 }

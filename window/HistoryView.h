@@ -18,11 +18,14 @@ class TrendsWindow;
 struct Station;
 
 // The main window's part in the history: it records the station's devices
-// from the client, opens the station's archive ("History File") and loads its last
-// day, and puts "Trends…" and "Export History…" into the menu. The trends
-// window is made the first time it is asked for. An archive that cannot be
-// opened or written is named in the debug log and in the status bar; the
-// program runs on without it.
+// from the client, opens the station's archive ("History File" or "History
+// Database"), takes in its last day when the archive's worker has read it,
+// and puts "Trends…" and "Export History…" into the menu. The trends window
+// is made the first time it is asked for, and reads spans older than the
+// memory holds from the archive. An archive that must not be used is named
+// in the debug log and in the status bar, and the program runs on without
+// it; one that cannot be reached for a while has one note in the status
+// bar for as long as that lasts.
 class HistoryView : public QObject
 {
     Q_OBJECT
@@ -39,7 +42,8 @@ public:
 
     History &history() { return kept; }
     Recorder *recorder() { return &taker; }
-    Archive *archive() { return store.isOpen() ? &store : nullptr; }
+    // The archive while it takes rows (not refused or closed), or null.
+    Archive *archive() { return store.isActive() ? &store : nullptr; }
     TrendsWindow *trends();
     QAction *trendsAction() const { return showTrends; }
     QAction *exportAction() const { return exportHistory; }
@@ -47,13 +51,17 @@ public:
     // Writes the samples of the span the trends window shows to path as
     // CSV; false when the file cannot be written.
     bool exportTo(const QString &path, QString *error = nullptr);
-    // Flushes the archive; the window calls it as it closes.
+    // Writes what the archive still holds and closes it; the window calls
+    // it as it closes.
     void finish();
 
 private:
     void openArchive();
+    void watchArchive();
+    // Takes in the archive's last day, read while recording had started.
+    void takeLoaded(History &loaded);
     // Marks the link of the run before this one lost from its last record.
-    void markPreviousEnd();
+    void markPreviousEnd(History &loaded);
     void chooseExportFile();
 
     QWidget *window;

@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QStatusBar>
+#include <algorithm>
 
 StatusNotes::StatusNotes(QWidget *parent) : ElidedLabel(parent)
 {
@@ -32,21 +33,22 @@ void StatusNotes::noteCommandLogFailed(const QString &path)
             .arg(QDir::toNativeSeparators(path)));
 }
 
+namespace {
+const QString LogUnwritableKey = QStringLiteral("command-log-unwritable");
+} // namespace
+
 void StatusNotes::noteCommandLogUnwritable(const QString &path, const QString &reason)
 {
-    clearCommandLogUnwritable();
-    logUnwritable = tr("Command log %1 cannot be written (%2): commands are not being recorded")
-                        .arg(QDir::toNativeSeparators(path), reason);
-    add(logUnwritable);
+    // The newest failure goes last, as a new note would.
+    clearNote(LogUnwritableKey);
+    setNote(LogUnwritableKey,
+            tr("Command log %1 cannot be written (%2): commands are not being recorded")
+                .arg(QDir::toNativeSeparators(path), reason));
 }
 
 void StatusNotes::clearCommandLogUnwritable()
 {
-    if (logUnwritable.isEmpty())
-        return;
-    shown.removeAll(logUnwritable);
-    logUnwritable.clear();
-    showNotes();
+    clearNote(LogUnwritableKey);
 }
 
 void StatusNotes::noteReadOnly()
@@ -79,12 +81,44 @@ void StatusNotes::noteModulesNotBuilt(const QStringList &modules)
 
 void StatusNotes::add(const QString &note)
 {
-    shown.append(note);
+    shown.append(Note{QString(), note});
     showNotes();
+}
+
+void StatusNotes::setNote(const QString &key, const QString &note)
+{
+    for (Note &n : shown) {
+        if (n.key == key) {
+            n.text = note;
+            showNotes();
+            return;
+        }
+    }
+    shown.append(Note{key, note});
+    showNotes();
+}
+
+void StatusNotes::clearNote(const QString &key)
+{
+    const auto gone =
+        std::remove_if(shown.begin(), shown.end(), [&key](const Note &n) { return n.key == key; });
+    if (gone == shown.end())
+        return;
+    shown.erase(gone, shown.end());
+    showNotes();
+}
+
+QStringList StatusNotes::notes() const
+{
+    QStringList texts;
+    for (const Note &n : shown)
+        texts << n.text;
+    return texts;
 }
 
 void StatusNotes::showNotes()
 {
-    setText(shown.join(QStringLiteral(" | ")));
-    setToolTip(shown.join(QLatin1Char('\n')));
+    const QStringList texts = notes();
+    setText(texts.join(QStringLiteral(" | ")));
+    setToolTip(texts.join(QLatin1Char('\n')));
 }

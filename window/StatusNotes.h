@@ -4,6 +4,7 @@
 #include "widgets/ElidedLabel.h"
 
 #include <QStringList>
+#include <QVector>
 
 // The notes that the window leaves in its status bar for the operator.
 //
@@ -45,10 +46,22 @@ public:
     // A note whose text another part of the window has made (and
     // translated).
     void addNote(const QString &note) { add(note); }
+    // A note that stands for a condition while it lasts: setting it again
+    // replaces its text in place instead of adding another, and clearing
+    // it takes it away.
+    void setNote(const QString &key, const QString &note);
+    void clearNote(const QString &key);
 
-    QStringList notes() const { return shown; }
+    QStringList notes() const;
 
 private:
+    // A note, and the condition it stands for (empty for one that stays).
+    struct Note
+    {
+        QString key;
+        QString text;
+    };
+
     void add(const QString &note);
     void showNotes();
 
@@ -56,7 +69,5 @@ private:
     // glance elsewhere.
     static constexpr int FlashMs = 15000;
 
-    QStringList shown;
-    // The note of a command log that cannot be written, while it stands.
-    QString logUnwritable;
+    QVector<Note> shown;
 };

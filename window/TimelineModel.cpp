@@ -21,6 +21,8 @@ const KindText KindTexts[] = {
     {History::EventKind::LinkLost, QT_TRANSLATE_NOOP("TimelineModel", "Link lost: %1")},
     {History::EventKind::LinkRefused, QT_TRANSLATE_NOOP("TimelineModel", "Link refused: %1")},
     {History::EventKind::Silent, QT_TRANSLATE_NOOP("TimelineModel", "Silent device: %1")},
+    {History::EventKind::SamplesDropped,
+     QT_TRANSLATE_NOOP("TimelineModel", "Not archived (queue full): %1")},
 };
 
 } // namespace

@@ -3,6 +3,7 @@
 
 #include "devices/Colours.h"
 #include "devices/HVRules.h"
+#include "history/Archive.h"
 #include "station/Station.h"
 #include "window/TimelineModel.h"
 #include "window/TrendChart.h"
@@ -188,10 +189,34 @@ void TrendsWindow::followLive()
     redraw();
 }
 
+qint64 TrendsWindow::reachMs() const
+{
+    return qMax(History::KeepMs, archiveReachMs);
+}
+
+void TrendsWindow::readArchive(Archive *store, int keepDays)
+{
+    archive = store;
+    archiveReachMs = qint64(qMax(1, keepDays)) * History::KeepMs;
+    connect(store, &Archive::spanLoaded, this, &TrendsWindow::takeSpan);
+    updateScrollBar();
+}
+
+void TrendsWindow::takeSpan(qint64 from, qint64 to, const std::shared_ptr<History> &span)
+{
+    archived = span;
+    archivedFrom = from;
+    archivedTo = to;
+    // The worker keeps to the present; what counts is where the span begins.
+    reading = askedFrom != from;
+    redraw();
+}
+
 void TrendsWindow::updateScrollBar()
 {
-    // In seconds: the right end is the live end, the left a day back.
-    const int back = int((History::KeepMs - spanMs(span())) / 1000);
+    // In seconds: the right end is the live end, the left as far back as
+    // the memory, or the archive, reaches.
+    const int back = int((reachMs() - spanMs(span())) / 1000);
     const QSignalBlocker blocker(scrollBar);
     scrollBar->setRange(0, back);
     scrollBar->setPageStep(int(spanMs(span()) / 1000));
@@ -251,8 +276,25 @@ void TrendsWindow::redraw()
         timelineModel->refresh();
         return;
     }
+    // What the memory no longer holds comes from the archive; until it has
+    // come, the memory's part is shown.
+    const History *source = &history;
+    fromArchive = false;
+    if (archive && from < liveEnd() - History::KeepMs) {
+        if (archived && archivedFrom <= from && archivedTo >= qMin(to, liveEnd())) {
+            source = archived.get();
+            fromArchive = true;
+        } else if (askedFrom != from || askedTo != to || !reading) {
+            askedFrom = from;
+            askedTo = to;
+            reading = true;
+            archive->loadSpan(from, to);
+        }
+    }
+    if (reading && !fromArchive)
+        shownLabel->setText(tr("%1 (reading the archive…)").arg(shownLabel->text()));
     for (TrendChart *chart : qAsConst(chartList))
-        chart->draw(history, from, to);
+        chart->draw(*source, from, to);
 }
 
 void TrendsWindow::showTimeline()

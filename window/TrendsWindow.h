@@ -4,9 +4,12 @@
 #include "history/History.h"
 
 #include <QList>
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
+#include <memory>
 
+class Archive;
 class QComboBox;
 class QLabel;
 class QPushButton;
@@ -25,6 +28,11 @@ struct Station;
 // to the right end, or Live, follows again. A timer redraws at most
 // RedrawsPerSecond times a second, and only what changed: however fast the
 // devices report, drawing costs the same. The export takes the span shown.
+//
+// With an archive the scroll bar reaches back over the days it keeps. A
+// span older than the day in memory is asked of the archive's worker and
+// drawn when it arrives; meanwhile the window says it is reading and stays
+// free to use.
 class TrendsWindow : public QWidget
 {
     Q_OBJECT
@@ -54,6 +62,13 @@ public:
     void showTimeline();
     void showCharts();
 
+    // Reads spans older than the memory holds from archive, back keepDays.
+    void readArchive(Archive *archive, int keepDays);
+    // The history the charts were drawn from last: the memory's, or a span
+    // read from the archive.
+    bool drewFromArchive() const { return fromArchive; }
+    bool isReadingArchive() const { return reading; }
+
 protected:
     void showEvent(QShowEvent *event) override;
 
@@ -62,6 +77,9 @@ private:
     void scrolled(int value);
     void updateScrollBar();
     qint64 liveEnd() const;
+    // How far back the scroll bar reaches.
+    qint64 reachMs() const;
+    void takeSpan(qint64 from, qint64 to, const std::shared_ptr<History> &span);
 
     const History &history;
     QList<TrendChart *> chartList;
@@ -78,4 +96,14 @@ private:
     quint64 drawnRevision = 0;
     qint64 drawnTo = 0;
     qint64 drawnSpan = 0;
+    QPointer<Archive> archive;
+    qint64 archiveReachMs = 0;
+    // The span last read from the archive, and the one asked for.
+    std::shared_ptr<History> archived;
+    qint64 archivedFrom = 0;
+    qint64 archivedTo = 0;
+    qint64 askedFrom = 0;
+    qint64 askedTo = 0;
+    bool reading = false;
+    bool fromArchive = false;
 };

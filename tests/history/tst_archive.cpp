@@ -1,8 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The history file: what is written comes back after a restart, old samples
-// are deleted, a file that cannot be written is refused with a reason, and a
-// second program on the same file neither corrupts it nor loses rows.
+// The history archive, in an SQLite file and in a PostgreSQL database (the
+// test command's throwaway server): what is written comes back for its own
+// station only, nothing is lost while the database is away, a full queue
+// says what it let go, a database that is not the archive's is refused and
+// left alone, rows from a clock that ran ahead stay out, old rows go, and a
+// lock left by a crash does not keep the file from being used.
 
+#include "TestDatabase.h"
 #include "history/Archive.h"
 #include "history/History.h"
 
@@ -10,52 +14,57 @@
 #include <QDateTime>
 #include <QFile>
 #include <QProcess>
-#include <QSqlDatabase>
-#include <QSqlQuery>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <memory>
 
 namespace {
 
 const char ChildVariable[] = "BRENLOW_TEST_ARCHIVE_CHILD";
+constexpr int WaitMs = 30000;
+constexpr qint64 Day = 86'400'000;
 
 qint64 now()
 {
     return QDateTime::currentMSecsSinceEpoch();
 }
 
-// Another connection to the file, as a script with an SQLite client would
-// make; removed with the object.
-class OtherConnection
+bool waitFor(QSignalSpy &spy, int ms = WaitMs)
 {
-public:
-    explicit OtherConnection(const QString &path)
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", name);
-        db.setDatabaseName(path);
-        db.open();
-    }
-    ~OtherConnection()
-    {
-        QSqlDatabase::database(name, false).close();
-        QSqlDatabase::removeDatabase(name);
-    }
-    QVariant value(const QString &statement)
-    {
-        QSqlQuery q(QSqlDatabase::database(name, false));
-        if (!q.exec(statement) || !q.next())
-            return QVariant();
-        return q.value(0);
-    }
-    bool exec(const QString &statement)
-    {
-        QSqlQuery q(QSqlDatabase::database(name, false));
-        return q.exec(statement);
-    }
+    return !spy.isEmpty() || spy.wait(ms);
+}
 
-private:
-    QString name = QStringLiteral("tst-other");
-};
+// Opens an archive on target and waits until it is open (or refused).
+std::unique_ptr<Archive> openArchive(const ArchiveTarget &target, qint64 startedAt = now())
+{
+    auto archive = std::make_unique<Archive>();
+    QSignalSpy opened(archive.get(), &Archive::opened);
+    QSignalSpy refused(archive.get(), &Archive::refused);
+    archive->open(target, startedAt);
+    QElapsedTimer clock;
+    clock.start();
+    while (opened.isEmpty() && refused.isEmpty() && clock.elapsed() < WaitMs)
+        opened.wait(100);
+    return archive;
+}
+
+// What an archive opened on target loads at start.
+std::shared_ptr<History> loadAtStart(const ArchiveTarget &target, qint64 startedAt = now())
+{
+    Archive archive;
+    QSignalSpy loaded(&archive, &Archive::startLoaded);
+    archive.open(target, startedAt);
+    if (!waitFor(loaded))
+        return nullptr;
+    return loaded.first().first().value<std::shared_ptr<History>>();
+}
+
+int count(const History &history, const QString &module, History::Quantity quantity)
+{
+    const History::Series *series = history.series(module, quantity);
+    return series ? int(series->samples().size() + series->buckets().size()) : 0;
+}
 
 } // namespace
 
@@ -64,201 +73,496 @@ class tst_Archive : public QObject
     Q_OBJECT
 
 private slots:
-    void readBackAfterRestart();
-    void writesWithinASecond();
-    void retentionDeletesOldRows();
-    void unwritableFile_data();
-    void unwritableFile();
+    void init();
+    void cleanup();
+
+    void stationsReadBackTheirOwn_data();
+    void stationsReadBackTheirOwn();
+    void outageLosesNothing_data();
+    void outageLosesNothing();
+    void fullQueueSaysWhatItDropped_data();
+    void fullQueueSaysWhatItDropped();
+    void refusedAndLeftAlone_data();
+    void refusedAndLeftAlone();
+    void unusableFile_data();
+    void unusableFile();
+    void futureRowsStayOut_data();
+    void futureRowsStayOut();
+    void oldRowsGo_data();
+    void oldRowsGo();
+    void lockOfACrashedOwner_data();
+    void lockOfACrashedOwner();
     void secondProgramIsTurnedAway();
-    void busyDatabaseKeepsRows();
+
+private:
+    // The backend of the current data row, or a skip.
+    std::unique_ptr<TestDatabase> makeDatabase();
+
+    std::unique_ptr<QTemporaryDir> dir;
 };
 
-void tst_Archive::readBackAfterRestart()
+static void backends()
 {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("history.db");
+    QTest::addColumn<QString>("backend");
+    QTest::newRow("sqlite") << "sqlite";
+    QTest::newRow("postgresql") << "postgresql";
+}
+
+void tst_Archive::init()
+{
+    dir = std::make_unique<QTemporaryDir>();
+}
+
+void tst_Archive::cleanup()
+{
+    dir.reset();
+}
+
+std::unique_ptr<TestDatabase> tst_Archive::makeDatabase()
+{
+    QFETCH(QString, backend);
+    const TestDatabase::Backend kind = TestDatabase::backendNamed(backend);
+    QString why;
+    if (kind == TestDatabase::Postgres && !TestDatabase::postgresAvailable(why))
+        return nullptr;
+    return std::make_unique<TestDatabase>(kind, *dir);
+}
+
+#define MAKE_DATABASE(db)                                                                          \
+    auto db = makeDatabase();                                                                      \
+    if (!db) {                                                                                     \
+        QString why;                                                                               \
+        TestDatabase::postgresAvailable(why);                                                      \
+        QSKIP(qPrintable(why));                                                                    \
+    }                                                                                              \
+    QVERIFY2(db->isValid(), qPrintable(db->errorString()))
+
+void tst_Archive::stationsReadBackTheirOwn_data()
+{
+    backends();
+}
+
+// Two stations write into one database; each reads back its own samples,
+// events and alarms only, at start and as a span for the trends.
+void tst_Archive::stationsReadBackTheirOwn()
+{
+    MAKE_DATABASE(db);
     const qint64 t = now() - 60'000;
-    {
-        Archive archive;
-        QVERIFY2(archive.open(path), qPrintable(archive.errorString()));
-        archive.addSample(t, "HV1", "hvps.1", History::Quantity::Voltage, "1500.5");
-        archive.addSample(t + 250, "HV1", "hvps.1", History::Quantity::Status, "ON");
-        archive.addSample(t + 500, QString::fromUtf8("増幅器,1"), "dev1",
-                          History::Quantity::Overload, "1");
-        archive.addEvent(
-            {t + 500, QString::fromUtf8("増幅器,1"), "dev1", History::EventKind::OverloadSet, "1"});
-        archive.addEvent(
-            {t + 600, QString(), QString(), History::EventKind::LinkLost, "127.0.0.1:1"});
-        // Closing writes what waits.
+    for (const QString station : {"north", "south"}) {
+        auto archive = openArchive(db->target(station));
+        QCOMPARE(archive->state(), Archive::State::Open);
+        const QString module = station == "north" ? "HV N" : QString::fromUtf8("増幅器,\"1\"");
+        archive->addSample(t, module, "hvps.1", History::Quantity::Voltage, "1500.5");
+        archive->addSample(t + 250, module, "hvps.1", History::Quantity::Status, "ON");
+        archive->addEvent({t + 300, module, "hvps.1", History::EventKind::Status, "ON"});
+        archive->addEvent({t + 600, QString(), QString(), History::EventKind::LinkLost, station});
+        AlarmRecord alarm;
+        alarm.module = module;
+        alarm.condition = "hv-fault";
+        alarm.severity = "major";
+        alarm.value = "TRIP";
+        alarm.raisedMs = t;
+        archive->storeAlarm(alarm);
+        alarm.condition = "hv-deviation";
+        archive->storeAlarm(alarm);
+        alarm.ackedBy = "op@console";
+        alarm.ackedMs = t + 5;
+        archive->storeAlarm(alarm);
+        archive->removeAlarm(module, "hv-fault");
+        archive->close();
     }
-    Archive archive;
-    QVERIFY(archive.open(path));
-    History history;
-    QVERIFY(archive.load(history, now()));
-    const History::Series *v = history.series("HV1", History::Quantity::Voltage);
-    QVERIFY(v);
-    QCOMPARE(int(v->samples().size()), 1);
-    QCOMPARE(v->samples().front().t, t);
-    QCOMPARE(v->samples().front().text.toString(), QString("1500.5"));
-    QCOMPARE(v->samples().front().number, 1500.5);
-    QCOMPARE(history.node("HV1"), QString("hvps.1"));
-    QVERIFY(history.series(QString::fromUtf8("増幅器,1"), History::Quantity::Overload));
-    QCOMPARE(int(history.events().size()), 2);
-    QCOMPARE(history.events().front().kind, History::EventKind::OverloadSet);
-    QCOMPARE(history.events().back().kind, History::EventKind::LinkLost);
-    QCOMPARE(history.events().back().t, t + 600);
+    QCOMPARE(db->value("SELECT count(*) FROM samples").toInt(), 4);
+    QCOMPARE(db->value("SELECT count(DISTINCT station) FROM events").toInt(), 2);
 
-    // Samples older than the span asked for stay on disk only.
-    History recent;
-    QVERIFY(archive.load(recent, now(), 30'000));
-    QVERIFY(!recent.series("HV1", History::Quantity::Voltage));
+    Archive archive;
+    QSignalSpy loaded(&archive, &Archive::startLoaded);
+    QSignalSpy alarms(&archive, &Archive::alarmsLoaded);
+    archive.open(db->target("north"), now());
+    QVERIFY(waitFor(loaded));
+    QVERIFY(waitFor(alarms));
+    const auto history = loaded.first().first().value<std::shared_ptr<History>>();
+    QCOMPARE(history->modules(), QVector<QString>{"HV N"});
+    const History::Series *volts = history->series("HV N", History::Quantity::Voltage);
+    QVERIFY(volts);
+    QCOMPARE(volts->samples().front().t, t);
+    QCOMPARE(volts->samples().front().text.toString(), QString("1500.5"));
+    QCOMPARE(history->node("HV N"), QString("hvps.1"));
+    QCOMPARE(int(history->events().size()), 2);
+    QCOMPARE(history->events().back().text, QString("north"));
+    QCOMPARE(history->events().back().t, t + 600);
+    const auto kept = alarms.first().first().value<QVector<AlarmRecord>>();
+    QCOMPARE(kept.size(), 1);
+    QCOMPARE(kept.first().condition, QString("hv-deviation"));
+    QCOMPARE(kept.first().ackedBy, QString("op@console"));
+    QCOMPARE(kept.first().ackedMs, t + 5);
+    QCOMPARE(kept.first().clearedMs, qint64(0));
+
+    archive.close();
+    // A span for the trends, of the other station.
+    Archive south;
+    QSignalSpy span(&south, &Archive::spanLoaded);
+    south.open(db->target("south"), now());
+    south.loadSpan(t - 1000, t + 1000);
+    QVERIFY(waitFor(span));
+    const auto read = span.first().at(2).value<std::shared_ptr<History>>();
+    QCOMPARE(read->modules(), QVector<QString>{QString::fromUtf8("増幅器,\"1\"")});
+    QCOMPARE(count(*read, QString::fromUtf8("増幅器,\"1\""), History::Quantity::Status), 1);
 }
 
-void tst_Archive::writesWithinASecond()
+void tst_Archive::outageLosesNothing_data()
 {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("history.db");
-    Archive archive;
-    QVERIFY(archive.open(path));
-    for (int i = 0; i < 50; ++i)
-        archive.addSample(now(), "HV1", "hvps", History::Quantity::Voltage, QString::number(i));
-    // Waiting, not yet written: one transaction takes them together.
-    QCOMPARE(archive.pendingCount(), 50);
-    QTRY_COMPARE_WITH_TIMEOUT(archive.pendingCount(), 0, 10000);
-    OtherConnection other(path);
-    QCOMPARE(other.value("SELECT count(*) FROM samples").toInt(), 50);
-    QCOMPARE(other.value("SELECT value FROM samples ORDER BY rowid DESC LIMIT 1").toString(),
-             QString("49"));
+    QTest::addColumn<QString>("backend");
+    QTest::addColumn<int>("outageMs");
+    // A server stopped for ten seconds; a file that a backup holds locked.
+    QTest::newRow("postgresql stopped") << "postgresql" << 10000;
+    QTest::newRow("sqlite locked") << "sqlite" << 3000;
 }
 
-void tst_Archive::retentionDeletesOldRows()
+// Samples go on arriving while the database is away; every one of them is
+// in the database once it is back, and the archive said when it went and
+// when it came back.
+void tst_Archive::outageLosesNothing()
 {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("history.db");
-    const qint64 day = 86'400'000;
-    {
-        Archive archive;
-        QVERIFY(archive.open(path, 30));
-        archive.addSample(now() - 31 * day, "HV1", "hvps", History::Quantity::Voltage, "old");
-        archive.addSample(now() - 29 * day, "HV1", "hvps", History::Quantity::Voltage, "kept");
-        archive.addEvent({now() - 40 * day, "HV1", "hvps", History::EventKind::Status, "old"});
-        QVERIFY(archive.flush());
-        OtherConnection other(path);
-        QCOMPARE(other.value("SELECT count(*) FROM samples").toInt(), 2);
-        QVERIFY(archive.deleteOlderThanKept(now()));
-        QCOMPARE(other.value("SELECT count(*) FROM samples").toInt(), 1);
-        QCOMPARE(other.value("SELECT value FROM samples").toString(), QString("kept"));
-        QCOMPARE(other.value("SELECT count(*) FROM events").toInt(), 0);
-    }
-    // Fewer days kept: opening deletes at once.
-    Archive archive;
-    QVERIFY(archive.open(path, 7));
-    OtherConnection other(path);
-    QCOMPARE(other.value("SELECT count(*) FROM samples").toInt(), 0);
+    QFETCH(int, outageMs);
+    MAKE_DATABASE(db);
+    ArchiveTarget target = db->target("station");
+    target.busyTimeoutMs = 200;
+    auto archive = openArchive(target);
+    QCOMPARE(archive->state(), Archive::State::Open);
+    QSignalSpy down(archive.get(), &Archive::unreachable);
+    QSignalSpy back(archive.get(), &Archive::reachable);
+
+    int sent = 0;
+    QTimer source;
+    source.setInterval(20);
+    connect(&source, &QTimer::timeout, this, [&] {
+        archive->addSample(now(), "HV1", "hvps.1", History::Quantity::Voltage,
+                           QString::number(sent++));
+    });
+    source.start();
+    QTRY_VERIFY_WITH_TIMEOUT(sent > 20, WaitMs);
+
+    QString why;
+    if (db->backend() == TestDatabase::Postgres)
+        QVERIFY2(TestDatabase::stopServer(why), qPrintable(why));
+    else
+        QVERIFY(db->holdLock());
+    QVERIFY(waitFor(down));
+    QCOMPARE(archive->state(), Archive::State::Unreachable);
+    // The outage lasts while the samples keep coming.
+    QTimer outage;
+    outage.setSingleShot(true);
+    QSignalSpy over(&outage, &QTimer::timeout);
+    outage.start(outageMs);
+    QVERIFY(over.wait(outageMs + WaitMs));
+    QVERIFY(archive->pendingSamples() > 0);
+    if (db->backend() == TestDatabase::Postgres)
+        QVERIFY2(TestDatabase::startServer(why), qPrintable(why));
+    else
+        QVERIFY(db->release());
+    QVERIFY(waitFor(back));
+    source.stop();
+    QCOMPARE(down.count(), 1);
+    archive->close();
+
+    QCOMPARE(db->value("SELECT count(*) FROM samples").toInt(), sent);
+    QCOMPARE(db->value("SELECT max(CAST(value AS INTEGER)) FROM samples").toInt(), sent - 1);
+    QCOMPARE(db->value("SELECT count(DISTINCT value) FROM samples").toInt(), sent);
 }
 
-void tst_Archive::unwritableFile_data()
+void tst_Archive::fullQueueSaysWhatItDropped_data()
+{
+    backends();
+}
+
+// Past its bound the queue lets the oldest samples go; the archive records
+// how many and over which span, and keeps the newest.
+void tst_Archive::fullQueueSaysWhatItDropped()
+{
+    MAKE_DATABASE(db);
+    ArchiveTarget target = db->target("station");
+    target.queueSamples = 50;
+    target.busyTimeoutMs = 100;
+    auto archive = openArchive(target);
+    QCOMPARE(archive->state(), Archive::State::Open);
+    QSignalSpy down(archive.get(), &Archive::unreachable);
+    QSignalSpy dropped(archive.get(), &Archive::samplesDropped);
+    QString why;
+    if (db->backend() == TestDatabase::Postgres)
+        QVERIFY2(TestDatabase::stopServer(why), qPrintable(why));
+    else
+        QVERIFY(db->holdLock());
+    archive->addSample(now(), "HV1", "hvps.1", History::Quantity::Voltage, "first");
+    archive->flush();
+    QVERIFY(waitFor(down));
+
+    // After "first", in time as in the queue.
+    const qint64 t0 = now() + 1000;
+    for (int i = 0; i < 80; ++i)
+        archive->addSample(t0 + i, "HV1", "hvps.1", History::Quantity::Voltage, QString::number(i));
+    QCOMPARE(archive->pendingSamples(), 50);
+    if (db->backend() == TestDatabase::Postgres)
+        QVERIFY2(TestDatabase::startServer(why), qPrintable(why));
+    else
+        QVERIFY(db->release());
+    QVERIFY(waitFor(dropped));
+    // "first" and the thirty oldest of the flood.
+    QCOMPARE(dropped.first().at(0).toLongLong(), qint64(31));
+    QCOMPARE(dropped.first().at(2).toLongLong(), t0 + 29);
+    archive->close();
+    QCOMPARE(db->value("SELECT count(*) FROM samples").toInt(), 50);
+    QCOMPARE(db->value("SELECT min(CAST(value AS INTEGER)) FROM samples").toInt(), 30);
+    const QString text =
+        db->value("SELECT text FROM events WHERE kind = 'samples-dropped'").toString();
+    QVERIFY2(text.startsWith("31 samples from "), qPrintable(text));
+    QVERIFY2(
+        text.endsWith(QDateTime::fromMSecsSinceEpoch(t0 + 29, Qt::UTC).toString(Qt::ISODateWithMs)),
+        qPrintable(text));
+}
+
+void tst_Archive::refusedAndLeftAlone_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::addColumn<QStringList>("setUp");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("postgresql, another program's tables")
+        << "postgresql" << QStringList{"CREATE TABLE samples(t double precision, x text)"}
+        << "tables Brenlow did not make (samples)";
+    QTest::newRow("postgresql, newer layout")
+        << "postgresql"
+        << QStringList{"CREATE TABLE brenlow_schema(version integer)",
+                       "INSERT INTO brenlow_schema VALUES (3)"}
+        << "made by a newer Brenlow";
+    QTest::newRow("sqlite, another program's tables")
+        << "sqlite" << QStringList{"CREATE TABLE measurements(t REAL)"}
+        << "tables Brenlow did not make (measurements)";
+    QTest::newRow("sqlite, newer layout")
+        << "sqlite"
+        << QStringList{"CREATE TABLE brenlow_schema(version INTEGER)",
+                       "INSERT INTO brenlow_schema VALUES (7)"}
+        << "made by a newer Brenlow";
+    QTest::newRow("sqlite, the earlier single-station file")
+        << "sqlite"
+        << QStringList{"CREATE TABLE samples(t REAL, module TEXT, node TEXT, quantity TEXT, "
+                       "value TEXT)",
+                       "CREATE TABLE events(t REAL, module TEXT, node TEXT, kind TEXT, text TEXT)",
+                       "PRAGMA user_version = 1"}
+        << "earlier Brenlow";
+}
+
+// A database that holds what Brenlow did not make, or a layout it does not
+// write, is refused with a reason, and nothing in it changes.
+void tst_Archive::refusedAndLeftAlone()
+{
+    QFETCH(QStringList, setUp);
+    QFETCH(QString, reason);
+    MAKE_DATABASE(db);
+    for (const QString &statement : setUp)
+        QVERIFY2(db->exec(statement), qPrintable(statement));
+    const QString tables = db->backend() == TestDatabase::Postgres
+                               ? "SELECT string_agg(table_name, ',' ORDER BY table_name) FROM "
+                                 "information_schema.tables WHERE table_schema = 'public'"
+                               : "SELECT group_concat(name) FROM sqlite_master";
+    const QString before = db->value(tables).toString();
+    auto archive = openArchive(db->target("station"));
+    QCOMPARE(archive->state(), Archive::State::Refused);
+    QVERIFY2(archive->errorString().contains(reason), qPrintable(archive->errorString()));
+    QVERIFY(!archive->isActive());
+    archive->addSample(now(), "HV1", "hvps", History::Quantity::Voltage, "1");
+    QCOMPARE(archive->pendingCount(), 0);
+    archive->close();
+    QCOMPARE(db->value(tables).toString(), before);
+}
+
+void tst_Archive::unusableFile_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QByteArray>("content");
-    QTest::newRow("folder that does not exist") << "missing/history.db" << QByteArray();
-    QTest::newRow("not a database") << "history.db" << QByteArray(4096, 'x');
-    QTest::newRow("a folder") << "folder" << QByteArray();
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("folder that does not exist") << "missing/history.db" << QByteArray() << "";
+    QTest::newRow("not a database") << "history.db" << QByteArray(4096, 'x') << "not an SQLite";
+    QTest::newRow("a folder") << "folder" << QByteArray() << "folder";
+    // A page in the middle of a real archive overwritten.
+    QTest::newRow("damaged") << "history.db" << QByteArray("damage") << "damaged";
 }
 
-void tst_Archive::unwritableFile()
+// A file that cannot be the archive is refused with the reason, and its
+// bytes are left as they were.
+void tst_Archive::unusableFile()
 {
     QFETCH(QString, name);
     QFETCH(QByteArray, content);
-    QTemporaryDir dir;
-    const QString path = dir.filePath(name);
-    if (!content.isEmpty()) {
+    QFETCH(QString, reason);
+    const QString path = dir->filePath(name);
+    if (name == "folder")
+        QVERIFY(QDir(dir->path()).mkdir(name));
+    if (content == "damage") {
+        {
+            auto archive = openArchive(ArchiveTarget::sqlite(path, "station"));
+            for (int i = 0; i < 5000; ++i)
+                archive->addSample(now(), "HV1", "hvps", History::Quantity::Voltage,
+                                   QString::number(i));
+        }
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.size() > 16 * 4096);
+        file.seek(8 * 4096);
+        file.write(QByteArray(4096, char(0x5a)));
+        file.close();
+    } else if (!content.isEmpty()) {
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(content);
     }
-    if (name == QLatin1String("folder"))
-        QVERIFY(QDir(dir.path()).mkdir(name));
-    Archive archive;
-    QVERIFY(!archive.open(path));
-    QVERIFY(!archive.isOpen());
-    QVERIFY(!archive.errorString().isEmpty());
-    // Handing it rows is harmless.
-    archive.addSample(now(), "HV1", "hvps", History::Quantity::Voltage, "1");
-    QCOMPARE(archive.pendingCount(), 0);
-    QVERIFY(archive.flush());
-    if (!content.isEmpty()) {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), content);
-    }
+    QFile file(path);
+    const QByteArray before = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    file.close();
+    auto archive = openArchive(ArchiveTarget::sqlite(path, "station"));
+    QCOMPARE(archive->state(), Archive::State::Refused);
+    QVERIFY2(archive->errorString().contains(reason), qPrintable(archive->errorString()));
+    archive->close();
+    if (file.open(QIODevice::ReadOnly))
+        QCOMPARE(file.readAll(), before);
 }
 
+void tst_Archive::futureRowsStayOut_data()
+{
+    backends();
+}
+
+// A clock that ran ahead left rows in the future: they are not loaded at
+// start, nor as part of a span, where they would hold the trends at their
+// time.
+void tst_Archive::futureRowsStayOut()
+{
+    MAKE_DATABASE(db);
+    const qint64 start = now();
+    {
+        auto archive = openArchive(db->target("station"));
+        archive->addSample(start - 60'000, "HV1", "hvps", History::Quantity::Voltage, "past");
+        archive->addSample(start + Day / 2, "HV1", "hvps", History::Quantity::Voltage, "ahead");
+        archive->addEvent({start + Day / 2, "HV1", "hvps", History::EventKind::Status, "ahead"});
+        archive->close();
+    }
+    const auto loaded = loadAtStart(db->target("station"), start);
+    QVERIFY(loaded);
+    const History::Series *volts = loaded->series("HV1", History::Quantity::Voltage);
+    QVERIFY(volts);
+    QCOMPARE(int(volts->samples().size()), 1);
+    QCOMPARE(volts->samples().front().text.toString(), QString("past"));
+    QVERIFY(loaded->events().empty());
+    QVERIFY(loaded->newest() < start);
+
+    Archive archive;
+    QSignalSpy span(&archive, &Archive::spanLoaded);
+    archive.open(db->target("station"), now());
+    archive.loadSpan(start - Day / 2, start + Day / 2 + 1);
+    QVERIFY(waitFor(span));
+    const auto read = span.first().at(2).value<std::shared_ptr<History>>();
+    QCOMPARE(count(*read, "HV1", History::Quantity::Voltage), 1);
+    QVERIFY(read->events().empty());
+}
+
+void tst_Archive::oldRowsGo_data()
+{
+    backends();
+}
+
+// What is older than the days kept goes at open; a station that keeps
+// fewer days takes the shorter time only when no other keeps longer.
+void tst_Archive::oldRowsGo()
+{
+    MAKE_DATABASE(db);
+    ArchiveTarget target = db->target("station");
+    target.keepDays = 30;
+    {
+        auto archive = openArchive(target);
+        archive->addSample(now() - 32 * Day, "HV1", "hvps", History::Quantity::Voltage, "old");
+        archive->addSample(now() - 20 * Day, "HV1", "hvps", History::Quantity::Voltage, "kept");
+        archive->addSample(now() - 1000, "HV1", "hvps", History::Quantity::Voltage, "new");
+        archive->addEvent({now() - 40 * Day, "HV1", "hvps", History::EventKind::Status, "old"});
+        archive->close();
+    }
+    QCOMPARE(db->value("SELECT count(*) FROM samples").toInt(), 3);
+    {
+        auto archive = openArchive(target);
+        QSignalSpy retained(archive.get(), &Archive::retained);
+        archive->retainNow();
+        QVERIFY(waitFor(retained));
+    }
+    QCOMPARE(db->value("SELECT count(*) FROM samples").toInt(), 2);
+    QCOMPARE(db->value("SELECT count(*) FROM events").toInt(), 0);
+
+    // Fewer days: the first pass, at open, goes to a week back.
+    target.keepDays = 7;
+    auto archive = openArchive(target);
+    QSignalSpy retained(archive.get(), &Archive::retained);
+    QVERIFY(waitFor(retained));
+    QCOMPARE(db->value("SELECT count(*) FROM samples").toInt(), 1);
+    QCOMPARE(db->value("SELECT value FROM samples").toString(), QString("new"));
+}
+
+void tst_Archive::lockOfACrashedOwner_data()
+{
+    QTest::addColumn<bool>("pidAlive");
+    // The process id in the lock file belongs to no process now, or (after
+    // a restart) to another process, as here this test's own.
+    QTest::newRow("owner gone") << false;
+    QTest::newRow("process id reused") << true;
+}
+
+void tst_Archive::lockOfACrashedOwner()
+{
+    QFETCH(bool, pidAlive);
+    const QString path = dir->filePath("history.db");
+    QFile lock(path + ".lock");
+    QVERIFY(lock.open(QIODevice::WriteOnly));
+    const qint64 pid = pidAlive ? QCoreApplication::applicationPid() : 999'999'999;
+    lock.write(QByteArray::number(pid) + ' ' + QSysInfo::machineHostName().toUtf8() + " brenlow\n");
+    lock.close();
+    auto archive = openArchive(ArchiveTarget::sqlite(path, "station"));
+    QCOMPARE(archive->state(), Archive::State::Open);
+}
+
+// Another process, this test program run again, opens the file a first
+// archive holds: it is turned away, and the first one writes on.
 void tst_Archive::secondProgramIsTurnedAway()
 {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("history.db");
-    Archive first;
-    QVERIFY(first.open(path));
-    first.addSample(now(), "HV1", "hvps", History::Quantity::Voltage, "1");
+    const QString path = dir->filePath("history.db");
+    auto first = openArchive(ArchiveTarget::sqlite(path, "station"));
+    QCOMPARE(first->state(), Archive::State::Open);
+    first->addSample(now(), "HV1", "hvps", History::Quantity::Voltage, "1");
 
-    // Another process, this test program run again, opens the same file.
     QProcess child;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(ChildVariable, path);
     child.setProcessEnvironment(env);
     child.start(QCoreApplication::applicationFilePath(), QStringList());
-    QVERIFY(child.waitForFinished(30000));
+    QVERIFY(child.waitForFinished(WaitMs));
     const QString said = QString::fromUtf8(child.readAllStandardOutput());
     QCOMPARE(child.exitCode(), 1);
-    QVERIFY2(said.contains("in use by another program"), qPrintable(said));
+    QVERIFY2(said.contains("in use by another program (process "), qPrintable(said));
 
-    // The first one writes on, and the file is whole.
-    QVERIFY(first.flush());
-    first.close();
-    OtherConnection other(path);
-    QCOMPARE(other.value("PRAGMA integrity_check").toString(), QString("ok"));
-    QCOMPARE(other.value("SELECT count(*) FROM samples").toInt(), 1);
+    first->close();
+    TestDatabase db(TestDatabase::Sqlite, *dir);
+    QCOMPARE(db.value("PRAGMA integrity_check").toString(), QString("ok"));
+    QCOMPARE(db.value("SELECT count(*) FROM samples").toInt(), 1);
     // Once the first has gone, the file can be taken.
-    Archive next;
-    QVERIFY(next.open(path));
-}
-
-void tst_Archive::busyDatabaseKeepsRows()
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath("history.db");
-    Archive archive;
-    QVERIFY(archive.open(path, 30, 50));
-    QSignalSpy failed(&archive, &Archive::writeFailed);
-    OtherConnection other(path);
-    QVERIFY(other.exec("BEGIN IMMEDIATE"));
-    archive.addSample(now(), "HV1", "hvps", History::Quantity::Voltage, "1");
-    QVERIFY(!archive.flush());
-    archive.addSample(now(), "HV1", "hvps", History::Quantity::Voltage, "2");
-    QVERIFY(!archive.flush());
-    QCOMPARE(failed.count(), 1);
-    QCOMPARE(archive.pendingCount(), 2);
-    QVERIFY(other.exec("COMMIT"));
-    QVERIFY(archive.flush());
-    QCOMPARE(archive.pendingCount(), 0);
-    QCOMPARE(other.value("SELECT count(*) FROM samples").toInt(), 2);
-    QCOMPARE(other.value("PRAGMA integrity_check").toString(), QString("ok"));
+    QCOMPARE(openArchive(ArchiveTarget::sqlite(path, "station"))->state(), Archive::State::Open);
 }
 
 // Run as the second program of secondProgramIsTurnedAway: tries the file
 // and says what happened.
 int main(int argc, char **argv)
 {
+    QCoreApplication app(argc, argv);
     const QByteArray childPath = qgetenv(ChildVariable);
     if (!childPath.isEmpty()) {
-        QCoreApplication app(argc, argv);
-        Archive archive;
-        const bool opened = archive.open(QString::fromLocal8Bit(childPath));
-        QTextStream(stdout) << (opened ? QString("opened") : archive.errorString()) << '\n';
+        auto archive = openArchive(ArchiveTarget::sqlite(QString::fromLocal8Bit(childPath), "b"));
+        const bool opened = archive->state() == Archive::State::Open;
+        QTextStream(stdout) << (opened ? QString("opened") : archive->errorString()) << '\n';
         return opened ? 0 : 1;
     }
-    QCoreApplication app(argc, argv);
     tst_Archive test;
     return QTest::qExec(&test, argc, argv);
 }

@@ -5,9 +5,11 @@
 // station brings the history back after a restart.
 
 #include "FakeTesraServer.h"
+#include "TestDatabase.h"
 #include "TestSupport.h"
 #include "client/Tesra.h"
 #include "devices/HVRules.h"
+#include "history/Archive.h"
 #include "history/History.h"
 #include "window/Body.h"
 #include "window/HistoryView.h"
@@ -58,6 +60,9 @@ private slots:
     void statusBandStopsAtOutages_data();
     void statusBandStopsAtOutages();
     void unusableArchiveIsNoted();
+    void unreachableNoteComesAndGoes();
+    void olderSpansFromTheArchive_data();
+    void olderSpansFromTheArchive();
 
 private:
     std::unique_ptr<Body> startBody(const QByteArray &extra = QByteArray());
@@ -183,7 +188,8 @@ void tst_Trends::archiveSurvivesARestart()
     const History &history = body->history()->history();
     const History::Series *volts = history.series("HV1", History::Quantity::Voltage);
     QVERIFY(volts);
-    QCOMPARE(int(volts->samples().size()), 2);
+    // The archive's worker reads the last day while the window runs.
+    QTRY_COMPARE(int(volts->samples().size()), 2);
     QCOMPARE(volts->samples().back().text.toString(), QString("200"));
     // The first run's events came back, and the second run's link is added.
     int statuses = 0;
@@ -272,12 +278,89 @@ void tst_Trends::unusableArchiveIsNoted()
     QVERIFY(QDir().mkpath(folder));
     auto body = startBody("History File=" + folder.toUtf8() + "\n");
     QVERIFY(body);
-    QVERIFY(!body->history()->archive());
+    QTRY_VERIFY(!body->history()->archive());
     QCOMPARE(body->statusNotes()->notes().size(), 1);
     QVERIFY(body->statusNotes()->notes().at(0).startsWith("History file"));
     // It records all the same.
     QVERIFY(deliver(*server, *body->tesra(), Ramp));
     QVERIFY(body->history()->history().series("HV1", History::Quantity::Voltage));
+}
+
+// A backup holds the file locked for a while: one note stands in the status
+// bar while it lasts, and goes when the archive is written again; nothing
+// recorded meanwhile is missing from the file.
+void tst_Trends::unreachableNoteComesAndGoes()
+{
+    TestDatabase db(TestDatabase::Sqlite, *dir);
+    auto body = startBody(db.stationKey());
+    QVERIFY(body);
+    Archive *archive = body->history()->archive();
+    QVERIFY(archive);
+    QSignalSpy opened(archive, &Archive::opened);
+    QVERIFY(opened.wait(10000));
+    QVERIFY(db.holdLock());
+    QVERIFY(deliver(*server, *body->tesra(), Ramp));
+    const auto noted = [&] {
+        return body->statusNotes()->notes().filter("history database unreachable since").size();
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(noted(), 1, 20000);
+    // More rows while it lasts make no second note.
+    QVERIFY(deliver(*server, *body->tesra(), Ramp));
+    QSignalSpy written(archive, &Archive::written);
+    QVERIFY(!written.wait(1500));
+    QCOMPARE(body->statusNotes()->notes().size(), 1);
+    QVERIFY(db.release());
+    QTRY_COMPARE_WITH_TIMEOUT(noted(), 0, 20000);
+    QVERIFY(body->statusNotes()->notes().isEmpty());
+    QVERIFY(body->close());
+    body.reset();
+    QCOMPARE(db.value("SELECT count(*) FROM samples").toInt(), 2 * Ramp.size());
+}
+
+void tst_Trends::olderSpansFromTheArchive_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::newRow("sqlite") << "sqlite";
+    QTest::newRow("postgresql") << "postgresql";
+}
+
+// Scrolled back past the day in memory, the charts show what the archive
+// holds for this station, read without holding up the window; another
+// station's rows in the same database stay out.
+void tst_Trends::olderSpansFromTheArchive()
+{
+    QFETCH(QString, backend);
+    QString why;
+    const auto kind = TestDatabase::backendNamed(backend);
+    if (kind == TestDatabase::Postgres && !TestDatabase::postgresAvailable(why))
+        QSKIP(qPrintable(why));
+    TestDatabase db(kind, *dir);
+    QVERIFY2(db.isValid(), qPrintable(db.errorString()));
+    const qint64 then = QDateTime::currentMSecsSinceEpoch() - 3 * History::KeepMs;
+    for (const QString station : {"station", "elsewhere"}) {
+        Archive archive;
+        QSignalSpy opened(&archive, &Archive::opened);
+        archive.open(db.target(station), QDateTime::currentMSecsSinceEpoch());
+        QVERIFY(opened.wait(10000));
+        const int values = station == "station" ? 3 : 7;
+        for (int i = 0; i < values; ++i)
+            archive.addSample(then + i * 1000, "HV1", "hvps.1", History::Quantity::Voltage,
+                              QString::number(100 * i));
+        archive.close();
+    }
+    auto body = startBody(db.stationKey());
+    QVERIFY(body);
+    TrendsWindow *trends = body->history()->trends();
+    trends->show();
+    QVERIFY(QTest::qWaitForWindowExposed(trends));
+    trends->showUntil(then + TrendsWindow::spanMs(TrendsWindow::TenMinutes) / 2);
+    QVERIFY(trends->isReadingArchive());
+    QTRY_VERIFY_WITH_TIMEOUT(trends->drewFromArchive(), 20000);
+    QCOMPARE(trends->charts().at(0)->voltagePointCount(), 3);
+    QCOMPARE(trends->charts().at(0)->voltageSeries()->at(2).y(), 200.0);
+    // Back to the live end: the memory's history again.
+    trends->followLive();
+    QVERIFY(!trends->drewFromArchive());
 }
 
 QTEST_MAIN(tst_Trends)
