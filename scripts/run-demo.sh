@@ -14,8 +14,8 @@
 #
 # Usage: scripts/run-demo.sh [-e] [--headless] [--seconds N] [--screenshot FILE]
 #                            [--hv-voltage VOLTS] [--hv-target VOLTS]
-#                            [--chambers N] [--trends] [--keep] [--no-install]
-#                            [--no-build]
+#                            [--chambers N] [--trends] [--history-db] [--keep]
+#                            [--no-install] [--no-build]
 #   -e                 English interface (Japanese by default)
 #   --headless         use a virtual display even when $DISPLAY is set
 #   --seconds N        the headless picture shows the station about N seconds
@@ -30,6 +30,11 @@
 #                      than most screens, which scrolls)
 #   --trends           also open the trends window; the headless picture
 #                      is of it, about 25 s after Brenlow has logged in
+#   --history-db       record the history into a PostgreSQL database: a
+#                      throwaway server started for the demo in its
+#                      temporary directory (socket there, and 127.0.0.1 at a
+#                      free port), stopped and removed at the end; the
+#                      script prints what was recorded
 #   --keep             keep the temporary directory and print its path
 #   --drop-every S     the simulator closes Brenlow's connection every S
 #                      seconds; the status bar shows the link going and
@@ -70,6 +75,7 @@ answer_timeout=""
 keep=0
 chambers=0
 trends=0
+history_db=0
 bdir="${BRENLOW_BUILD_DIR:-build}"
 while [ $# -gt 0 ]; do
     case "$1" in
@@ -82,6 +88,7 @@ while [ $# -gt 0 ]; do
         --keep) keep=1 ;;
         --chambers) chambers="${2:?--chambers needs a number}"; shift ;;
         --trends) trends=1 ;;
+        --history-db) history_db=1 ;;
         --drop-every) sim_extra+=(--drop-every "${2:?--drop-every needs a number}"); shift ;;
         --refuse-for) sim_extra+=(--refuse-for "${2:?--refuse-for needs a number}"); shift ;;
         --mute) sim_extra+=(--mute "${2:?--mute needs node names}"); shift ;;
@@ -104,7 +111,11 @@ say() { printf 'run-demo: %s\n' "$*"; }
 
 # --- packages ---------------------------------------------------------------
 if [ "$install" = 1 ]; then
-    bash scripts/install-deps.sh demo
+    if [ "$history_db" = 1 ]; then
+        bash scripts/install-deps.sh demo-db
+    else
+        bash scripts/install-deps.sh demo
+    fi
 fi
 
 # --- build ------------------------------------------------------------------
@@ -130,6 +141,9 @@ cleanup() {
     for pid in "${pids[@]}"; do
         wait "$pid" 2>/dev/null || true
     done
+    if [ -d "$work/pg" ]; then
+        bash scripts/pg-throwaway.sh remove "$work/pg" >/dev/null 2>&1 || true
+    fi
     if [ "$keep" = 1 ]; then
         say "kept $work"
     else
@@ -198,11 +212,35 @@ if ! grep -qx 'Tesra IP=127.0.0.1' "$ini" || ! grep -qx "Tesra Port=$port" "$ini
     say "$station must hold the lines Tesra IP=127.0.0.1 and Tesra Port=..."
     exit 1
 fi
+# The history database: a server of the demo's own, never the machine's.
+db_url=""
+if [ "$history_db" = 1 ]; then
+    chmod 711 "$work" # the server runs as an unprivileged user
+    pg_url="$(bash scripts/pg-throwaway.sh start "$work/pg")" || {
+        say "the PostgreSQL server did not start"
+        exit 1
+    }
+    pg_port="${pg_url##*:}"
+    psql -q -h 127.0.0.1 -p "$pg_port" -U brenlow -d postgres -c "CREATE DATABASE brenlow" || {
+        say "no database on the demo's server"
+        exit 1
+    }
+    db_url="$pg_url/brenlow"
+    # Top-level keys, so before the first section.
+    sed -i "1i History Database=$db_url\nStation Name=demo" "$ini"
+    say "recording into $db_url"
+fi
 args=(-c "$ini")
 [ "$english" = 1 ] && args=(-e "${args[@]}")
 [ "$trends" = 1 ] && args+=(--trends)
 
 summary() {
+    if [ -n "$db_url" ]; then
+        say "recorded in $db_url:"
+        psql -h 127.0.0.1 -p "$pg_port" -U brenlow -d brenlow -A -F ' ' -t -c \
+            "SELECT 'samples', count(*) FROM samples UNION ALL SELECT 'events', count(*) FROM events" |
+            sed 's/^/  /'
+    fi
     say "traffic (from $log):"
     awk '{ tag[$2]++ } END { for (t in tag) printf "  %-8s %d\n", t, tag[t] }' "$log" | sort
     say "messages by word:"

@@ -3,7 +3,8 @@
 # Builds Brenlow with every warning enabled, once with Qt 5.15 and once with
 # Qt 6, and runs the whole test suite headless on each; then makes the Debian
 # package from the Qt 5.15 build and tries it (scripts/package-test.sh).
-# Installs what a fresh Debian machine is missing first.
+# Installs what a fresh Debian machine is missing first, and starts a
+# throwaway PostgreSQL server for the archive's tests (scripts/pg-throwaway.sh).
 #
 # The builds are the presets of CMakePresets.json: "default" in ./build and
 # "qt6" in ./build-qt6.
@@ -31,6 +32,23 @@ if [ "$sanitize" = 1 ]; then
 else
     bash scripts/install-deps.sh test
 fi
+
+# The archive's tests run against a PostgreSQL server of their own: a
+# throwaway cluster in a temporary directory, on its socket there and on
+# 127.0.0.1, removed at the end whatever happens. Its URL and directory reach
+# the tests in BRENLOW_TEST_PG and BRENLOW_TEST_PG_DIR.
+pg_work="$(mktemp -d "${TMPDIR:-/tmp}/brenlow-test-pg.XXXXXX")"
+trap 'bash scripts/pg-throwaway.sh remove "$pg_work/pg" >/dev/null 2>&1 || true; rm -rf -- "$pg_work"' EXIT
+trap 'exit 130' INT TERM
+# The server runs as an unprivileged user, who must reach its directory.
+chmod 711 "$pg_work"
+BRENLOW_TEST_PG="$(bash scripts/pg-throwaway.sh start "$pg_work/pg")" || {
+    echo "The PostgreSQL server for the tests did not start." >&2
+    exit 1
+}
+export BRENLOW_TEST_PG
+export BRENLOW_TEST_PG_DIR="$pg_work/pg"
+echo "=== PostgreSQL for the tests: $BRENLOW_TEST_PG"
 
 # build_and_test PRESET: configures, builds warning-free and runs ctest (the
 # test preset sets the environment, the sanitizer options included).
