@@ -173,7 +173,7 @@ QByteArray flood(int chambers, int count, bool zeroCheck)
 }
 
 // The station file of a station of n chambers, in dir.
-QString writeStation(const QDir &dir, int n, quint16 port)
+QString writeStation(const QDir &dir, int n, quint16 port, const QByteArray &extra)
 {
     QFile key(dir.filePath(QStringLiteral("Brenlow.key")));
     key.open(QIODevice::WriteOnly);
@@ -205,7 +205,7 @@ QString writeStation(const QDir &dir, int n, quint16 port)
     }
     QFile ini(dir.filePath(QStringLiteral("station.ini")));
     ini.open(QIODevice::WriteOnly);
-    ini.write("Tesra IP=127.0.0.1\nTesra Port=" + QByteArray::number(port) +
+    ini.write(extra + "Tesra IP=127.0.0.1\nTesra Port=" + QByteArray::number(port) +
               "\nName on Tesra=Brenlow\nKey File=Brenlow\nTCTables=TC\nRangeTables=Ranges\n"
               "HV Module Names=" +
               hvNames + "\nAMP Module Names=" + ampNames + "\nIC Module Names=" + icNames +
@@ -301,6 +301,10 @@ int runRawReader(quint16 port)
 struct Result
 {
     int chambers = 0;
+    bool archived = false;
+    // Brenlow's lines about its archive (when the last day was read, when
+    // retention ended).
+    QStringList archiveLog;
     std::vector<double> startMs, startCpuMs, rawRate, rate, ratio, cpuRatio, cpu, rssMiB, peakMiB;
     // --save-snapshot: CPU ms and peak resident MiB of the whole run.
     std::vector<double> snapshotCpuMs, snapshotPeakMiB;
@@ -323,14 +327,20 @@ public:
     double steadySeconds = 10;
     double lagSeconds = 5;
     QString platform = QStringLiteral("offscreen");
+    // A top-level line of the station file that names an archive; empty for
+    // none.
+    QByteArray historyLine;
 
-    Result run(int chambers)
+    Result run(int chambers, bool archived = false)
     {
         Result result;
         result.chambers = chambers;
+        result.archived = archived;
         for (int start = 0; start < rounds && !result.failed; ++start)
             oneStart(chambers, start == rounds - 1, result);
-        for (int save = 0; save < rounds && !result.failed; ++save)
+        // A run for a script leaves the archive alone, so it is measured
+        // without one only.
+        for (int save = 0; !archived && save < rounds && !result.failed; ++save)
             saveSnapshot(chambers, result);
         return result;
     }
@@ -344,7 +354,8 @@ private:
         LoopbackServer server(true);
         if (!dir.isValid() || !server.listen())
             return fail(result, QStringLiteral("no temporary directory or no loopback port"));
-        const QString ini = writeStation(QDir(dir.path()), chambers, server.port());
+        const QString ini = writeStation(QDir(dir.path()), chambers, server.port(),
+                                         result.archived ? historyLine + '\n' : QByteArray());
 
         int received = 0;
         qint64 lastStartNs = 0;
@@ -494,6 +505,15 @@ private:
         }
         result.peakMiB.push_back(memoryMiB(pid, "VmHWM"));
         stop(process, result, QString());
+        if (result.archived) {
+            QFile log(dir.filePath(QStringLiteral("brenlow.log")));
+            if (log.open(QIODevice::ReadOnly)) {
+                for (const QByteArray &line : log.readAll().split('\n')) {
+                    if (line.contains("history archive"))
+                        result.archiveLog << QString::fromUtf8(line);
+                }
+            }
+        }
     }
 
     // The answer a device gives to a request line of brenlow's
@@ -532,7 +552,7 @@ private:
         LoopbackServer server(true);
         if (!dir.isValid() || !server.listen())
             return fail(result, QStringLiteral("no temporary directory or no loopback port"));
-        const QString ini = writeStation(QDir(dir.path()), chambers, server.port());
+        const QString ini = writeStation(QDir(dir.path()), chambers, server.port(), QByteArray());
         server.listener = [&server](const QByteArray &line) {
             const QByteArray answer = answerTo(line);
             if (!answer.isEmpty())
@@ -655,7 +675,8 @@ void printTable(const std::vector<Result> &results, const Bench &bench)
         out << QStringLiteral(
                    "| %1 (%2) | %3 k | %4 k | %5 % (%15 %) | %6 | %7 (%14) | %8 (%9) | %10 | "
                    "%11 / %12 / %16 / %13 | %17 (%18) |\n")
-                   .arg(r.chambers)
+                   .arg(r.archived ? QStringLiteral("%1, archive").arg(r.chambers)
+                                   : QString::number(r.chambers))
                    .arg(2 * r.chambers)
                    .arg(median(r.rate) / 1000, 0, 'f', 0)
                    .arg(median(r.rawRate) / 1000, 0, 'f', 0)
@@ -671,8 +692,11 @@ void printTable(const std::vector<Result> &results, const Bench &bench)
                    .arg(median(r.startCpuMs), 0, 'f', 0)
                    .arg(median(r.cpuRatio) * 100, 0, 'f', 1)
                    .arg(r.lagP99, 0, 'f', 1)
-                   .arg(median(r.snapshotCpuMs), 0, 'f', 0)
-                   .arg(median(r.snapshotPeakMiB), 0, 'f', 1);
+                   .arg(r.snapshotCpuMs.empty() ? QStringLiteral("–")
+                                                : QString::number(median(r.snapshotCpuMs), 'f', 0))
+                   .arg(r.snapshotPeakMiB.empty()
+                            ? QStringLiteral("–")
+                            : QString::number(median(r.snapshotPeakMiB), 'f', 1));
     }
     out.flush();
 }
@@ -733,6 +757,37 @@ bool printGoals(const std::vector<Result> &results)
     return all;
 }
 
+// With an archive: the same station without and with it, in one run.
+bool printArchiveGoals(const std::vector<Result> &results)
+{
+    QTextStream out(stdout);
+    bool all = true;
+    for (size_t i = 0; i + 1 < results.size(); i += 2) {
+        const Result &plain = results.at(i);
+        const Result &archived = results.at(i + 1);
+        if (plain.failed || archived.failed)
+            return false;
+        for (const QString &line : archived.archiveLog)
+            out << "       brenlow: " << line << '\n';
+        const double ratio = archived.steadyCpuShare / plain.steadyCpuShare;
+        const bool cpuMet = ratio <= 1.2;
+        const bool lagMet = archived.lagP99 < 16;
+        all = all && cpuMet && lagMet;
+        out << (cpuMet ? "met    " : "MISSED ")
+            << QStringLiteral("steady CPU at %1 chambers with the archive / without: %2 (goal "
+                              "<= 1.2)\n")
+                   .arg(plain.chambers)
+                   .arg(ratio, 0, 'f', 3);
+        out << (lagMet ? "met    " : "MISSED ")
+            << QStringLiteral("probe answer time p99 with the archive, ms (%1 chambers): %2 "
+                              "(goal < 16)\n")
+                   .arg(plain.chambers)
+                   .arg(archived.lagP99, 0, 'f', 1);
+    }
+    out.flush();
+    return all;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -760,8 +815,19 @@ int main(int argc, char *argv[])
         QStringLiteral("platform"),
         QStringLiteral("Qt platform brenlow runs on (default offscreen; xcb with a DISPLAY)."),
         QStringLiteral("name"), QStringLiteral("offscreen"));
-    parser.addOptions(
-        {brenlowOption, roundsOption, linesOption, sizesOption, rawOption, platformOption});
+    const QCommandLineOption historyOption(
+        QStringLiteral("history"),
+        QStringLiteral("A station-file line naming an archive (History File=... or History "
+                       "Database=...): every size is measured without it, then with it."),
+        QStringLiteral("line"));
+    const QCommandLineOption steadyOption(QStringLiteral("steady-seconds"),
+                                          QStringLiteral("Length of the steady state (10)."),
+                                          QStringLiteral("s"), QStringLiteral("10"));
+    const QCommandLineOption lagOption(QStringLiteral("lag-seconds"),
+                                       QStringLiteral("Length of the lag probes (5)."),
+                                       QStringLiteral("s"), QStringLiteral("5"));
+    parser.addOptions({brenlowOption, roundsOption, linesOption, sizesOption, rawOption,
+                       platformOption, historyOption, steadyOption, lagOption});
     parser.process(app);
 
     if (parser.isSet(rawOption))
@@ -777,6 +843,14 @@ int main(int argc, char *argv[])
     bench.rounds = std::max(1, parser.value(roundsOption).toInt());
     bench.floodLines = std::max(1000, parser.value(linesOption).toInt());
     bench.platform = parser.value(platformOption);
+    bench.historyLine = parser.value(historyOption).toUtf8();
+    bench.steadySeconds = std::max(1.0, parser.value(steadyOption).toDouble());
+    bench.lagSeconds = std::max(1.0, parser.value(lagOption).toDouble());
+    if (!bench.historyLine.isEmpty() && !bench.historyLine.startsWith("History File=") &&
+        !bench.historyLine.startsWith("History Database=postgresql://brenlow@127.0.0.1:")) {
+        std::fprintf(stderr, "bench_station: --history names a file or a server on 127.0.0.1\n");
+        return 2;
+    }
     std::vector<Result> results;
     for (const QString &size : parser.value(sizesOption).split(QLatin1Char(','))) {
         const int chambers = size.trimmed().toInt();
@@ -784,7 +858,13 @@ int main(int argc, char *argv[])
             continue;
         std::fprintf(stderr, "measuring %d chambers...\n", chambers);
         results.push_back(bench.run(chambers));
+        if (!bench.historyLine.isEmpty()) {
+            std::fprintf(stderr, "measuring %d chambers with the archive...\n", chambers);
+            results.push_back(bench.run(chambers, true));
+        }
     }
     printTable(results, bench);
+    if (!bench.historyLine.isEmpty())
+        return printArchiveGoals(results) ? 0 : 1;
     return printGoals(results) ? 0 : 1;
 }

@@ -233,6 +233,11 @@ void ArchiveWorker::startLoad()
     // mistake, which would hold the trends at its time.
     queueWork(readSpan(startedAt - History::KeepMs, startedAt,
                        [this](const std::shared_ptr<History> &history) {
+                           qCDebug(lcHistory).noquote()
+                               << QStringLiteral("history archive [%1]: the last day read, %2 s "
+                                                 "after the start")
+                                      .arg(target.describe())
+                                      .arg(double(now() - startedAt) / 1000, 0, 'f', 1);
                            QVector<AlarmRecord> alarms;
                            if (!database->readAlarms(alarms))
                                qCDebug(lcHistory).noquote()
@@ -252,8 +257,13 @@ void ArchiveWorker::startRetention()
             fail(database->errorString());
             return false;
         }
-        if (done)
+        if (done) {
+            qCDebug(lcHistory).noquote()
+                << QStringLiteral("history archive [%1]: retention pass done, %2 s after the start")
+                       .arg(target.describe())
+                       .arg(double(now() - startedAt) / 1000, 0, 'f', 1);
             emit retained();
+        }
         return done;
     });
 }
