@@ -96,8 +96,8 @@ int fill(const ArchiveTarget &base, qint64 total, QTextStream &out)
                 const int k = int(handed % Chambers);
                 const qint64 row = handed / 2;
                 // Even rows in the last day, odd rows a day older than kept.
-                const qint64 t = handed % 2 == 0 ? start - DayMs + row * recentStep
-                                                 : oldFrom + row * recentStep;
+                const qint64 t =
+                    handed % 2 == 0 ? start - DayMs + row * recentStep : oldFrom + row * recentStep;
                 archive.addSample(std::min(t, start - 1), QStringLiteral("HV %1").arg(k),
                                   QStringLiteral("hvps.%1").arg(k), History::Quantity::Voltage,
                                   QString::number(1000.0 + double(row % 500) / 10, 'f', 1));
@@ -183,7 +183,8 @@ int main(int argc, char **argv)
     QCommandLineParser parser;
     parser.addHelpOption();
     const QCommandLineOption sqliteOption("sqlite", "the SQLite file", "file");
-    const QCommandLineOption postgresOption("postgres", "postgresql://USER@HOST:PORT/DBNAME", "url");
+    const QCommandLineOption postgresOption("postgres", "postgresql://USER@HOST:PORT/DBNAME",
+                                            "url");
     const QCommandLineOption fillOption("fill", "samples to write", "n");
     const QCommandLineOption writersOption("writers", "stations writing at once", "n");
     const QCommandLineOption secondsOption("seconds", "how long the writers write", "s", "20");
@@ -196,12 +197,14 @@ int main(int argc, char **argv)
         target = ArchiveTarget::sqlite(parser.value(sqliteOption), QStringLiteral("station"));
     } else {
         QString why;
-        target = ArchiveTarget::postgres(parser.value(postgresOption), QStringLiteral("station"), &why);
+        target =
+            ArchiveTarget::postgres(parser.value(postgresOption), QStringLiteral("station"), &why);
         if (target.kind != ArchiveTarget::Postgres) {
             out << "bench_archive: " << why << '\n';
             return 2;
         }
-        if (target.host != QLatin1String("127.0.0.1") && !target.host.startsWith(QLatin1Char('/'))) {
+        if (target.host != QLatin1String("127.0.0.1") &&
+            !target.host.startsWith(QLatin1Char('/'))) {
             out << "bench_archive: only a server on 127.0.0.1 or a local socket\n";
             return 2;
         }

@@ -38,7 +38,7 @@ public:
     // A read of the archive takes this much time at a step.
     static constexpr qint64 ReadSliceMs = qint64(5) * 60 * 1000;
     // Rows dated further ahead than this are a clock's mistake.
-    static constexpr qint64 FutureSlackMs = 60 * 1000;
+    static constexpr qint64 FutureSlackMs = qint64(60) * 1000;
 
     ArchiveWorker(const ArchiveTarget &target, std::shared_ptr<ArchiveQueue> queue,
                   qint64 startedAt);
