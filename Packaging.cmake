@@ -40,8 +40,13 @@ if(BRENLOW_QT_MAJOR EQUAL 6)
 else()
     set(CPACK_DEBIAN_PACKAGE_DEPENDS libqt5sql5-sqlite)
 endif()
-# The Japanese interface needs a font with Japanese glyphs.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS fonts-noto-cjk)
+# The Japanese interface needs a font with Japanese glyphs; an archive on a
+# PostgreSQL server ("History Database") needs Qt SQL's driver for it.
+if(BRENLOW_QT_MAJOR EQUAL 6)
+    set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk, libqt6sql6-psql")
+else()
+    set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk, libqt5sql5-psql")
+endif()
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 

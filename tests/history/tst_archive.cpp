@@ -93,6 +93,8 @@ private slots:
     void lockOfACrashedOwner_data();
     void lockOfACrashedOwner();
     void secondProgramIsTurnedAway();
+    void databaseUrls_data();
+    void databaseUrls();
 
 private:
     // The backend of the current data row, or a skip.
@@ -549,6 +551,45 @@ void tst_Archive::secondProgramIsTurnedAway()
     QCOMPARE(db.value("SELECT count(*) FROM samples").toInt(), 1);
     // Once the first has gone, the file can be taken.
     QCOMPARE(openArchive(ArchiveTarget::sqlite(path, "station"))->state(), Archive::State::Open);
+}
+
+void tst_Archive::databaseUrls_data()
+{
+    QTest::addColumn<QString>("url");
+    // host, port, user, database; or the start of the reason it is refused.
+    QTest::addColumn<QStringList>("parts");
+    QTest::newRow("full") << "postgresql://brenlow@127.0.0.1:5433/history"
+                          << QStringList{"127.0.0.1", "5433", "brenlow", "history"};
+    QTest::newRow("default port") << "postgresql://op@db/h" << QStringList{"db", "5432", "op", "h"};
+    QTest::newRow("socket directory") << "postgresql://op@%2Fvar%2Frun%2Fpostgresql:5432/h"
+                                      << QStringList{"/var/run/postgresql", "5432", "op", "h"};
+    QTest::newRow("password") << "postgresql://op:secret@db:5432/h"
+                              << QStringList{"holds a password"};
+    QTest::newRow("no user") << "postgresql://db:5432/h" << QStringList{"not of the form"};
+    QTest::newRow("no database") << "postgresql://op@db:5432/" << QStringList{"not of the form"};
+    QTest::newRow("no host") << "postgresql://op@:5432/h" << QStringList{"names no host"};
+    QTest::newRow("port out of range") << "postgresql://op@db:70000/h" << QStringList{"port 70000"};
+    QTest::newRow("options") << "postgresql://op@db/h?sslmode=disable"
+                             << QStringList{"not of the form"};
+}
+
+// The password of a shared database never stands in a station file: a URL
+// that holds one is refused, not used.
+void tst_Archive::databaseUrls()
+{
+    QFETCH(QString, url);
+    QFETCH(QStringList, parts);
+    QString why;
+    const ArchiveTarget target = ArchiveTarget::postgres(url, "station", &why);
+    if (parts.size() == 1) {
+        QCOMPARE(target.kind, ArchiveTarget::NoArchive);
+        QVERIFY2(why.startsWith(parts.first()), qPrintable(why));
+        return;
+    }
+    QCOMPARE(target.kind, ArchiveTarget::Postgres);
+    QCOMPARE((QStringList{target.host, QString::number(target.port), target.user, target.database}),
+             parts);
+    QVERIFY(!target.describe().contains("secret"));
 }
 
 // Run as the second program of secondProgramIsTurnedAway: tries the file

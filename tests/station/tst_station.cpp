@@ -29,6 +29,8 @@ private slots:
     void moduleSectionsAsFiled();
     void namesThatReshapeLines_data();
     void namesThatReshapeLines();
+    void archiveKeys_data();
+    void archiveKeys();
 
 private:
     // A station file in dir: the top keys, then body. An empty keyFile
@@ -311,6 +313,40 @@ void tst_Station::namesThatReshapeLines()
                 : station.hvModules.at(0);
         QCOMPARE(kept.place.row, 1);
     }
+}
+
+// The station's name in a shared archive comes from its key, else from the
+// file's name; the archive's keys are known keys.
+void tst_Station::archiveKeys_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QByteArray>("keys");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("queue");
+    QTest::newRow("no keys") << "beamline-2.ini" << QByteArray() << "beamline-2" << 1000000;
+    QTest::newRow("only the last suffix goes")
+        << "lab.b2.ini" << QByteArray() << "lab.b2" << 1000000;
+    QTest::newRow("named") << "s.ini"
+                           << QByteArray("Station Name= North hall \nHistory Queue=5000\n")
+                           << "North hall" << 5000;
+    QTest::newRow("blank name, bad queue")
+        << "s.ini" << QByteArray("Station Name=\nHistory Queue=-1\n") << "s" << 1000000;
+}
+
+void tst_Station::archiveKeys()
+{
+    QFETCH(QString, file);
+    QFETCH(QByteArray, keys);
+    QFETCH(QString, name);
+    QFETCH(int, queue);
+    QTemporaryDir files;
+    const QString path = TestSupport::writeFile(
+        files.filePath(file), keys + "History Database=postgresql://u@127.0.0.1:1/db\n");
+    const Station station = Station::read(path);
+    QCOMPARE(station.stationName, name);
+    QCOMPARE(station.historyQueue, queue);
+    QCOMPARE(station.historyDatabase, QString("postgresql://u@127.0.0.1:1/db"));
+    QCOMPARE(station.count(StationProblem::UnknownKey), 0);
 }
 
 QTEST_GUILESS_MAIN(tst_Station)
