@@ -22,6 +22,8 @@ constexpr qint64 MsPerSecond = 1000;
 // waiting behind it are not held up for long, large enough that a day of a
 // big station goes in a few hundred steps.
 constexpr int RetentionSlice = 20000;
+// Rows of one INSERT into SQLite (six values each; SQLite takes 32766).
+constexpr size_t RowsPerInsert = 200;
 // The rollback journal and the WAL are cut back to this after use.
 constexpr qint64 JournalSizeLimit = qint64(64) * 1024 * 1024;
 // A PostgreSQL server that does not answer is given up after these.
@@ -554,17 +556,34 @@ bool ArchiveDatabase::insertRows(const char *table, const std::vector<ArchiveQue
             query.addBindValue(text);
         return exec(query);
     }
-    if (!query.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (?, ?, ?, ?, ?, ?)")
-                           .arg(QLatin1String(table), columns)))
-        return exec(query);
-    for (const ArchiveQueue::Row &row : rows) {
-        query.bindValue(0, toSeconds(row.t));
-        query.bindValue(1, row.module);
-        query.bindValue(2, row.node);
-        query.bindValue(3, row.what);
-        query.bindValue(4, row.value.toString());
-        query.bindValue(5, target.station);
-        if (!exec(query))
+    // Rows go RowsPerInsert to a statement: the statement's own cost (and
+    // Qt's around it) is most of a row's.
+    const auto insert = [&](QSqlQuery &statement, size_t rowsInIt) {
+        QStringList values;
+        for (size_t i = 0; i < rowsInIt; ++i)
+            values << QStringLiteral("(?, ?, ?, ?, ?, ?)");
+        return statement.prepare(
+            QStringLiteral("INSERT INTO %1 (%2) VALUES %3")
+                .arg(QLatin1String(table), columns, values.join(QStringLiteral(", "))));
+    };
+    QSqlQuery tail(database());
+    const size_t full = rows.size() / RowsPerInsert * RowsPerInsert;
+    if ((full > 0 && !insert(query, RowsPerInsert)) ||
+        (rows.size() > full && !insert(tail, rows.size() - full)))
+        return exec(full > 0 ? query : tail);
+    for (size_t start = 0; start < rows.size(); start += RowsPerInsert) {
+        QSqlQuery &statement = start < full ? query : tail;
+        int field = 0;
+        for (size_t i = start; i < qMin(rows.size(), start + RowsPerInsert); ++i) {
+            const ArchiveQueue::Row &row = rows[i];
+            statement.bindValue(field++, toSeconds(row.t));
+            statement.bindValue(field++, row.module);
+            statement.bindValue(field++, row.node);
+            statement.bindValue(field++, row.what);
+            statement.bindValue(field++, row.value.toString());
+            statement.bindValue(field++, target.station);
+        }
+        if (!exec(statement))
             return false;
     }
     return true;
