@@ -179,7 +179,7 @@ bool HistoryView::exportTo(const QString &path, QString *error)
     QSaveFile file(path);
     const bool written =
         file.open(QIODevice::WriteOnly) &&
-        file.write(HistoryCsv::write(kept.rows(w->shownFrom(), w->shownTo()))) >= 0 &&
+        file.write(HistoryCsv::write(w->shownHistory().rows(w->shownFrom(), w->shownTo()))) >= 0 &&
         file.commit();
     if (!written && error)
         *error = file.errorString();

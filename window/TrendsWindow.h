@@ -67,6 +67,8 @@ public:
     // The history the charts were drawn from last: the memory's, or a span
     // read from the archive.
     bool drewFromArchive() const { return fromArchive; }
+    // The history the span shown was drawn from.
+    const History &shownHistory() const { return fromArchive && archived ? *archived : history; }
     bool isReadingArchive() const { return reading; }
 
 protected:

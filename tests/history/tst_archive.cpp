@@ -497,8 +497,9 @@ void tst_Archive::oldRowsGo()
 
     // Fewer days: the first pass, at open, goes to a week back.
     target.keepDays = 7;
-    auto archive = openArchive(target);
-    QSignalSpy retained(archive.get(), &Archive::retained);
+    Archive archive;
+    QSignalSpy retained(&archive, &Archive::retained);
+    archive.open(target, now());
     QVERIFY(waitFor(retained));
     QCOMPARE(db->value("SELECT count(*) FROM samples").toInt(), 1);
     QCOMPARE(db->value("SELECT value FROM samples").toString(), QString("new"));
