@@ -5,10 +5,19 @@
 
 #include <QAtomicInt>
 #include <QDateTime>
+#include <cerrno>
+#include <cstring>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 namespace {
 
 const char DroppedKind[] = "samples-dropped";
+// The worker's niceness: a day to read or a retention pass is never more
+// urgent than the window's answer to a click, so the worker yields its core
+// when both want one.
+constexpr int WorkerNice = 10;
 
 qint64 now()
 {
@@ -51,6 +60,11 @@ ArchiveWorker::~ArchiveWorker() = default;
 
 void ArchiveWorker::start()
 {
+    // Linux gives every thread a niceness of its own.
+    if (::setpriority(PRIO_PROCESS, id_t(::syscall(SYS_gettid)), WorkerNice) != 0)
+        qCDebug(lcHistory).noquote() << QStringLiteral("history archive: the worker keeps its "
+                                                       "priority: %1")
+                                            .arg(QString::fromLocal8Bit(std::strerror(errno)));
     database = std::make_unique<ArchiveDatabase>(target, connectionName());
     flushTimer->start();
     // The work of the start waits, if need be, for the database to answer.

@@ -289,19 +289,23 @@ void History::addEvent(const Event &event)
     ++changes;
 }
 
-void History::takeEarlier(const History &earlier)
+void History::takeEarlier(History &earlier)
 {
-    for (const auto &entry : earlier.all) {
+    // Moved, not copied: a day of a large station is a million samples and
+    // buckets, and this runs on the window's thread.
+    for (auto &entry : earlier.all) {
         Series &mine = all[entry.first];
-        Series merged = entry.second;
+        Series merged = std::move(entry.second);
         merged.appendNewer(mine);
         mine = std::move(merged);
         latest = qMax(latest, mine.newest());
     }
+    earlier.all.clear();
     for (const auto &entry : earlier.nodes)
         nodes.emplace(entry.first, entry.second);
     if (!earlier.timeline.empty()) {
-        std::deque<Event> merged = earlier.timeline;
+        std::deque<Event> merged = std::move(earlier.timeline);
+        earlier.timeline.clear();
         for (const Event &e : timeline)
             merged.push_back(e);
         while (int(merged.size()) > MaxEvents)

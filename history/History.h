@@ -166,9 +166,9 @@ public:
     void add(Series &series, Quantity quantity, qint64 t, const QString &text);
     void addEvent(const Event &event);
     // Puts what earlier holds (the archive's last day, read while this
-    // history was already recording) in front of what this one holds. The
-    // series stay where they are.
-    void takeEarlier(const History &earlier);
+    // history was already recording) in front of what this one holds,
+    // taking it out of earlier. The series stay where they are.
+    void takeEarlier(History &earlier);
 
     // The series of a module's quantity, or nullptr when nothing was kept.
     const Series *series(const QString &module, Quantity quantity) const;
