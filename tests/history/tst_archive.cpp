@@ -245,10 +245,7 @@ void tst_Archive::outageLosesNothing()
     QTRY_VERIFY_WITH_TIMEOUT(sent > 20, WaitMs);
 
     QString why;
-    if (db->backend() == TestDatabase::Postgres)
-        QVERIFY2(TestDatabase::stopServer(why), qPrintable(why));
-    else
-        QVERIFY(db->holdLock());
+    QVERIFY2(db->interrupt(why), qPrintable(why));
     QVERIFY(waitFor(down));
     QCOMPARE(archive->state(), Archive::State::Unreachable);
     // The outage lasts while the samples keep coming.
@@ -258,10 +255,7 @@ void tst_Archive::outageLosesNothing()
     outage.start(outageMs);
     QVERIFY(over.wait(outageMs + WaitMs));
     QVERIFY(archive->pendingSamples() > 0);
-    if (db->backend() == TestDatabase::Postgres)
-        QVERIFY2(TestDatabase::startServer(why), qPrintable(why));
-    else
-        QVERIFY(db->release());
+    QVERIFY2(db->resume(why), qPrintable(why));
     QVERIFY(waitFor(back));
     source.stop();
     QCOMPARE(down.count(), 1);
@@ -290,10 +284,7 @@ void tst_Archive::fullQueueSaysWhatItDropped()
     QSignalSpy down(archive.get(), &Archive::unreachable);
     QSignalSpy dropped(archive.get(), &Archive::samplesDropped);
     QString why;
-    if (db->backend() == TestDatabase::Postgres)
-        QVERIFY2(TestDatabase::stopServer(why), qPrintable(why));
-    else
-        QVERIFY(db->holdLock());
+    QVERIFY2(db->interrupt(why), qPrintable(why));
     archive->addSample(now(), "HV1", "hvps.1", History::Quantity::Voltage, "first");
     archive->flush();
     QVERIFY(waitFor(down));
@@ -303,10 +294,7 @@ void tst_Archive::fullQueueSaysWhatItDropped()
     for (int i = 0; i < 80; ++i)
         archive->addSample(t0 + i, "HV1", "hvps.1", History::Quantity::Voltage, QString::number(i));
     QCOMPARE(archive->pendingSamples(), 50);
-    if (db->backend() == TestDatabase::Postgres)
-        QVERIFY2(TestDatabase::startServer(why), qPrintable(why));
-    else
-        QVERIFY(db->release());
+    QVERIFY2(db->resume(why), qPrintable(why));
     QVERIFY(waitFor(dropped));
     // "first" and the thirty oldest of the flood.
     QCOMPARE(dropped.first().at(0).toLongLong(), qint64(31));

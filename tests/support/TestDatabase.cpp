@@ -191,6 +191,22 @@ bool TestDatabase::release() const
     return exec(QStringLiteral("COMMIT"));
 }
 
+bool TestDatabase::interrupt(QString &why) const
+{
+    if (kind == Postgres)
+        return stopServer(why);
+    why = QStringLiteral("the file cannot be locked");
+    return holdLock();
+}
+
+bool TestDatabase::resume(QString &why) const
+{
+    if (kind == Postgres)
+        return startServer(why);
+    why = QStringLiteral("the file's lock cannot be let go");
+    return release();
+}
+
 bool TestDatabase::stopServer(QString &why)
 {
     return runScript(QStringLiteral("stop"), why);

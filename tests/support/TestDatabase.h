@@ -43,6 +43,10 @@ public:
     // Holds the SQLite file's write lock until release(), as a backup would.
     bool holdLock() const;
     bool release() const;
+    // Takes the database away from its writers and gives it back: the
+    // server stopped and started, or the file locked and let go.
+    bool interrupt(QString &why) const;
+    bool resume(QString &why) const;
 
     // Stops and starts the PostgreSQL server (the whole cluster).
     static bool stopServer(QString &why);
