@@ -139,7 +139,7 @@ int writers(const ArchiveTarget &base, int count, int seconds, QTextStream &out)
     QObject::connect(&beat, &QTimer::timeout, [&] {
         for (size_t w = 0; w < archives.size(); ++w) {
             Archive &archive = *archives[w];
-            longest[w] = std::max(longest[w], archive.pendingSamples());
+            longest[w] = std::max(longest[w], archive.pendingCount());
             for (int i = 0; i < SteadyRate / beatsPerSecond; ++i) {
                 const int k = i % Chambers;
                 archive.addSample(now(), QStringLiteral("HV %1").arg(k),

@@ -81,6 +81,7 @@ void Archive::open(const ArchiveTarget &target, qint64 startedAt)
         downSince = 0;
         emit reachable();
     });
+    connect(worker, &ArchiveWorker::attemptFailed, this, &Archive::attemptFailed);
     connect(worker, &ArchiveWorker::written, this, &Archive::written);
     connect(worker, &ArchiveWorker::samplesDropped, this, &Archive::samplesDropped);
     connect(worker, &ArchiveWorker::startLoaded, this, &Archive::startLoaded);

@@ -69,13 +69,18 @@ public:
     // newer wish replaces one that has not been started.
     void loadSpan(qint64 from, qint64 to);
 
+    // Rows not yet written, the batch being written included.
     int pendingCount() const;
+    // Samples waiting in the queue, which the bound applies to (not those
+    // of the batch being written).
     int pendingSamples() const;
 
 signals:
     void opened();
     void refused(const QString &reason);
     void unreachable(const QString &reason, qint64 sinceMs);
+    // Each attempt to write or reconnect that failed, the first included.
+    void attemptFailed(const QString &reason);
     void reachable();
     void written(int rows);
     void samplesDropped(qint64 count, qint64 fromMs, qint64 toMs);

@@ -502,20 +502,31 @@ bool ArchiveDatabase::ensurePartitions(const char *table,
         const qint64 from = day * SecondsPerDay;
         // Another station may make the same day at the same moment; then
         // the day is there all the same.
-        const auto exists = [this, &partition] {
-            QSqlQuery there(database());
-            there.prepare(QStringLiteral("SELECT to_regclass(?) IS NOT NULL"));
-            there.addBindValue(partition);
-            return exec(there) && there.next() && there.value(0).toBool();
+        // Whether the day is there; false when the server could not say.
+        const auto look = [this, &partition](bool &there) {
+            QSqlQuery query(database());
+            query.prepare(QStringLiteral("SELECT to_regclass(?) IS NOT NULL"));
+            query.addBindValue(partition);
+            if (!exec(query) || !query.next())
+                return false;
+            there = query.value(0).toBool();
+            return true;
         };
-        if (!exists() &&
-            !exec(QStringLiteral("CREATE TABLE IF NOT EXISTS %1 PARTITION OF %2 FOR VALUES FROM "
-                                 "(%3) TO (%4)")
-                      .arg(partition, QLatin1String(table))
-                      .arg(from)
-                      .arg(from + SecondsPerDay)) &&
-            !exists())
+        bool there = false;
+        if (!look(there))
             return false;
+        if (!there && !exec(QStringLiteral("CREATE TABLE IF NOT EXISTS %1 PARTITION OF %2 FOR "
+                                           "VALUES FROM (%3) TO (%4)")
+                                .arg(partition, QLatin1String(table))
+                                .arg(from)
+                                .arg(from + SecondsPerDay))) {
+            // Made by another station meanwhile, or not at all.
+            const QString reason = error;
+            if (!database().isOpen() || !look(there) || !there) {
+                error = reason;
+                return false;
+            }
+        }
         partitionDays.insert(partitionKey(table, day));
     }
     return true;
@@ -638,8 +649,10 @@ bool ArchiveDatabase::write(const ArchiveQueue::Batch &batch,
         !ensurePartitions(EventsTable, batch.events) || !ensurePartitions(EventsTable, extra))
         return false;
     QSqlDatabase db = database();
-    if (!db.transaction()) {
-        error = db.lastError().text();
+    // A server that went away may only show it here, by the driver closing
+    // the connection.
+    if (!db.transaction() || !db.isOpen()) {
+        error = db.isOpen() ? db.lastError().text() : QStringLiteral("the connection was lost");
         return false;
     }
     const bool ok = insertRows(SamplesTable, batch.samples) &&

@@ -5,21 +5,20 @@
 
 namespace {
 
-template <typename T> void releaseUpTo(std::deque<T> &rows, const std::vector<T> &written)
-{
-    if (written.empty())
-        return;
-    // Rows may have gone from the front meanwhile (dropped past the bound);
-    // everything up to the last one written goes.
-    const quint64 last = written.back().serial;
-    while (!rows.empty() && rows.front().serial <= last)
-        rows.pop_front();
-}
-
-template <typename T> void copyFront(const std::deque<T> &rows, std::vector<T> &out, int max)
+template <typename T> void moveFront(std::deque<T> &rows, std::vector<T> &out, int max)
 {
     const size_t n = qMin(rows.size(), size_t(qMax(0, max)));
-    out.assign(rows.begin(), rows.begin() + std::ptrdiff_t(n));
+    out.reserve(n);
+    for (size_t i = 0; i < n; ++i) {
+        out.push_back(std::move(rows.front()));
+        rows.pop_front();
+    }
+}
+
+template <typename T> void moveBack(std::vector<T> &batch, std::deque<T> &rows)
+{
+    for (auto it = batch.rbegin(); it != batch.rend(); ++it)
+        rows.push_front(std::move(*it));
 }
 
 } // namespace
@@ -28,59 +27,75 @@ void ArchiveQueue::addSample(qint64 t, const QString &module, const QString &nod
                              const QString &quantity, const QString &value)
 {
     const QMutexLocker lock(&mutex);
-    samples.push_back(Row{nextSerial++, t, module, node, quantity, History::Text(value)});
+    samples.push_back(Row{t, module, node, quantity, History::Text(value)});
+    keepBound();
+}
+
+void ArchiveQueue::keepBound()
+{
     while (int(samples.size()) > limit) {
         const qint64 lost = samples.front().t;
         if (dropped.count == 0)
-            dropped.from = lost;
+            dropped.from = dropped.to = lost;
         dropped.from = qMin(dropped.from, lost);
         dropped.to = qMax(dropped.to, lost);
         ++dropped.count;
         samples.pop_front();
     }
+    while (int(events.size()) > MaxEvents)
+        events.pop_front();
+    while (int(alarms.size()) > MaxEvents)
+        alarms.pop_front();
 }
 
 void ArchiveQueue::addEvent(qint64 t, const QString &module, const QString &node,
                             const QString &kind, const QString &text)
 {
     const QMutexLocker lock(&mutex);
-    events.push_back(Row{nextSerial++, t, module, node, kind, History::Text(text)});
-    while (int(events.size()) > MaxEvents)
-        events.pop_front();
+    events.push_back(Row{t, module, node, kind, History::Text(text)});
+    keepBound();
 }
 
 void ArchiveQueue::changeAlarm(const AlarmRecord &alarm, bool remove)
 {
     const QMutexLocker lock(&mutex);
-    alarms.push_back(AlarmChange{nextSerial++, remove, alarm});
-    while (int(alarms.size()) > MaxEvents)
-        alarms.pop_front();
+    alarms.push_back(AlarmChange{remove, alarm});
+    keepBound();
 }
 
-ArchiveQueue::Batch ArchiveQueue::peek(int max) const
+ArchiveQueue::Batch ArchiveQueue::take(int max)
 {
     Batch batch;
     const QMutexLocker lock(&mutex);
-    copyFront(samples, batch.samples, max);
-    copyFront(events, batch.events, max);
-    copyFront(alarms, batch.alarms, max);
+    moveFront(samples, batch.samples, max);
+    moveFront(events, batch.events, max);
+    moveFront(alarms, batch.alarms, max);
+    taken = batch.size();
     return batch;
 }
 
-void ArchiveQueue::release(const Batch &batch)
+void ArchiveQueue::done(const Batch &)
 {
     const QMutexLocker lock(&mutex);
-    releaseUpTo(samples, batch.samples);
-    releaseUpTo(events, batch.events);
-    releaseUpTo(alarms, batch.alarms);
+    taken = 0;
+}
+
+void ArchiveQueue::putBack(Batch batch)
+{
+    const QMutexLocker lock(&mutex);
+    moveBack(batch.samples, samples);
+    moveBack(batch.events, events);
+    moveBack(batch.alarms, alarms);
+    taken = 0;
+    keepBound();
 }
 
 ArchiveQueue::Dropped ArchiveQueue::takeDropped()
 {
     const QMutexLocker lock(&mutex);
-    const Dropped taken = dropped;
+    const Dropped lost = dropped;
     dropped = Dropped();
-    return taken;
+    return lost;
 }
 
 int ArchiveQueue::sampleCount() const
@@ -92,7 +107,7 @@ int ArchiveQueue::sampleCount() const
 int ArchiveQueue::count() const
 {
     const QMutexLocker lock(&mutex);
-    return int(samples.size() + events.size() + alarms.size());
+    return int(samples.size() + events.size() + alarms.size()) + taken;
 }
 
 void ArchiveQueue::clear()
@@ -101,5 +116,6 @@ void ArchiveQueue::clear()
     samples.clear();
     events.clear();
     alarms.clear();
+    taken = 0;
     dropped = Dropped();
 }

@@ -10,8 +10,8 @@
 #include <vector>
 
 // What waits to be written to the archive: handed over by the GUI thread as
-// it arrives, taken by the archive's worker in batches, and let go only once
-// a batch is committed. A database that is unreachable or locked leaves the
+// it arrives, taken by the archive's worker in batches, and put back in
+// front when a batch cannot be committed. A database that is unreachable or locked leaves the
 // rows here; past the bound the oldest samples are dropped (never events
 // or alarms), and the drop is counted so that the archive can say how many
 // it lost and over which span.
@@ -20,7 +20,6 @@ class ArchiveQueue
 public:
     struct Row
     {
-        quint64 serial = 0;
         qint64 t = 0;
         QString module;
         QString node;
@@ -32,7 +31,6 @@ public:
     // An alarm to store or, with remove set, to forget.
     struct AlarmChange
     {
-        quint64 serial = 0;
         bool remove = false;
         AlarmRecord alarm;
     };
@@ -67,10 +65,15 @@ public:
                   const QString &text);
     void changeAlarm(const AlarmRecord &alarm, bool remove);
 
-    // The oldest rows, at most max of each kind, left in the queue.
-    Batch peek(int max) const;
-    // Lets go of what peek gave, once it is written.
-    void release(const Batch &batch);
+    // Takes the oldest rows, at most max of each kind, out of the queue to
+    // be written. Until done() or putBack() they count as waiting, but not
+    // against the bound: a row being written is never also dropped.
+    Batch take(int max);
+    // The batch taken is written.
+    void done(const Batch &batch);
+    // The batch taken could not be written: it goes back in front, and the
+    // bound applies again.
+    void putBack(Batch batch);
     Dropped takeDropped();
 
     int sampleCount() const;
@@ -79,11 +82,13 @@ public:
     void clear();
 
 private:
+    void keepBound();
+
     mutable QMutex mutex;
     int limit;
-    quint64 nextSerial = 1;
     std::deque<Row> samples;
     std::deque<Row> events;
     std::deque<AlarmChange> alarms;
+    int taken = 0;
     Dropped dropped;
 };

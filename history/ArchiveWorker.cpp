@@ -126,6 +126,7 @@ void ArchiveWorker::fail(const QString &reason)
         retryTimer->start(retryMs);
         retryMs = qMin(retryMs * 2, LongestRetryMs);
     }
+    emit attemptFailed(reason);
 }
 
 void ArchiveWorker::flush()
@@ -145,7 +146,7 @@ void ArchiveWorker::writeQueued()
             unrecorded.to = qMax(unrecorded.to, lost.to);
             unrecorded.count += lost.count;
         }
-        const ArchiveQueue::Batch batch = queue->peek(BatchRows);
+        ArchiveQueue::Batch batch = queue->take(BatchRows);
         if (batch.isEmpty() && unrecorded.count == 0) {
             if (state == State::Down)
                 resume();
@@ -163,10 +164,11 @@ void ArchiveWorker::writeQueued()
             extra.push_back(row);
         }
         if (!database->write(batch, extra)) {
+            queue->putBack(std::move(batch));
             fail(database->errorString());
             return;
         }
-        queue->release(batch);
+        queue->done(batch);
         if (!extra.empty()) {
             qCDebug(lcHistory).noquote()
                 << QStringLiteral("history archive [%1]: %2")

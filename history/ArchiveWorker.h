@@ -57,6 +57,8 @@ signals:
     void opened(const QString &notice);
     void refused(const QString &reason);
     void unreachable(const QString &reason, qint64 sinceMs);
+    // Every attempt that failed, the first of an outage included.
+    void attemptFailed(const QString &reason);
     void reachable();
     void written(int rows);
     void samplesDropped(qint64 count, qint64 fromMs, qint64 toMs);
