@@ -298,6 +298,9 @@ void tst_SimSnapshot::withoutDisplay()
         QVERIFY2(!run.err.contains("platform plugin"), qPrintable(run.err));
     }
     QVERIFY(!QFile::exists(history));
+    // Not even its lock: a run for a script beside a running window must
+    // not take the archive from it.
+    QVERIFY(!QFile::exists(history + ".lock"));
 }
 
 QTEST_GUILESS_MAIN(tst_SimSnapshot)
