@@ -61,7 +61,7 @@ mkdir -p "$dict_dir"
 quote() { local t; for t in "$@"; do printf '"%s"\n' "$t"; done; }
 grammar=('>' '.' ' ' '\x0A' '\x0D\x0A' '\x09' 'System' 'flgon' 'flgoff' 'Ok:' 'Er:' 'Brenlow' 'Fuzz')
 words=($(grep -o '"[@_][A-Za-z0-9]*"' client/MessageNames.cpp | tr -d '"'))
-letters="$(sed -n 's/^const char StatusLetters\[\] = "\([A-Z]*\)";/\1/p' amplifier/CA5350Status.cpp)"
+letters="$(sed -n 's/^const char StatusLetters\[\] = "\([A-Z]*\)";/\1/p' devices/CA5350Status.cpp)"
 [ ${#words[@]} -gt 0 ] && [ -n "$letters" ] || { echo "fuzz.sh: cannot read the dictionary words" >&2; exit 1; }
 { quote "${words[@]}" "${grammar[@]}"; } >"$dict_dir/fuzz_message.dict"
 # The receive target's key file holds these words; its key line is one of them.
