@@ -45,6 +45,15 @@
 #                      for example hvps.2) take requests and never answer, as
 #                      a hung driver; Brenlow names them after its Answer
 #                      Timeout
+#   --fault NODE=WORD@S[+S]
+#                      the simulator's HV module NODE reports the status WORD
+#                      S seconds after it started (for +S seconds, or until
+#                      it is given a set voltage), for example
+#                      --fault hvps.2=TRIP@5; repeatable
+#   --overload NODE@S[+S]
+#                      the simulator's amplifier NODE overloads S seconds
+#                      after it started (for +S seconds, or until a larger
+#                      range is chosen); repeatable
 #   --answer-timeout S Brenlow's Answer Timeout for the demo (the example
 #                      station's is 10 s); the headless picture comes about
 #                      a second after the link is ready, so a muted node
@@ -92,6 +101,8 @@ while [ $# -gt 0 ]; do
         --drop-every) sim_extra+=(--drop-every "${2:?--drop-every needs a number}"); shift ;;
         --refuse-for) sim_extra+=(--refuse-for "${2:?--refuse-for needs a number}"); shift ;;
         --mute) sim_extra+=(--mute "${2:?--mute needs node names}"); shift ;;
+        --fault) sim_extra+=(--fault "${2:?--fault needs NODE=WORD@SECONDS}"); shift ;;
+        --overload) sim_extra+=(--overload "${2:?--overload needs NODE@SECONDS}"); shift ;;
         --answer-timeout) answer_timeout="${2:?--answer-timeout needs a number}"; shift ;;
         --no-install) install=0 ;;
         --no-build) build=0 ;;

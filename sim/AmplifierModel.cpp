@@ -10,6 +10,9 @@ constexpr double Pi = 3.14159265358979323846;
 // to read, wide enough to show the overload alert on a tight range.
 constexpr double DriftFraction = 0.35;
 constexpr double DriftPeriod = 40.0;
+// A burst multiplies the chamber's current by this: three decades above its
+// usual range, so that only a range that much larger holds it.
+constexpr double BurstFactor = 1000.0;
 // Largest suppression value and bias the device accepts.
 constexpr double MaxSuppression = 1e-3;
 constexpr double MaxBias = 10.0;
@@ -91,7 +94,18 @@ void AmplifierModel::restoreDefaults()
 
 double AmplifierModel::chamberCurrent() const
 {
-    return baseCurrent * (1 + DriftFraction * std::sin(2 * Pi * clock / DriftPeriod + driftPhase));
+    const double current =
+        baseCurrent * (1 + DriftFraction * std::sin(2 * Pi * clock / DriftPeriod + driftPhase));
+    for (const FaultWindow &burst : bursts) {
+        if (burst.isActive())
+            return current * BurstFactor;
+    }
+    return current;
+}
+
+void AmplifierModel::scheduleOverload(double at, double lasts)
+{
+    bursts.append(FaultWindow(at, lasts));
 }
 
 double AmplifierModel::measuredCurrent() const
@@ -285,5 +299,7 @@ void AmplifierModel::advance(double seconds, DeviceEvents &events)
 {
     if (seconds > 0)
         clock += seconds;
+    for (FaultWindow &burst : bursts)
+        burst.step(clock);
     checkOverload(events);
 }

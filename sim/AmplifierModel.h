@@ -16,6 +16,12 @@
 // around a base value; when the current that reaches the amplifier exceeds
 // the range the device raises "_SRQChanged 1", and "_SRQChanged 0" when it is
 // back in range. A range change raises "_RangeChanged <range>".
+//
+// A scheduled overload is a burst of the chamber's current, far above the
+// ranges the chamber normally needs, from a time on: the device raises its
+// overload alert as it does for any current above the range, until the
+// burst's time is up, or a range large enough is chosen, or the zero check
+// or the suppression takes the current away.
 class AmplifierModel : public SimDevice
 {
 public:
@@ -41,6 +47,10 @@ public:
     bool overloaded() const { return srq; }
     QString displayMessage() const { return display; }
 
+    // From at seconds of the device's time on, the chamber's current bursts
+    // for lasts seconds (0: for good).
+    void scheduleOverload(double at, double lasts);
+
     static QStringList defaultTimeConstants();
     static QStringList defaultRanges();
 
@@ -60,6 +70,7 @@ private:
     double baseCurrent;
     double driftPhase;
     double clock = 0;
+    QVector<FaultWindow> bursts;
 
     int backLight = 0;  // A: 0 high, 1 low, 2 off
     int bias = 0;       // B

@@ -25,16 +25,39 @@ HvModel::HvModel(const QString &node, double initialVoltage, double rampRate, bo
 
 void HvModel::setStatus(const QString &value, DeviceEvents &events)
 {
-    if (value == stat)
-        return;
+    const QString before = status();
     stat = value;
-    events.append({QStringLiteral("_ChangedStat"), stat});
+    reportStatus(before, events);
+}
+
+void HvModel::reportStatus(const QString &before, DeviceEvents &events)
+{
+    if (status() != before)
+        events.append({QStringLiteral("_ChangedStat"), status()});
+}
+
+void HvModel::scheduleFault(const QString &word, double at, double lasts)
+{
+    faults.append({word, FaultWindow(at, lasts)});
+}
+
+void HvModel::resetFault(DeviceEvents &events)
+{
+    bool any = false;
+    for (ScheduledFault &f : faults)
+        any = f.window.reset() || any;
+    if (!any)
+        return;
+    const QString before = status();
+    fault.clear();
+    reportStatus(before, events);
 }
 
 QString HvModel::switchOutput(bool on, DeviceEvents &events)
 {
     if (on == outputOn)
         return ok();
+    resetFault(events);
     outputOn = on;
     events.append(
         {QStringLiteral("_ChangedOnOff"), on ? QStringLiteral("1") : QStringLiteral("0")});
@@ -63,7 +86,7 @@ QString HvModel::handle(const QString &command, const QString &params, DeviceEve
     if (command == QLatin1String("GetRamp"))
         return number(rate);
     if (command == QLatin1String("GetStat1"))
-        return stat;
+        return status();
     if (command == QLatin1String("IsControllable"))
         return outputOn ? QStringLiteral("1") : QStringLiteral("0");
     if (command == QLatin1String("IsBusy"))
@@ -85,6 +108,7 @@ QString HvModel::handle(const QString &command, const QString &params, DeviceEve
             return error(QStringLiteral("voltage is not a number"));
         if (!outputOn)
             return error(QStringLiteral("output is switched off"));
+        resetFault(events);
         // A negative value names its sign; a positive one is a magnitude in
         // the module's polarity. Either is held within the voltage limit.
         const double magnitude = std::min(std::fabs(value), usableMaximum());
@@ -119,6 +143,20 @@ void HvModel::advance(double seconds, DeviceEvents &events)
 {
     if (seconds <= 0)
         return;
+    clock += seconds;
+    for (ScheduledFault &f : faults) {
+        const FaultWindow::Step step = f.window.step(clock);
+        if (step == FaultWindow::Step::None)
+            continue;
+        const QString before = status();
+        // A fault that ends leaves the word of another one still lasting.
+        fault.clear();
+        for (const ScheduledFault &other : qAsConst(faults)) {
+            if (other.window.isActive())
+                fault = other.word;
+        }
+        reportStatus(before, events);
+    }
     if (volts == targetVolts) {
         if (steadyReports)
             events.append({QStringLiteral("_ChangedValue"), voltText(volts)});

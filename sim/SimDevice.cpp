@@ -41,3 +41,24 @@ QString SimDevice::number(double value)
     // back as the same short text and read back as the same double.
     return QString::number(value, 'g', 15);
 }
+
+FaultWindow::Step FaultWindow::step(double clock)
+{
+    if (!begun && clock >= start) {
+        begun = true;
+        active = true;
+        return Step::Begins;
+    }
+    if (active && length > 0 && clock >= start + length) {
+        active = false;
+        return Step::Ends;
+    }
+    return Step::None;
+}
+
+bool FaultWindow::reset()
+{
+    const bool was = active;
+    active = false;
+    return was;
+}

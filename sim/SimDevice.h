@@ -15,6 +15,30 @@ struct DeviceEvent
 
 using DeviceEvents = QVector<DeviceEvent>;
 
+// A fault that a device shows from a time on its own clock (seconds since
+// the simulator started), for a while or until something resets it: the
+// simulator's --fault and --overload. step() tells, once each, when the
+// fault begins and when its time is up; reset() ends it early.
+class FaultWindow
+{
+public:
+    enum class Step { None, Begins, Ends };
+
+    // lasts 0: until reset.
+    FaultWindow(double at, double lasts) : start(at), length(lasts) {}
+
+    Step step(double clock);
+    // Ends an active fault; true when there was one.
+    bool reset();
+    bool isActive() const { return active; }
+
+private:
+    double start;
+    double length;
+    bool begun = false;
+    bool active = false;
+};
+
 // A device node of the station simulator.
 //
 // The relay hands every request addressed to the node to handle(), which

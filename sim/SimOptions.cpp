@@ -20,6 +20,34 @@ bool toNonNegative(const QString &text, double &value)
 
 } // namespace
 
+bool SimOptions::parseFault(const QString &text, bool withWord, SimFault &fault)
+{
+    const int at = text.lastIndexOf(QLatin1Char('@'));
+    if (at < 0)
+        return false;
+    QString what = text.left(at);
+    const QStringList times = text.mid(at + 1).split(QLatin1Char('+'));
+    if (times.size() > 2 || !toNonNegative(times.at(0), fault.at))
+        return false;
+    fault.lasts = 0;
+    if (times.size() == 2 && (!toNonNegative(times.at(1), fault.lasts) || fault.lasts <= 0))
+        return false;
+    fault.word.clear();
+    if (withWord) {
+        const int equals = what.indexOf(QLatin1Char('='));
+        if (equals < 0)
+            return false;
+        fault.word = what.mid(equals + 1);
+        what = what.left(equals);
+        // One status word, as a module reports it.
+        if (fault.word.isEmpty() || fault.word.contains(QLatin1Char(' ')))
+            return false;
+    }
+    fault.node = what;
+    return !fault.node.isEmpty() && !fault.node.contains(QLatin1Char(' ')) &&
+           !fault.node.contains(QLatin1Char('='));
+}
+
 bool SimOptions::isLoopback(const QString &text)
 {
     if (text == QLatin1String("localhost"))
@@ -105,10 +133,22 @@ bool SimOptions::parse(const QStringList &arguments, QString &error)
         QStringLiteral("Every HV module reports its voltage this many times a second, moving or "
                        "not (default: only while it moves, with the devices' ticks)."),
         QStringLiteral("per second"));
+    const QCommandLineOption faultOption(
+        QStringLiteral("fault"),
+        QStringLiteral("The HV module NODE reports the status WORD from SECONDS after the start, "
+                       "for +SECONDS or until it is given a set voltage or switched "
+                       "(repeatable)."),
+        QStringLiteral("NODE=WORD@SECONDS[+SECONDS]"));
+    const QCommandLineOption overloadOption(
+        QStringLiteral("overload"),
+        QStringLiteral("The amplifier NODE's chamber current bursts SECONDS after the start, for "
+                       "+SECONDS or for good: the amplifier raises its overload alert "
+                       "(repeatable)."),
+        QStringLiteral("NODE@SECONDS[+SECONDS]"));
     parser.addOptions({helpOption, versionOption, stationOption, addressOption, portOption,
                        keyOption, ampOption, hvOption, logOption, quitOption, dropOption,
                        refuseOption, voltageOption, rampOption, targetOption, muteOption,
-                       eventsOption});
+                       eventsOption, faultOption, overloadOption});
     helpText = parser.helpText() + QStringLiteral("\nThe whole description: man tesra-sim");
 
     if (!parser.parse(arguments)) {
@@ -154,6 +194,24 @@ bool SimOptions::parse(const QStringList &arguments, QString &error)
             }
             mutedNodes.append(name);
         }
+    }
+    faults.clear();
+    overloads.clear();
+    for (const QString &value : parser.values(faultOption)) {
+        SimFault fault;
+        if (!parseFault(value, true, fault)) {
+            error = QStringLiteral("--fault takes NODE=WORD@SECONDS[+SECONDS], not %1").arg(value);
+            return false;
+        }
+        faults.append(fault);
+    }
+    for (const QString &value : parser.values(overloadOption)) {
+        SimFault fault;
+        if (!parseFault(value, false, fault)) {
+            error = QStringLiteral("--overload takes NODE@SECONDS[+SECONDS], not %1").arg(value);
+            return false;
+        }
+        overloads.append(fault);
     }
 
     // The numeric options, each with the field it sets and what an operator

@@ -3,6 +3,18 @@
 
 #include <QString>
 #include <QStringList>
+#include <QVector>
+
+// A fault the simulator makes a device show: --fault NODE=WORD@SECONDS
+// (an HV module's status word) and --overload NODE@SECONDS (an amplifier's
+// overload); either may end in +SECONDS, how long the fault lasts.
+struct SimFault
+{
+    QString node;
+    QString word; // empty for an overload
+    double at = 0;
+    double lasts = 0; // 0: until the device is reset (an HV module) or for good
+};
 
 // The simulator's command line.
 //
@@ -19,6 +31,8 @@ struct SimOptions
     QStringList hvNodes;
     // Device nodes that neither answer nor report anything, as a hung driver.
     QStringList mutedNodes;
+    QVector<SimFault> faults;
+    QVector<SimFault> overloads;
     QString logPath;      // "-": standard output
     double quitAfter = 0; // seconds; 0 runs until a signal
     double dropEvery = 0; // seconds between closing every client; 0: never
@@ -36,6 +50,10 @@ struct SimOptions
     static QString versionText();
 
     bool parse(const QStringList &arguments, QString &error);
+
+    // Reads NODE=WORD@SECONDS[+SECONDS] (withWord) or NODE@SECONDS[+SECONDS];
+    // false for anything else.
+    static bool parseFault(const QString &text, bool withWord, SimFault &fault);
 
     // True for 127.0.0.0/8, ::1 and "localhost" (taken as 127.0.0.1).
     static bool isLoopback(const QString &address);

@@ -12,6 +12,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QHash>
 #include <QHostAddress>
 #include <QTimer>
 #include <algorithm>
@@ -112,13 +113,18 @@ int main(int argc, char *argv[])
         }
     }
     server.setMuted(options.mutedNodes);
+    // The models by node, for the faults to be scheduled on them.
+    QHash<QString, AmplifierModel *> amplifiers;
+    QHash<QString, HvModel *> hvModules;
     int index = 0;
     for (const StationDevice &device : qAsConst(station.devices)) {
         if (device.kind == StationDevice::Amplifier) {
             // Each chamber gets its own current and drift phase, so the
             // amplifiers do not move in step.
-            server.addDevice(std::make_unique<AmplifierModel>(
-                device.node, device.timeConstants, device.ranges, 2e-9 * (1 + index), 1.3 * index));
+            auto amp = std::make_unique<AmplifierModel>(
+                device.node, device.timeConstants, device.ranges, 2e-9 * (1 + index), 1.3 * index);
+            amplifiers.insert(device.node, amp.get());
+            server.addDevice(std::move(amp));
             ++index;
         } else {
             auto hv =
@@ -130,8 +136,27 @@ int main(int argc, char *argv[])
                 DeviceEvents unheard;
                 hv->handle(QStringLiteral("SetV"), QString::number(options.hvTarget), unheard);
             }
+            hvModules.insert(device.node, hv.get());
             server.addDevice(std::move(hv));
         }
+    }
+    for (const SimFault &fault : qAsConst(options.faults)) {
+        HvModel *hv = hvModules.value(fault.node);
+        if (!hv) {
+            say(stderr,
+                QStringLiteral("tesra-sim: --fault names no HV module node [%1]").arg(fault.node));
+            return 2;
+        }
+        hv->scheduleFault(fault.word, fault.at, fault.lasts);
+    }
+    for (const SimFault &fault : qAsConst(options.overloads)) {
+        AmplifierModel *amp = amplifiers.value(fault.node);
+        if (!amp) {
+            say(stderr, QStringLiteral("tesra-sim: --overload names no amplifier node [%1]")
+                            .arg(fault.node));
+            return 2;
+        }
+        amp->scheduleOverload(fault.at, fault.lasts);
     }
 
     if (options.hvEventRate > 0)

@@ -31,6 +31,22 @@ QStringList texts(const DeviceEvents &events)
     return out;
 }
 
+// Runs steps on a device: "+S" lets S seconds pass, anything else is a
+// request. Returns every event raised, in order.
+QStringList play(SimDevice &device, const QStringList &steps)
+{
+    QStringList seen;
+    for (const QString &step : steps) {
+        DeviceEvents events;
+        if (step.startsWith(QLatin1Char('+')))
+            device.advance(step.mid(1).toDouble(), events);
+        else
+            run(device, step, &events);
+        seen += texts(events);
+    }
+    return seen;
+}
+
 } // namespace
 
 class TestSimModels : public QObject
@@ -52,6 +68,12 @@ private slots:
     void hvOutputSwitch();
     void hvPolarity_data();
     void hvPolarity();
+    void hvFault_data();
+    void hvFault();
+    void amplifierBurst_data();
+    void amplifierBurst();
+    void faultOptions_data();
+    void faultOptions();
     void options_data();
     void options();
     void numberOptions();
@@ -349,6 +371,138 @@ void TestSimModels::hvPolarity()
     hv.advance(10.0, seen);
     QCOMPARE(texts(seen), (QStringList{"_ChangedValue " + settled, "_ChangedStat ON"}));
     QCOMPARE(run(hv, QStringLiteral("GetV")), settled);
+}
+
+void TestSimModels::hvFault_data()
+{
+    QTest::addColumn<QString>("word");
+    QTest::addColumn<double>("lasts");
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QStringList>("events");
+    QTest::addColumn<QString>("status");
+
+    QTest::newRow("not yet") << "TRIP" << 0.0 << QStringList{"+0.5", "+0.4"} << QStringList{}
+                             << "ON";
+    QTest::newRow("trips and stays") << "TRIP" << 0.0 << QStringList{"+0.5", "+0.6", "+100"}
+                                     << QStringList{"_ChangedStat TRIP"} << "TRIP";
+    QTest::newRow("lasts, then recovers")
+        << "TRIP" << 2.0 << QStringList{"+1", "+1", "+1"}
+        << QStringList{"_ChangedStat TRIP", "_ChangedStat ON"} << "ON";
+    // The output moves on under the fault; its own statuses stay hidden
+    // until the fault ends.
+    QTest::newRow("ramping under the fault")
+        << "ILK" << 0.0 << QStringList{"SetV 150", "+1", "+1"}
+        << QStringList{"_ChangedSetValue 150.0", "_ChangedStat L2H", "_ChangedStat ILK",
+                       "_ChangedValue 100.0", "_ChangedValue 150.0"}
+        << "ILK";
+    // Reset first, then on its way to the new voltage.
+    QTest::newRow("a set voltage resets it")
+        << "TRIP" << 0.0 << QStringList{"+1", "SetV 100"}
+        << QStringList{"_ChangedStat TRIP", "_ChangedStat ON", "_ChangedSetValue 100.0",
+                       "_ChangedStat L2H"}
+        << "L2H";
+    QTest::newRow("switching off resets it") << "TRIP" << 0.0 << QStringList{"+1", "SetOnOff 0"}
+                                             << QStringList{"_ChangedStat TRIP", "_ChangedStat ON",
+                                                            "_ChangedOnOff 0", "_ChangedStat OFF"}
+                                             << "OFF";
+    QTest::newRow("a word the module has already")
+        << "ON" << 0.0 << QStringList{"+2"} << QStringList{} << "ON";
+}
+
+// A scheduled fault at 1 s of the module's time: what the module reports.
+void TestSimModels::hvFault()
+{
+    QFETCH(QString, word);
+    QFETCH(double, lasts);
+    QFETCH(QStringList, steps);
+    QFETCH(QStringList, events);
+    HvModel hv(QStringLiteral("hvps.2"), 0, 100);
+    hv.scheduleFault(word, 1.0, lasts);
+    QCOMPARE(play(hv, steps), events);
+    QTEST(hv.status(), "status");
+    QTEST(run(hv, QStringLiteral("GetStat1")), "status");
+}
+
+void TestSimModels::amplifierBurst_data()
+{
+    QTest::addColumn<double>("lasts");
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QStringList>("events");
+    QTest::addColumn<bool>("overloaded");
+
+    QTest::newRow("not yet") << 0.0 << QStringList{"+1.9"} << QStringList{} << false;
+    QTest::newRow("for good") << 0.0 << QStringList{"+2", "+100"} << QStringList{"_SRQChanged 1"}
+                              << true;
+    QTest::newRow("for a while") << 3.0 << QStringList{"+2", "+2", "+1"}
+                                 << QStringList{"_SRQChanged 1", "_SRQChanged 0"} << false;
+    QTest::newRow("a range large enough holds it")
+        << 0.0 << QStringList{"+2", "SetRange 1e-3"}
+        << QStringList{"_SRQChanged 1", "_RangeChanged 0.001", "_SRQChanged 0"} << false;
+    QTest::newRow("one decade up is not enough")
+        << 0.0 << QStringList{"+2", "SetRange 1e-7"}
+        << QStringList{"_SRQChanged 1", "_RangeChanged 1e-07"} << true;
+    QTest::newRow("zero check takes it away")
+        << 0.0 << QStringList{"+2", "SetZeroCheck 1"}
+        << QStringList{"_SRQChanged 1", "_SRQChanged 0"} << false;
+}
+
+// A burst of the chamber's current at 2 s of the device's time, on a
+// current that sits well inside its range.
+void TestSimModels::amplifierBurst()
+{
+    QFETCH(double, lasts);
+    QFETCH(QStringList, steps);
+    QFETCH(QStringList, events);
+    AmplifierModel amp(QStringLiteral("ca5350.i0"), QStringList(), QStringList(), 3e-9);
+    amp.scheduleOverload(2.0, lasts);
+    QCOMPARE(play(amp, steps), events);
+    QTEST(amp.overloaded(), "overloaded");
+}
+
+void TestSimModels::faultOptions_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("valid");
+    // node word at lasts, one per fault, then one per overload
+    QTest::addColumn<QStringList>("faults");
+
+    QTest::newRow("none") << QStringList{} << true << QStringList{};
+    QTest::newRow("a trip") << QStringList{"--fault", "hvps.2=TRIP@5"} << true
+                            << QStringList{"hvps.2 TRIP 5 0"};
+    QTest::newRow("a trip that lasts") << QStringList{"--fault", "hvps.2=TRIP@5+12.5"} << true
+                                       << QStringList{"hvps.2 TRIP 5 12.5"};
+    QTest::newRow("repeated, with an overload")
+        << QStringList{"--fault",       "hvps.1=ILK@0", "--overload",
+                       "ca5350.i0@3+1", "--fault",      "hvps.2=TRIP@7"}
+        << true << QStringList{"hvps.1 ILK 0 0", "hvps.2 TRIP 7 0", "ca5350.i0  3 1"};
+    QTest::newRow("no time") << QStringList{"--fault", "hvps.2=TRIP"} << false << QStringList{};
+    QTest::newRow("no word") << QStringList{"--fault", "hvps.2@5"} << false << QStringList{};
+    QTest::newRow("empty word") << QStringList{"--fault", "hvps.2=@5"} << false << QStringList{};
+    QTest::newRow("no node") << QStringList{"--fault", "=TRIP@5"} << false << QStringList{};
+    QTest::newRow("negative time")
+        << QStringList{"--fault", "hvps.2=TRIP@-1"} << false << QStringList{};
+    QTest::newRow("lasting 0") << QStringList{"--fault", "hvps.2=TRIP@1+0"} << false
+                               << QStringList{};
+    QTest::newRow("time not a number")
+        << QStringList{"--overload", "ca5350.i0@soon"} << false << QStringList{};
+    QTest::newRow("an overload with a word")
+        << QStringList{"--overload", "ca5350.i0=OVER@1"} << false << QStringList{};
+}
+
+void TestSimModels::faultOptions()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, valid);
+    SimOptions options;
+    QString error;
+    QCOMPARE(options.parse(QStringList{QStringLiteral("tesra-sim")} + arguments, error), valid);
+    QCOMPARE(error.isEmpty(), valid);
+    if (!valid)
+        return;
+    QStringList seen;
+    for (const SimFault &f : options.faults + options.overloads)
+        seen.append(QStringLiteral("%1 %2 %3 %4").arg(f.node, f.word).arg(f.at).arg(f.lasts));
+    QTEST(seen, "faults");
 }
 
 void TestSimModels::options_data()

@@ -35,6 +35,9 @@ private slots:
     void rangeChangeRoundTrip();
     void overloadAlert();
     void mutedNodeStaysSilent();
+    void faultsReachSubscribers();
+    void faultOnTheWrongKind_data();
+    void faultOnTheWrongKind();
     void stopsOnSignal();
     void quitsByItself();
 
@@ -297,6 +300,80 @@ void TestSimRelay::mutedNodeStaysSilent()
     QCOMPARE(events.count(), 0);
     QTRY_VERIFY_WITH_TIMEOUT(
         sim->log().contains(QLatin1String("muted Brenlow.hv0>hvps.1 SetV 800")), 10000);
+}
+
+void TestSimRelay::faultsReachSubscribers()
+{
+    // The HV module trips and the amplifier overloads from the start, until
+    // each is reset.
+    const QString keyFile = dir->filePath(QStringLiteral("server.key"));
+    sim = std::make_unique<SimProcess>();
+    QVERIFY(
+        sim->start({QStringLiteral("--key-file"), keyFile, QStringLiteral("--amp"),
+                    QStringLiteral("ca5350.i0"), QStringLiteral("--hv"), QStringLiteral("hvps.1"),
+                    QStringLiteral("--fault"), QStringLiteral("hvps.1=TRIP@0"),
+                    QStringLiteral("--overload"), QStringLiteral("ca5350.i0@0")}));
+    auto client = connected(QStringLiteral("Brenlow"));
+    QVERIFY(client);
+    QSignalSpy statusEvents(client.get(), &Tesra::EvChangedStat);
+    QSignalSpy statusReplies(client.get(), &Tesra::AnsGetStat1);
+    QSignalSpy srqEvents(client.get(), &Tesra::EvSRQChanged);
+    QSignalSpy srqReplies(client.get(), &Tesra::AnsGetSRQ);
+    auto send = [&client](const char *sub, const char *to, const char *word, const char *params) {
+        client->SendMsg(QLatin1String(sub), QLatin1String(to), QLatin1String(word),
+                        QLatin1String(params));
+    };
+    auto last = [](const QSignalSpy &spy) {
+        return spy.isEmpty() ? QString() : spy.last().at(0).value<SMsg>().params;
+    };
+    send("hv0", "System", "flgon", "hvps.1");
+    send("amp0", "System", "flgon", "ca5350.i0");
+    send("hv0", "hvps.1", "GetStat1", "");
+    send("amp0", "ca5350.i0", "GetSRQ", "");
+    QTRY_VERIFY_WITH_TIMEOUT(statusReplies.count() == 1 && srqReplies.count() == 1, 10000);
+    // Asked before the devices' first tick, the faults are still to come
+    // as events; after it, the replies carry them.
+    QTRY_COMPARE_WITH_TIMEOUT(last(statusEvents).isEmpty() ? last(statusReplies)
+                                                           : last(statusEvents),
+                              QStringLiteral("TRIP"), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(last(srqEvents).isEmpty() ? last(srqReplies) : last(srqEvents),
+                              QStringLiteral("1"), 10000);
+
+    // A new set voltage resets the trip; a range large enough holds the burst.
+    send("hv0", "hvps.1", "SetV", "100");
+    send("amp0", "ca5350.i0", "SetRange", "1e-3");
+    QTRY_COMPARE_WITH_TIMEOUT(last(srqEvents), QStringLiteral("0"), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(last(statusEvents) == QLatin1String("L2H") ||
+                                 last(statusEvents) == QLatin1String("ON"),
+                             10000);
+}
+
+void TestSimRelay::faultOnTheWrongKind_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("message");
+    QTest::newRow("a status word for an amplifier")
+        << QStringList{"--fault", "ca5350.i0=TRIP@1"} << QByteArray("no HV module node");
+    QTest::newRow("an overload for an HV module")
+        << QStringList{"--overload", "hvps.1@1"} << QByteArray("no amplifier node");
+    QTest::newRow("no such node") << QStringList{"--fault", "hvps.9=TRIP@1"}
+                                  << QByteArray("no HV module node [hvps.9]");
+}
+
+void TestSimRelay::faultOnTheWrongKind()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, message);
+    QProcess refused;
+    refused.start(
+        QStringLiteral(TESRA_SIM_BIN),
+        QStringList{QStringLiteral("--key-file"), dir->filePath(QStringLiteral("server.key")),
+                    QStringLiteral("--amp"), QStringLiteral("ca5350.i0"), QStringLiteral("--hv"),
+                    QStringLiteral("hvps.1"), QStringLiteral("--port"), QStringLiteral("0")} +
+            arguments);
+    QVERIFY(refused.waitForFinished(10000));
+    QCOMPARE(refused.exitCode(), 2);
+    QVERIFY(refused.readAllStandardError().contains(message));
 }
 
 void TestSimRelay::stopsOnSignal()
