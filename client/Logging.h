@@ -15,3 +15,4 @@ Q_DECLARE_LOGGING_CATEGORY(lcHv)        // brenlow.hv: HV panels
 Q_DECLARE_LOGGING_CATEGORY(lcWindow)    // brenlow.window: start-up and layout
 Q_DECLARE_LOGGING_CATEGORY(lcSim)       // brenlow.sim: the simulator's relay trace
 Q_DECLARE_LOGGING_CATEGORY(lcHistory)   // brenlow.history: the history file
+Q_DECLARE_LOGGING_CATEGORY(lcAlarm)     // brenlow.alarm: alarms raised, cleared, acknowledged

@@ -18,7 +18,7 @@ jobs=${LINT_JOBS:-$(nproc)}
 
 # The project's own folders; tests and tools are formatted, the program's
 # sources are also tidied.
-program_dirs=(app client station devices history widgets window amplifier hv sim)
+program_dirs=(app client station devices history alarms widgets window amplifier hv sim)
 other_dirs=(tests bench fuzz examples)
 
 existing() {

@@ -1,0 +1,524 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The alarms without a window: the conditions worked out from what a module
+// reports, the latch, acknowledgement and shelving of the list, its
+// command-log lines, and the list restored after a restart. Time is a clock
+// of the test's own.
+
+#include "alarms/AlarmClock.h"
+#include "alarms/AlarmList.h"
+#include "alarms/ModuleAlarms.h"
+
+#include <QDateTime>
+#include <QSignalSpy>
+#include <QtTest>
+
+using AlarmConditions::Condition;
+
+namespace {
+
+class TestClock : public AlarmClock
+{
+public:
+    qint64 nowMs() const override { return ms; }
+    qint64 ms = 1000000;
+};
+
+const QString Hv = QStringLiteral("HV I1");
+const QString Amp = QStringLiteral("AMP I1");
+
+// "raised hv-fault TRIP", "cleared silent", ...: what a test expects.
+QStringList transitionsOf(const QSignalSpy &spy)
+{
+    QStringList out;
+    for (const QList<QVariant> &args : spy) {
+        const auto transition = args.at(0).value<AlarmList::Transition>();
+        const auto record = args.at(1).value<AlarmRecord>();
+        QString line = AlarmList::transitionName(transition) + QLatin1Char(' ') + record.condition;
+        if (transition == AlarmList::Transition::Raised && !record.value.isEmpty())
+            line += QLatin1Char(' ') + record.value;
+        out.append(line);
+    }
+    return out;
+}
+
+Condition conditionNamed(const QString &name)
+{
+    Condition condition = Condition::HvFault;
+    if (!AlarmConditions::fromName(name, condition))
+        qFatal("no condition %s", qPrintable(name));
+    return condition;
+}
+
+} // namespace
+
+class tst_Alarms : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void conditions_data();
+    void conditions();
+    void deviationTimerLooksAgainByItself();
+    void transitions_data();
+    void transitions();
+    void logLines_data();
+    void logLines();
+    void restore_data();
+    void restore();
+    void operatorIsUserAtHost();
+};
+
+void tst_Alarms::initTestCase()
+{
+    qRegisterMetaType<AlarmList::Transition>();
+    qRegisterMetaType<AlarmRecord>();
+}
+
+void tst_Alarms::conditions_data()
+{
+    QTest::addColumn<QString>("module");
+    // The conditions the module's section leaves on; "all" for every one.
+    QTest::addColumn<QStringList>("watched");
+    QTest::addColumn<double>("tolerance");
+    QTest::addColumn<bool>("percent");
+    QTest::addColumn<double>("floor");
+    // "status W", "volts V", "set V", "unset", "overload 0|1", "silent 0|1",
+    // "wait MS" (the clock moves, then the module looks again, as its timer
+    // would).
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QStringList>("transitions");
+
+    const QStringList all{"all"};
+    const QStringList applied{"set 1500", "status ON"};
+
+    QTest::newRow("fault at once")
+        << Hv << all << 5.0 << true << 0.0 << QStringList{"status ON", "status TRIP"}
+        << QStringList{"raised hv-fault TRIP"};
+    QTest::newRow("fault clears") << Hv << all << 5.0 << true << 0.0
+                                  << QStringList{"status  TRIP ", "status OFF"}
+                                  << QStringList{"raised hv-fault TRIP", "cleared hv-fault"};
+    QTest::newRow("working statuses are no fault")
+        << Hv << all << 5.0 << true << 0.0
+        << QStringList{"status ", "status OFF", "status L2H", "status H2L", "status ON"}
+        << QStringList{};
+    QTest::newRow("fault turned off") << Hv << QStringList{"hv-deviation", "silent"} << 5.0 << true
+                                      << 0.0 << QStringList{"status TRIP"} << QStringList{};
+    QTest::newRow("deviation after the delay")
+        << Hv << all << 5.0 << true << 0.0 << applied + QStringList{"volts 1400", "wait 4999"}
+        << QStringList{};
+    QTest::newRow("deviation when the delay is up")
+        << Hv << all << 5.0 << true << 0.0
+        << applied + QStringList{"volts 1400", "wait 4999", "wait 1"}
+        << QStringList{"raised hv-deviation 1400 V (set 1500 V)"};
+    QTest::newRow("back within tolerance clears it")
+        << Hv << all << 5.0 << true << 0.0
+        << applied + QStringList{"volts 1400", "wait 6000", "volts 1490"}
+        << QStringList{"raised hv-deviation 1400 V (set 1500 V)", "cleared hv-deviation"};
+    QTest::newRow("a break starts the delay anew")
+        << Hv << all << 5.0 << true << 0.0
+        << applied + QStringList{"volts 1400", "wait 4000", "volts 1500", "volts 1400", "wait 4000"}
+        << QStringList{};
+    QTest::newRow("5 % of the set voltage is within")
+        << Hv << all << 5.0 << true << 0.0 << applied + QStringList{"volts 1425", "wait 60000"}
+        << QStringList{};
+    QTest::newRow("a tolerance in volts")
+        << Hv << all << 20.0 << false << 0.0 << applied + QStringList{"volts 1475", "wait 5000"}
+        << QStringList{"raised hv-deviation 1475 V (set 1500 V)"};
+    QTest::newRow("a negative module by magnitude")
+        << Hv << all << 5.0 << true << 0.0 << applied + QStringList{"volts -1500.0", "wait 9000"}
+        << QStringList{};
+    QTest::newRow("ramping is no deviation")
+        << Hv << all << 5.0 << true << 0.0
+        << QStringList{"set 1500", "status L2H", "volts 300", "wait 9000"} << QStringList{};
+    QTest::newRow("nothing applied, nothing to compare")
+        << Hv << all << 5.0 << true << 0.0
+        << QStringList{"status ON", "volts 1000", "unset", "wait 9000"} << QStringList{};
+    QTest::newRow("ramped down at no voltage: the module's own tolerance")
+        << Hv << all << 5.0 << true << 2.0
+        << QStringList{"set 0", "status ON", "volts 1.5", "wait 9000"} << QStringList{};
+    QTest::newRow("a fault is no deviation")
+        << Hv << all << 5.0 << true << 0.0
+        << applied + QStringList{"volts 0", "status TRIP", "wait 9000"}
+        << QStringList{"raised hv-fault TRIP"};
+    QTest::newRow("deviation turned off")
+        << Hv << QStringList{"hv-fault"} << 5.0 << true << 0.0
+        << applied + QStringList{"volts 1000", "wait 9000"} << QStringList{};
+    QTest::newRow("overload at once, and clears")
+        << Amp << all << 5.0 << true << 0.0 << QStringList{"overload 1", "overload 0"}
+        << QStringList{"raised amp-overload OVER", "cleared amp-overload"};
+    QTest::newRow("overload turned off") << Amp << QStringList{"silent"} << 5.0 << true << 0.0
+                                         << QStringList{"overload 1"} << QStringList{};
+    QTest::newRow("silent, and answering again")
+        << Amp << all << 5.0 << true << 0.0 << QStringList{"silent 1", "silent 0"}
+        << QStringList{"raised silent ca5350.i1", "cleared silent"};
+    QTest::newRow("all turned off") << Hv << QStringList() << 5.0 << true << 0.0
+                                    << QStringList{"silent 1", "status TRIP"} << QStringList{};
+}
+
+void tst_Alarms::conditions()
+{
+    QFETCH(QString, module);
+    QFETCH(QStringList, watched);
+    QFETCH(double, tolerance);
+    QFETCH(bool, percent);
+    QFETCH(double, floor);
+    QFETCH(QStringList, steps);
+
+    TestClock clock;
+    AlarmList list(&clock);
+    const AlarmConditions::ModuleKind kind =
+        module == Hv ? AlarmConditions::ModuleKind::Hv : AlarmConditions::ModuleKind::Amplifier;
+    AlarmConditions::Set set;
+    if (watched == QStringList{"all"}) {
+        set = AlarmConditions::Set::allOf(kind);
+    } else {
+        for (const QString &name : qAsConst(watched))
+            set.insert(conditionNamed(name));
+    }
+    list.watch(module, set);
+    HvDeviationRule::Settings settings;
+    settings.tolerance = tolerance;
+    settings.percent = percent;
+    settings.floorVolts = floor;
+    ModuleAlarms alarms(&list, module, settings, &clock);
+    QSignalSpy spy(&list, &AlarmList::transitioned);
+
+    for (const QString &step : qAsConst(steps)) {
+        const QString word = step.section(QLatin1Char(' '), 0, 0);
+        const QString arg = step.section(QLatin1Char(' '), 1);
+        if (word == QLatin1String("status")) {
+            alarms.hvStatus(arg);
+        } else if (word == QLatin1String("volts")) {
+            alarms.hvVoltage(arg);
+        } else if (word == QLatin1String("set")) {
+            alarms.hvSetVoltage(true, arg.toDouble());
+        } else if (word == QLatin1String("unset")) {
+            alarms.hvSetVoltage(false, 0);
+        } else if (word == QLatin1String("overload")) {
+            alarms.overload(arg == QLatin1String("1"), QStringLiteral("OVER"));
+        } else if (word == QLatin1String("silent")) {
+            alarms.silent(arg == QLatin1String("1"), QStringLiteral("ca5350.i1"));
+        } else if (word == QLatin1String("wait")) {
+            clock.ms += arg.toLongLong();
+            // The timer is due no later than the clock says the alarm holds.
+            if (alarms.deviationDueMs() != 0 && alarms.deviationDueMs() <= clock.ms)
+                alarms.recheck();
+        } else {
+            QFAIL(qPrintable(QStringLiteral("unknown step ") + step));
+        }
+    }
+    QTEST(transitionsOf(spy), "transitions");
+}
+
+// The module sends nothing more while it sits off its voltage: the alarm
+// comes from the module's own timer, on the system clock.
+void tst_Alarms::deviationTimerLooksAgainByItself()
+{
+    AlarmList list;
+    list.watch(Hv, AlarmConditions::Set::allOf(AlarmConditions::ModuleKind::Hv));
+    HvDeviationRule::Settings settings;
+    settings.delayMs = 50;
+    ModuleAlarms alarms(&list, Hv, settings);
+    QSignalSpy spy(&list, &AlarmList::transitioned);
+    alarms.hvSetVoltage(true, 1500);
+    alarms.hvStatus(QStringLiteral("ON"));
+    alarms.hvVoltage(QStringLiteral("1000.0"));
+    QVERIFY(spy.isEmpty());
+    QVERIFY(spy.wait(10000));
+    QCOMPARE(transitionsOf(spy), QStringList{"raised hv-deviation 1000.0 V (set 1500 V)"});
+}
+
+void tst_Alarms::transitions_data()
+{
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QStringList>("transitions");
+    // What is left listed, each as "condition cleared? acked? shelved?".
+    QTest::addColumn<QStringList>("listed");
+    QTest::addColumn<int>("annunciated");
+
+    // Steps: "raise C", "clear C", "ack C", "ack all", "shelve C H" (hours),
+    // "unshelve C", "wait H" (hours; shelves whose time is up end),
+    // "read-only"; each acknowledgement or shelving that is refused is
+    // "refused".
+    QTest::newRow("raised, latched")
+        << QStringList{"raise hv-fault"} << QStringList{"raised hv-fault"}
+        << QStringList{"hv-fault active unacked"} << 1;
+    QTest::newRow("cleared stays listed until acknowledged")
+        << QStringList{"raise hv-fault", "clear hv-fault"}
+        << QStringList{"raised hv-fault", "cleared hv-fault"}
+        << QStringList{"hv-fault cleared unacked"} << 1;
+    QTest::newRow("cleared, then acknowledged: gone")
+        << QStringList{"raise hv-fault", "clear hv-fault", "ack hv-fault"}
+        << QStringList{"raised hv-fault", "cleared hv-fault", "acknowledged hv-fault"}
+        << QStringList{} << 0;
+    QTest::newRow("acknowledged while it holds: listed, not annunciated")
+        << QStringList{"raise hv-fault", "ack hv-fault"}
+        << QStringList{"raised hv-fault", "acknowledged hv-fault"}
+        << QStringList{"hv-fault active acked"} << 0;
+    QTest::newRow("acknowledged, then cleared: gone")
+        << QStringList{"raise hv-fault", "ack hv-fault", "clear hv-fault"}
+        << QStringList{"raised hv-fault", "acknowledged hv-fault", "cleared hv-fault"}
+        << QStringList{} << 0;
+    QTest::newRow("acknowledged twice")
+        << QStringList{"raise hv-fault", "ack hv-fault", "ack hv-fault"}
+        << QStringList{"raised hv-fault", "acknowledged hv-fault", "refused"}
+        << QStringList{"hv-fault active acked"} << 0;
+    QTest::newRow("nothing to acknowledge")
+        << QStringList{"ack silent"} << QStringList{"refused"} << QStringList{} << 0;
+    QTest::newRow("back before it was acknowledged: the same alarm")
+        << QStringList{"raise silent", "clear silent", "raise silent"}
+        << QStringList{"raised silent", "cleared silent", "raised silent"}
+        << QStringList{"silent active unacked"} << 1;
+    QTest::newRow("a holding condition reported again raises nothing")
+        << QStringList{"raise silent", "raise silent"} << QStringList{"raised silent"}
+        << QStringList{"silent active unacked"} << 1;
+    QTest::newRow("acknowledge all")
+        << QStringList{"raise hv-fault", "raise silent", "clear silent", "ack all"}
+        << QStringList{"raised hv-fault", "raised silent", "cleared silent",
+                       "acknowledged hv-fault", "acknowledged silent"}
+        << QStringList{"hv-fault active acked"} << 0;
+    QTest::newRow("shelved for an hour: listed, not annunciated")
+        << QStringList{"raise hv-deviation", "shelve hv-deviation 1", "wait 0.99"}
+        << QStringList{"raised hv-deviation", "shelved hv-deviation"}
+        << QStringList{"hv-deviation active unacked shelved"} << 0;
+    QTest::newRow("an hour later it is back by itself")
+        << QStringList{"raise hv-deviation", "shelve hv-deviation 1", "wait 1"}
+        << QStringList{"raised hv-deviation", "shelved hv-deviation", "unshelved hv-deviation"}
+        << QStringList{"hv-deviation active unacked"} << 1;
+    QTest::newRow("eight hours") << QStringList{"raise silent", "shelve silent 8", "wait 7.9",
+                                                "clear silent", "raise silent",    "wait 0.1"}
+                                 << QStringList{"raised silent", "shelved silent", "cleared silent",
+                                                "raised silent", "unshelved silent"}
+                                 << QStringList{"silent active unacked"} << 1;
+    QTest::newRow("unshelved by hand")
+        << QStringList{"raise silent", "shelve silent 8", "unshelve silent"}
+        << QStringList{"raised silent", "shelved silent", "unshelved silent"}
+        << QStringList{"silent active unacked"} << 1;
+    QTest::newRow("a shelved alarm acknowledged and cleared is gone")
+        << QStringList{"raise silent", "shelve silent 1", "ack silent", "clear silent", "wait 2"}
+        << QStringList{"raised silent", "shelved silent", "acknowledged silent", "cleared silent"}
+        << QStringList{} << 0;
+    QTest::newRow("read-only can neither acknowledge nor shelve")
+        << QStringList{"raise hv-fault", "read-only", "ack hv-fault", "ack all",
+                       "shelve hv-fault 8"}
+        << QStringList{"raised hv-fault", "refused", "refused", "refused"}
+        << QStringList{"hv-fault active unacked"} << 1;
+    QTest::newRow("read-only still sees alarms come and go")
+        << QStringList{"read-only", "raise hv-fault", "clear hv-fault"}
+        << QStringList{"raised hv-fault", "cleared hv-fault"}
+        << QStringList{"hv-fault cleared unacked"} << 1;
+}
+
+void tst_Alarms::transitions()
+{
+    QFETCH(QStringList, steps);
+    TestClock clock;
+    AlarmList list(&clock);
+    list.watch(Hv, AlarmConditions::Set::allOf(AlarmConditions::ModuleKind::Hv));
+    QSignalSpy spy(&list, &AlarmList::transitioned);
+    QStringList seen;
+    int taken = 0;
+    auto collect = [&] {
+        const QStringList all = transitionsOf(spy);
+        for (int i = taken; i < all.size(); ++i)
+            seen.append(all.at(i).section(QLatin1Char(' '), 0, 1));
+        taken = all.size();
+    };
+    constexpr double HourMs = 3600.0 * 1000.0;
+    for (const QString &step : qAsConst(steps)) {
+        const QStringList words = step.split(QLatin1Char(' '));
+        bool done = true;
+        if (words.at(0) == QLatin1String("raise")) {
+            list.report(Hv, conditionNamed(words.at(1)), true);
+        } else if (words.at(0) == QLatin1String("clear")) {
+            list.report(Hv, conditionNamed(words.at(1)), false);
+        } else if (step == QLatin1String("ack all")) {
+            done = list.acknowledgeAll() > 0;
+        } else if (words.at(0) == QLatin1String("ack")) {
+            done = list.acknowledge(Hv, conditionNamed(words.at(1)));
+        } else if (words.at(0) == QLatin1String("shelve")) {
+            done = list.shelve(Hv, conditionNamed(words.at(1)),
+                               qint64(words.at(2).toDouble() * HourMs));
+        } else if (words.at(0) == QLatin1String("unshelve")) {
+            done = list.unshelve(Hv, conditionNamed(words.at(1)));
+        } else if (words.at(0) == QLatin1String("wait")) {
+            clock.ms += qint64(words.at(1).toDouble() * HourMs);
+            list.expireShelves();
+        } else if (step == QLatin1String("read-only")) {
+            list.setReadOnly(true);
+        } else {
+            QFAIL(qPrintable(QStringLiteral("unknown step ") + step));
+        }
+        collect();
+        if (!done)
+            seen.append(QStringLiteral("refused"));
+    }
+    QTEST(seen, "transitions");
+    QStringList listed;
+    for (const AlarmRecord &r : list.records()) {
+        QString line = r.condition + (r.clearedMs ? QStringLiteral(" cleared") : " active") +
+                       (r.ackedBy.isEmpty() ? QStringLiteral(" unacked") : " acked");
+        if (list.isShelved(r))
+            line += QStringLiteral(" shelved");
+        listed.append(line);
+    }
+    QTEST(listed, "listed");
+    QTEST(list.annunciatedCount(), "annunciated");
+}
+
+void tst_Alarms::logLines_data()
+{
+    QTest::addColumn<int>("transition");
+    QTest::addColumn<QString>("module");
+    QTest::addColumn<QString>("condition");
+    QTest::addColumn<QString>("line");
+
+    QTest::newRow("raised") << int(AlarmList::Transition::Raised) << Hv << "hv-fault"
+                            << "alarm raised HV I1 hv-fault (major): TRIP";
+    QTest::newRow("raised, the station's link")
+        << int(AlarmList::Transition::Raised) << QString() << "link-lost"
+        << "alarm raised link-lost (major): TRIP";
+    QTest::newRow("cleared") << int(AlarmList::Transition::Cleared) << Hv << "hv-fault"
+                             << "alarm cleared HV I1 hv-fault";
+    QTest::newRow("acknowledged") << int(AlarmList::Transition::Acknowledged) << Amp << "silent"
+                                  << "alarm acknowledged AMP I1 silent by ume@beamline";
+    QTest::newRow("unshelved") << int(AlarmList::Transition::Unshelved) << Amp << "amp-overload"
+                               << "alarm unshelved AMP I1 amp-overload";
+}
+
+void tst_Alarms::logLines()
+{
+    QFETCH(int, transition);
+    AlarmRecord record;
+    QFETCH(QString, module);
+    QFETCH(QString, condition);
+    record.module = module;
+    record.condition = condition;
+    record.severity = QStringLiteral("major");
+    record.value = QStringLiteral("TRIP");
+    record.ackedBy = QStringLiteral("ume@beamline");
+    QTEST(AlarmList::logLine(AlarmList::Transition(transition), record), "line");
+}
+
+void tst_Alarms::restore_data()
+{
+    QTest::addColumn<bool>("wasCleared");
+    QTest::addColumn<bool>("wasAcked");
+    QTest::addColumn<bool>("watched");
+    // What the device said before the records came: "", "holds", "clear".
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("after");  // "holds", "clear" or "" (nothing)
+    QTest::addColumn<QString>("listed"); // as transitions() writes it, or "" for gone
+    QTest::addColumn<QStringList>("transitions");
+
+    QTest::newRow("unacknowledged, still unknown") << false << false << true << ""
+                                                   << ""
+                                                   << "hv-fault active unacked" << QStringList{};
+    QTest::newRow("unacknowledged, found holding") << false << false << true << ""
+                                                   << "holds"
+                                                   << "hv-fault active unacked" << QStringList{};
+    QTest::newRow("unacknowledged, no longer holding")
+        << false << false << true << ""
+        << "clear"
+        << "hv-fault cleared unacked" << QStringList{"cleared hv-fault"};
+    QTest::newRow("acknowledged and still holding keeps its acknowledgement")
+        << false << true << true << ""
+        << "holds"
+        << "hv-fault active acked" << QStringList{};
+    QTest::newRow("acknowledged, no longer holding: done") << false << true << true << ""
+                                                           << "clear"
+                                                           << "" << QStringList{"cleared hv-fault"};
+    QTest::newRow("cleared before the restart, unacknowledged")
+        << true << false << true << ""
+        << ""
+        << "hv-fault cleared unacked" << QStringList{};
+    QTest::newRow("the device spoke first: clear")
+        << false << false << true << "clear"
+        << ""
+        << "hv-fault cleared unacked" << QStringList{"cleared hv-fault"};
+    QTest::newRow("the device spoke first: holds, the old alarm goes on")
+        << false << true << true << "holds"
+        << ""
+        << "hv-fault active acked" << QStringList{"raised hv-fault"};
+    QTest::newRow("a condition no longer watched comes back cleared")
+        << false << false << false << ""
+        << ""
+        << "hv-fault cleared unacked" << QStringList{"cleared hv-fault"};
+}
+
+void tst_Alarms::restore()
+{
+    QFETCH(bool, wasCleared);
+    QFETCH(bool, wasAcked);
+    QFETCH(bool, watched);
+    QFETCH(QString, before);
+    QFETCH(QString, after);
+
+    TestClock clock;
+    AlarmList list(&clock);
+    if (watched)
+        list.watch(Hv, AlarmConditions::Set::allOf(AlarmConditions::ModuleKind::Hv));
+    QSignalSpy spy(&list, &AlarmList::transitioned);
+    if (!before.isEmpty())
+        list.report(Hv, Condition::HvFault, before == QLatin1String("holds"),
+                    QStringLiteral("TRIP"));
+
+    AlarmRecord record;
+    record.module = Hv;
+    record.condition = QStringLiteral("hv-fault");
+    record.severity = QStringLiteral("major");
+    record.value = QStringLiteral("TRIP");
+    record.raisedMs = clock.ms - 60000;
+    record.clearedMs = wasCleared ? clock.ms - 30000 : 0;
+    record.ackedBy = wasAcked ? QStringLiteral("ume@beamline") : QString();
+    record.ackedMs = wasAcked ? clock.ms - 20000 : 0;
+    // An hour's shelf that ran out while the program was down.
+    AlarmRecord shelved = record;
+    shelved.condition = QStringLiteral("silent");
+    shelved.clearedMs = 0;
+    shelved.ackedBy.clear();
+    shelved.shelvedUntilMs = clock.ms - 1;
+    clock.ms += 1000;
+    list.restore({record, shelved});
+    if (!after.isEmpty())
+        list.report(Hv, Condition::HvFault, after == QLatin1String("holds"),
+                    QStringLiteral("TRIP"));
+
+    QStringList hvFault;
+    for (const QString &t : transitionsOf(spy)) {
+        if (t.contains(QLatin1String("hv-fault")))
+            hvFault.append(t.section(QLatin1Char(' '), 0, 1));
+    }
+    QTEST(hvFault, "transitions");
+    const AlarmRecord *found = list.find(Hv, Condition::HvFault);
+    QString listed;
+    if (found)
+        listed = found->condition +
+                 (found->clearedMs ? QStringLiteral(" cleared") : QStringLiteral(" active")) +
+                 (found->ackedBy.isEmpty() ? QStringLiteral(" unacked") : QStringLiteral(" acked"));
+    QTEST(listed, "listed");
+    if (found && wasAcked)
+        QCOMPARE(found->ackedBy, QStringLiteral("ume@beamline"));
+    if (found)
+        QCOMPARE(found->raisedMs, record.raisedMs);
+    // The shelf ran out: the alarm is annunciated again, and says so.
+    const AlarmRecord *silent = list.find(Hv, Condition::Silent);
+    QVERIFY(silent);
+    QCOMPARE(silent->shelvedUntilMs, qint64(0));
+    QVERIFY(transitionsOf(spy).contains(QStringLiteral("unshelved silent")));
+}
+
+void tst_Alarms::operatorIsUserAtHost()
+{
+    const QString name = AlarmList::localOperator();
+    const int at = name.indexOf(QLatin1Char('@'));
+    QVERIFY2(at > 0, qPrintable(name));
+    QCOMPARE(name.mid(at + 1), QSysInfo::machineHostName());
+    TestClock clock;
+    AlarmList list(&clock);
+    QCOMPARE(list.operatorName(), name);
+}
+
+QTEST_GUILESS_MAIN(tst_Alarms)
+#include "tst_alarms.moc"
