@@ -133,6 +133,48 @@ int historyQueue(const QString &text)
     return samples >= 1 ? samples : DefaultHistoryQueue;
 }
 
+bool hvTolerance(const QString &text, double &value, bool &percent)
+{
+    QString number = text.trimmed();
+    const bool isPercent = number.endsWith(QLatin1Char('%'));
+    if (isPercent)
+        number.chop(1);
+    bool ok = false;
+    const double v = number.trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(v) || v < 0.0)
+        return false;
+    value = v;
+    percent = isPercent;
+    return true;
+}
+
+bool alarmDelayMs(const QString &text, qint64 &ms)
+{
+    constexpr double HourMs = 3600.0 * 1000.0;
+    bool ok = false;
+    const double seconds = text.trimmed().toDouble(&ok);
+    if (!ok || !(seconds >= 0.0))
+        return false;
+    ms = std::llround(std::min(seconds * 1000.0, HourMs));
+    return true;
+}
+
+bool strictFlag(const QString &text, bool &value)
+{
+    const QString flag = text.trimmed();
+    if (flag.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 ||
+        flag == QLatin1String("1")) {
+        value = true;
+        return true;
+    }
+    if (flag.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0 ||
+        flag == QLatin1String("0")) {
+        value = false;
+        return true;
+    }
+    return false;
+}
+
 int findTable(const QStringList &names, const QString &name)
 {
     return names.indexOf(name);

@@ -85,6 +85,20 @@ int historyDays(const QString &text);
 extern const int DefaultHistoryQueue;
 int historyQueue(const QString &text);
 
+// "HV Tolerance": volts, or a percentage of the set voltage when the number
+// ends in "%" ("2.5%"). False, leaving the values alone, when the text is
+// neither a number of 0 or more nor such a percentage.
+bool hvTolerance(const QString &text, double &value, bool &percent);
+
+// "Alarm Delay" in milliseconds from its text in seconds (fractions
+// allowed); values above an hour are taken as an hour. False, leaving ms
+// alone, for a negative value or a text that is not a number.
+bool alarmDelayMs(const QString &text, qint64 &ms);
+
+// A flag that must say what it means: "true" or "1", "false" or "0" (any
+// letter case). False, leaving value alone, for anything else.
+bool strictFlag(const QString &text, bool &value);
+
 // The index of the first name that equals name exactly, or -1.
 int findTable(const QStringList &names, const QString &name);
 

@@ -30,6 +30,15 @@ public:
         return Config::readText(keys.find(key), defaultValue);
     }
     QStringList list(const QString &key) { return Config::readList(keys.find(key)); }
+    // The list, or null when the file does not hold the key.
+    const QStringList *optionalList(const QString &key)
+    {
+        const QVariant *value = keys.find(key);
+        if (!value)
+            return nullptr;
+        optional = Config::readList(value);
+        return &optional;
+    }
     bool flag(const QString &key, bool defaultValue)
     {
         return Config::readFlag(keys.find(key), defaultValue);
@@ -62,9 +71,14 @@ private:
     QString lastSection;
     QString filedSection;
     QString scratch;
+    QStringList optional;
 };
 
-void readModule(KeyReader &reader, StationModule &module, const QString &name, int index)
+StationProblem problem(StationProblem::Kind kind, const QString &section = QString(),
+                       const QString &k = QString(), const QString &value = QString());
+
+void readModule(KeyReader &reader, StationModule &module, const QString &name, int index,
+                AlarmConditions::ModuleKind kind, QVector<StationProblem> &problems)
 {
     module.name = name;
     module.id = reader.text(reader.key(name, "id"));
@@ -73,6 +87,32 @@ void readModule(KeyReader &reader, StationModule &module, const QString &name, i
     module.place =
         Config::modulePlacement(reader.list(reader.key(name, "Position in Window")), index);
     module.styleSheet = Config::colourStyleSheet(reader.list(reader.key(name, "Color")));
+    QStringList rejected;
+    module.alarms =
+        AlarmConditions::readList(reader.optionalList(reader.key(name, "Alarms")), kind, rejected);
+    for (const QString &word : qAsConst(rejected))
+        problems.append(
+            problem(StationProblem::UnknownAlarmCondition, name, QStringLiteral("Alarms"), word));
+}
+
+// The alarm keys of the top level; a value that will not do keeps the
+// default and is named.
+void readAlarmSettings(KeyReader &reader, Station &station)
+{
+    auto bad = [&station](const char *key, const QString &value) {
+        station.problems.append(
+            problem(StationProblem::BadAlarmSetting, {}, QLatin1String(key), value));
+    };
+    const QString tolerance = reader.text(QStringLiteral("HV Tolerance"));
+    if (!tolerance.isNull() &&
+        !Config::hvTolerance(tolerance, station.deviation.tolerance, station.deviation.percent))
+        bad("HV Tolerance", tolerance);
+    const QString delay = reader.text(QStringLiteral("Alarm Delay"));
+    if (!delay.isNull() && !Config::alarmDelayMs(delay, station.deviation.delayMs))
+        bad("Alarm Delay", delay);
+    const QString sound = reader.text(QStringLiteral("Alarm Sound"));
+    if (!sound.isNull() && !Config::strictFlag(sound, station.alarmSound))
+        bad("Alarm Sound", sound);
 }
 
 void readTableList(KeyReader &reader, const QString &listKey, QStringList &names,
@@ -103,8 +143,8 @@ template <typename Module> int findModule(const QVector<Module> &modules, const 
     return -1;
 }
 
-StationProblem problem(StationProblem::Kind kind, const QString &section = QString(),
-                       const QString &k = QString(), const QString &value = QString())
+StationProblem problem(StationProblem::Kind kind, const QString &section, const QString &k,
+                       const QString &value)
 {
     StationProblem p;
     p.kind = kind;
@@ -186,6 +226,12 @@ QString StationProblem::text() const
         return QStringLiteral("Name on Tesra [%1] holds white space or a control character, "
                               "which would reshape every line; no connection is made")
             .arg(visible(value));
+    case BadAlarmSetting:
+        return QStringLiteral("%1 [%2] cannot be used; the default is in use").arg(key, value);
+    case UnknownAlarmCondition:
+        return QStringLiteral("module [%1]: Alarms names [%2], which is no alarm condition of "
+                              "this module; it is left out")
+            .arg(section, value);
     }
     return QString();
 }
@@ -237,6 +283,7 @@ Station Station::read(const QString &path)
     station.stationName = reader.text(QStringLiteral("Station Name")).trimmed();
     if (station.stationName.isEmpty())
         station.stationName = QFileInfo(path).completeBaseName();
+    readAlarmSettings(reader, station);
 
     readTableList(reader, QStringLiteral("TCTables"), station.tcTableNames, station.tcTables);
     readTableList(reader, QStringLiteral("RangeTables"), station.rangeTableNames,
@@ -246,7 +293,7 @@ Station Station::read(const QString &path)
     for (int i = 0; i < hvNames.size(); ++i) {
         const QString &name = hvNames.at(i);
         StationHv hv;
-        readModule(reader, hv, name, i);
+        readModule(reader, hv, name, i, AlarmConditions::ModuleKind::Hv, station.problems);
         const bool sound = namesAreWords(hv, station.problems);
         hv.voltages = reader.list(reader.key(name, "Default Voltage"));
         hv.select = reader.text(reader.key(name, "Default Select"));
@@ -264,7 +311,7 @@ Station Station::read(const QString &path)
     for (int i = 0; i < ampNames.size(); ++i) {
         const QString &name = ampNames.at(i);
         StationAmp amp;
-        readModule(reader, amp, name, i);
+        readModule(reader, amp, name, i, AlarmConditions::ModuleKind::Amplifier, station.problems);
         const bool sound = namesAreWords(amp, station.problems);
         amp.tcTableName = reader.text(reader.key(name, "TC Table"));
         amp.rangeTableName = reader.text(reader.key(name, "Range Table"));

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "alarms/AlarmConditions.h"
+#include "alarms/HvDeviationRule.h"
 #include "client/AnswerWatch.h"
 #include "client/LinkDeadlines.h"
 #include "station/Config.h"
@@ -21,6 +23,9 @@ struct StationModule
     Config::Placement place;
     // The panel's style sheet; empty when the panel keeps its own look.
     QString styleSheet;
+    // "Alarms": the conditions watched; every one of the module's kind
+    // unless the section says otherwise.
+    AlarmConditions::Set alarms;
 };
 
 struct StationHv : StationModule
@@ -76,6 +81,8 @@ struct StationProblem
         // such a name no connection is made.
         SpacedModuleName,
         SpacedClientName,
+        BadAlarmSetting,
+        UnknownAlarmCondition,
     };
     Kind kind = MissingFile;
     // The section (module, table or chamber name; empty at the top level), the
@@ -136,6 +143,11 @@ struct Station
     // "Station Name": the station's name in a shared archive; the station
     // file's name without its suffix when the key is absent.
     QString stationName;
+    // "HV Tolerance" and "Alarm Delay": when an HV module is off its set
+    // voltage for an alarm (each module adds its own "Voltage Tolerance").
+    HvDeviationRule::Settings deviation;
+    // "Alarm Sound": beep while an alarm is unacknowledged.
+    bool alarmSound = false;
 
     QStringList tcTableNames;
     QList<QStringList> tcTables;

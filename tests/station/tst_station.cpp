@@ -31,6 +31,8 @@ private slots:
     void namesThatReshapeLines();
     void archiveKeys_data();
     void archiveKeys();
+    void alarmKeys_data();
+    void alarmKeys();
 
 private:
     // A station file in dir: the top keys, then body. An empty keyFile
@@ -120,6 +122,36 @@ void tst_Station::problems_data()
     QTest::newRow("port not a number") << QByteArray() << StationProblem::BadPort
                                        << "Tesra Port [http] is not a port number from 1 to 65535"
                                        << QByteArray("http") << QString();
+    QTest::newRow("HV tolerance not a number")
+        << QByteArray("HV Tolerance=wide\n") << StationProblem::BadAlarmSetting
+        << "HV Tolerance [wide] cannot be used; the default is in use" << QByteArray("6058")
+        << QString();
+    QTest::newRow("negative alarm delay")
+        << QByteArray("Alarm Delay=-5\n") << StationProblem::BadAlarmSetting
+        << "Alarm Delay [-5] cannot be used; the default is in use" << QByteArray("6058")
+        << QString();
+    QTest::newRow("alarm sound neither true nor false")
+        << QByteArray("Alarm Sound=loud\n") << StationProblem::BadAlarmSetting
+        << "Alarm Sound [loud] cannot be used; the default is in use" << QByteArray("6058")
+        << QString();
+    QTest::newRow("no such alarm condition")
+        << QByteArray("HV Module Names=H\n[H]\nAlarms=hv-fault, trip\n")
+        << StationProblem::UnknownAlarmCondition
+        << "module [H]: Alarms names [trip], which is no alarm condition of this module; it is "
+           "left out"
+        << QByteArray("6058") << QString();
+    QTest::newRow("an amplifier's condition on an HV module")
+        << QByteArray("HV Module Names=H\n[H]\nAlarms=amp-overload\n")
+        << StationProblem::UnknownAlarmCondition
+        << "module [H]: Alarms names [amp-overload], which is no alarm condition of this module; "
+           "it is left out"
+        << QByteArray("6058") << QString();
+    QTest::newRow("the station's link alarm on a module")
+        << QByteArray("AMP Module Names=A\n[A]\nAlarms=silent, link-lost\n")
+        << StationProblem::UnknownAlarmCondition
+        << "module [A]: Alarms names [link-lost], which is no alarm condition of this module; "
+           "it is left out"
+        << QByteArray("6058") << QString();
 }
 
 void tst_Station::problems()
@@ -168,12 +200,14 @@ void tst_Station::keysOfEverySectionKindAreKnown()
     const QString path = writeStation(
         QStringLiteral("all.ini"),
         "Name on Tesra=Brenlow\nTCTables=X\nRangeTables=X\nHV Module Names=X\n"
+        "HV Tolerance=5%\nAlarm Delay=5\nAlarm Sound=false\n"
         "AMP Module Names=X\nIC Module Names=X\n"
         "[X]\nTable=1\nid=x\ndriver=d\nch=1\nPosition in Window=0, 0\nColor=1, 2, 3\n"
         "Default Voltage=1\nDefault Select=1\nVoltage Editable=true\nVoltage Tolerance=1\n"
         "TC Table=X\nRange Table=X\nCurrent Surpression Table=" +
             table.toUtf8() +
-            "\nPoll Errors=true\nHV Unit id=x\nAMP Unit id=x\nPosition of Name=0, 0\n");
+            "\nPoll Errors=true\nHV Unit id=x\nAMP Unit id=x\nPosition of Name=0, 0\n"
+            "Alarms=silent\n");
     const Station station = Station::read(path);
     QCOMPARE(station.check().size(), 0);
     QCOMPARE(station.fileState, Station::FileReadable);
@@ -210,6 +244,57 @@ void tst_Station::timeoutKeys()
     const Station absent = Station::read(writeStation(QStringLiteral("plain.ini"), ""));
     QCOMPARE(absent.deadLinkTimeoutMs, 10000);
     QCOMPARE(absent.answerTimeoutMs, 10000);
+}
+
+void tst_Station::alarmKeys_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<double>("tolerance");
+    QTest::addColumn<bool>("percent");
+    QTest::addColumn<qint64>("delayMs");
+    QTest::addColumn<bool>("sound");
+    QTest::addColumn<QStringList>("hvAlarms");
+    QTest::addColumn<QStringList>("ampAlarms");
+
+    const QByteArray modules = "HV Module Names=H\nAMP Module Names=A\n";
+    const QStringList hvAll{"hv-fault", "hv-deviation", "silent"};
+    const QStringList ampAll{"amp-overload", "silent"};
+    QTest::newRow("defaults") << modules << 5.0 << true << qint64(5000) << false << hvAll << ampAll;
+    QTest::newRow("volts, delay, sound")
+        << modules + "HV Tolerance=20\nAlarm Delay=2.5\nAlarm Sound=TRUE\n"
+        << 20.0 << false << qint64(2500) << true << hvAll << ampAll;
+    QTest::newRow("a percentage") << modules + "HV Tolerance=2.5 %\nAlarm Delay=0\n"
+                                  << 2.5 << true << qint64(0) << false << hvAll << ampAll;
+    QTest::newRow("delay above an hour")
+        << modules + "Alarm Delay=86400\n"
+        << 5.0 << true << qint64(3600000) << false << hvAll << ampAll;
+    QTest::newRow("bad values keep the defaults")
+        << modules + "HV Tolerance=-1\nAlarm Delay=soon\nAlarm Sound=yes\n"
+        << 5.0 << true << qint64(5000) << false << hvAll << ampAll;
+    QTest::newRow("turned off") << modules + "[H]\nAlarms=off\n[A]\nAlarms=OFF\n"
+                                << 5.0 << true << qint64(5000) << false << QStringList()
+                                << QStringList();
+    QTest::newRow("a list, in any order")
+        << modules + "[H]\nAlarms=silent, hv-fault\n[A]\nAlarms=amp-overload\n"
+        << 5.0 << true << qint64(5000) << false << QStringList{"hv-fault", "silent"}
+        << QStringList{"amp-overload"};
+    QTest::newRow("unknown words are left out")
+        << modules + "[H]\nAlarms=hv-deviation, trip\n"
+        << 5.0 << true << qint64(5000) << false << QStringList{"hv-deviation"} << ampAll;
+}
+
+void tst_Station::alarmKeys()
+{
+    QFETCH(QByteArray, body);
+    const Station station =
+        Station::read(writeStation(QString::fromLatin1(QTest::currentDataTag()), body));
+    QCOMPARE(station.count(StationProblem::UnknownKey), 0);
+    QTEST(station.deviation.tolerance, "tolerance");
+    QTEST(station.deviation.percent, "percent");
+    QTEST(station.deviation.delayMs, "delayMs");
+    QTEST(station.alarmSound, "sound");
+    QTEST(station.hvModules.first().alarms.names(), "hvAlarms");
+    QTEST(station.ampModules.first().alarms.names(), "ampAlarms");
 }
 
 // A module's keys are found under its name as the settings class files
