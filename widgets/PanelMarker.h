@@ -3,24 +3,37 @@
 
 #include <QLabel>
 #include <QPointer>
+#include <QRect>
 #include <QString>
 
-// A small badge laid over a corner of a panel, to say something about the
-// panel as a whole (a device that has stopped answering, settings that differ
+// A small badge laid over a panel, to say something about the panel as a
+// whole (an alarm, a device that has stopped answering, settings that differ
 // from a snapshot) without touching any of the panel's own widgets.
 //
 // The badge is a child of the panel but not part of its layout: it floats
 // above the panel's widgets, follows the panel's size, and leaves the size,
 // place, text, colours and state of every other widget exactly as they are.
-// It is a few characters wide, and its tooltip holds the whole note. Each kind of note takes a
-// corner of its own, so that two notes on one panel never cover each other. A marker without a text
-// is hidden.
+// It is a few characters wide, and its tooltip holds the whole note. A
+// marker without a text is hidden.
+//
+// Every marker of a panel follows one placement rule (arrange()): the shown
+// markers stand side by side in the panel's top right corner, from the right
+// edge leftwards in the order of their kinds, the most urgent outermost.
+// None may cover the panel's name (its child widget ModuleName), so that an
+// operator can always read which module a marker is about: a marker that
+// would reach into the name starts a new row below, and when even a row's
+// first one would, the row moves below the name.
 class PanelMarker : public QLabel
 {
     Q_OBJECT
 
 public:
-    PanelMarker(QWidget *panel, Qt::Corner corner, const QString &styleSheet);
+    // In the order they stand from the panel's right edge.
+    enum class Kind { Alarm, Silence, Snapshot };
+
+    PanelMarker(QWidget *panel, Kind kind, const QString &styleSheet);
+
+    Kind kind() const { return markerKind; }
 
     // Shows the badge with its short text, and the full note as its
     // tooltip; an empty text hides it.
@@ -28,12 +41,16 @@ public:
     void clearNote();
     bool isShown() const { return !text().isEmpty(); }
 
+    // Places every shown marker of panel by the rule above.
+    static void arrange(QWidget *panel);
+    // The part of panel that its name's text takes, in the panel's
+    // coordinates; empty when the panel has no name widget.
+    static QRect nameArea(const QWidget *panel);
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void place();
-
     QPointer<QWidget> panel;
-    Qt::Corner corner;
+    Kind markerKind;
 };

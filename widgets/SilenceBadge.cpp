@@ -20,7 +20,7 @@ QString badgeStyle()
 } // namespace
 
 SilenceBadge::SilenceBadge(QWidget *panel, AnswerWatch *watch)
-    : QObject(panel), badge(new PanelMarker(panel, Qt::TopRightCorner, badgeStyle()))
+    : QObject(panel), badge(new PanelMarker(panel, PanelMarker::Kind::Silence, badgeStyle()))
 {
     badge->setObjectName(QStringLiteral("SilenceMarker"));
     connect(watch, &AnswerWatch::deviceSilent, this,

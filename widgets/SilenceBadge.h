@@ -11,8 +11,8 @@ class QWidget;
 
 // Shows on a panel that its device node has stopped answering.
 //
-// It follows the panel's AnswerWatch and lays a badge over the panel's top
-// right corner while the node is silent, with the whole note ("hvps.2 not
+// It follows the panel's AnswerWatch and lays a badge over the panel (where
+// every marker goes, see PanelMarker) while the node is silent, with the whole note ("hvps.2 not
 // answering since 12:03:05") as its tooltip; the badge goes as soon as the
 // node sends anything, or the link goes down. It is a warning, not a lost
 // link: nothing of the panel is disabled, and no widget of the panel changes

@@ -328,7 +328,7 @@ void SnapshotTool::markPanels(const QVector<SnapshotDifference> &all)
             continue;
         }
         if (!marker) {
-            marker = new PanelMarker(panel->widget(), Qt::TopLeftCorner, MarkerStyle);
+            marker = new PanelMarker(panel->widget(), PanelMarker::Kind::Snapshot, MarkerStyle);
             marker->setObjectName(QStringLiteral("snapshotMarker"));
             markers.insert(panel->widget(), marker);
         }

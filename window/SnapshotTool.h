@@ -24,10 +24,11 @@ class SnapshotTable;
 // back, through the same logic the command line runs (SnapshotRun).
 //
 // The comparison table lives in a dock of the window and follows the live
-// values; the panels that differ carry a marker in their top-left corner. A
-// restore shows the differences and asks once before SnapshotRun puts them
-// back; the status bar says how it went, and which modules and values of the
-// file it left out.
+// values; the panels that differ carry a marker where a panel's markers go
+// (PanelMarker), clear of the module's name. A restore shows the
+// differences and asks once before SnapshotRun puts them back; the status
+// bar says how it went, and which modules and values of the file it left
+// out.
 class SnapshotTool : public QObject
 {
     Q_OBJECT
