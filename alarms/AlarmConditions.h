@@ -42,6 +42,11 @@ public:
 
     bool contains(Condition condition) const { return (bits & bit(condition)) != 0; }
     void insert(Condition condition) { bits |= bit(condition); }
+    Set &operator|=(Set other)
+    {
+        bits |= other.bits;
+        return *this;
+    }
     bool isEmpty() const { return bits == 0; }
     bool operator==(const Set &other) const { return bits == other.bits; }
     bool operator!=(const Set &other) const { return bits != other.bits; }

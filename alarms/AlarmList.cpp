@@ -3,6 +3,7 @@
 
 #include "alarms/AlarmClock.h"
 #include "client/Logging.h"
+#include "station/Station.h"
 
 #include <QDateTime>
 #include <QSysInfo>
@@ -66,6 +67,19 @@ QString AlarmList::keyOf(const QString &module, Condition condition)
 void AlarmList::watch(const QString &module, AlarmConditions::Set conditions)
 {
     watched.insert(module, conditions);
+}
+
+void AlarmList::watchStation(const Station &station)
+{
+    // A section that both lists name is one module for the alarms.
+    for (const StationHv &module : station.hvModules)
+        watched[module.name] |= module.alarms;
+    for (const StationAmp &module : station.ampModules)
+        watched[module.name] |= module.alarms;
+    // A station without modules has nothing to lose with its link, and its
+    // window stays as bare as its file.
+    if (!station.hvModules.isEmpty() || !station.ampModules.isEmpty())
+        watch(QString(), AlarmConditions::Set::of(Condition::LinkLost));
 }
 
 bool AlarmList::isWatched(const QString &module, Condition condition) const

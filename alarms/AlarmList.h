@@ -11,6 +11,7 @@
 #include <QVector>
 
 class AlarmClock;
+struct Station;
 
 // The station's alarms: what is raised, what has cleared, who acknowledged
 // what, what is shelved. It holds the state; the window only shows it.
@@ -53,6 +54,9 @@ public:
     // nothing.
     void watch(const QString &module, AlarmConditions::Set conditions);
     bool isWatched(const QString &module, AlarmConditions::Condition condition) const;
+    // Every module of the station with the conditions its "Alarms" key
+    // leaves on, and the station's link alarm when it has any module.
+    void watchStation(const Station &station);
 
     // The state of a condition as its device sees it now; value is what
     // raised it (a status word, a voltage) as text.

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "devices/StationDevices.h"
 
+#include "alarms/AlarmList.h"
 #include "client/AnswerWatch.h"
 #include "client/Logging.h"
 #include "client/Reconnector.h"
@@ -17,6 +18,7 @@ StationDevices::StationDevices(const Station &station, bool readOnlySwitch, QObj
     openCommandLog();
     setUpClient();
     setUpDevices();
+    setUpAlarms();
 }
 
 StationDevices::~StationDevices()
@@ -90,6 +92,18 @@ void StationDevices::setUpDevices()
         device->answerWatch()->setTimeout(file.answerTimeoutMs);
         all.append(device);
     }
+}
+
+void StationDevices::setUpAlarms()
+{
+    alarmList = new AlarmList(nullptr, this);
+    alarmList->setReadOnly(readOnly);
+    alarmList->watchStation(file);
+    if (log.isOpen())
+        connect(alarmList, &AlarmList::transitioned, this,
+                [this](AlarmList::Transition transition, const AlarmRecord &record) {
+                    log.write(AlarmList::logLine(transition, record));
+                });
 }
 
 QList<Device *> StationDevices::unitsOf(const StationChamber &chamber) const

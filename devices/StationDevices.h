@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QString>
 
+class AlarmList;
 class Device;
 class Reconnector;
 
@@ -42,6 +43,8 @@ public:
     // and works again.
     bool commandLogFailed() const { return logFailed; }
     const CommandLog &commandLog() const { return log; }
+    // The station's alarms; every transition goes to the command log.
+    AlarmList *alarms() const { return alarmList; }
 
     // Every device, HV modules first.
     const QList<Device *> &devices() const { return all; }
@@ -67,6 +70,7 @@ private:
     void openCommandLog();
     void setUpClient();
     void setUpDevices();
+    void setUpAlarms();
     void logLinkEvent(Tesra::LinkState state);
 
     Station file;
@@ -77,4 +81,5 @@ private:
     Tesra *tesra = nullptr;
     Reconnector *retry = nullptr;
     QList<Device *> all;
+    AlarmList *alarmList = nullptr;
 };

@@ -2,6 +2,130 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="ja_JP">
 <context>
+    <name>AlarmAnnunciator</name>
+    <message>
+        <source>%1 unacknowledged alarm(s)</source>
+        <translation>未確認の警報 %1 件</translation>
+    </message>
+    <message>
+        <source>Click to show the alarm list</source>
+        <translation>クリックで警報一覧を表示</translation>
+    </message>
+</context>
+<context>
+    <name>AlarmBadge</name>
+    <message>
+        <source>Alarm</source>
+        <translation>警報</translation>
+    </message>
+    <message>
+        <source>Alarm: %1</source>
+        <translation>警報: %1</translation>
+    </message>
+</context>
+<context>
+    <name>AlarmDock</name>
+    <message>
+        <source>Acknowledge</source>
+        <translation>確認</translation>
+    </message>
+    <message>
+        <source>Acknowledge All</source>
+        <translation>すべて確認</translation>
+    </message>
+    <message>
+        <source>Shelve 1 h</source>
+        <translation>1 時間保留</translation>
+    </message>
+    <message>
+        <source>Shelve 8 h</source>
+        <translation>8 時間保留</translation>
+    </message>
+    <message>
+        <source>Unshelve</source>
+        <translation>保留解除</translation>
+    </message>
+    <message>
+        <source>Alarms</source>
+        <translation>警報一覧</translation>
+    </message>
+</context>
+<context>
+    <name>AlarmTable</name>
+    <message>
+        <source>HV fault</source>
+        <translation>HV 異常</translation>
+    </message>
+    <message>
+        <source>HV off its set voltage</source>
+        <translation>HV 設定電圧から逸脱</translation>
+    </message>
+    <message>
+        <source>Amplifier overload</source>
+        <translation>アンプ過負荷</translation>
+    </message>
+    <message>
+        <source>Not answering</source>
+        <translation>応答なし</translation>
+    </message>
+    <message>
+        <source>Link lost</source>
+        <translation>接続断</translation>
+    </message>
+    <message>
+        <source>Major</source>
+        <translation>重大</translation>
+    </message>
+    <message>
+        <source>Minor</source>
+        <translation>軽度</translation>
+    </message>
+    <message>
+        <source>Station</source>
+        <translation>ステーション</translation>
+    </message>
+    <message>
+        <source>Shelved until %1</source>
+        <translation>%1 まで保留</translation>
+    </message>
+    <message>
+        <source>Severity</source>
+        <translation>重要度</translation>
+    </message>
+    <message>
+        <source>Module</source>
+        <translation>モジュール</translation>
+    </message>
+    <message>
+        <source>Condition</source>
+        <translation>状態</translation>
+    </message>
+    <message>
+        <source>Value</source>
+        <translation>値</translation>
+    </message>
+    <message>
+        <source>Raised</source>
+        <translation>発生</translation>
+    </message>
+    <message>
+        <source>Cleared</source>
+        <translation>解消</translation>
+    </message>
+    <message>
+        <source>Acknowledged by</source>
+        <translation>確認者</translation>
+    </message>
+    <message>
+        <source>Acknowledged</source>
+        <translation>確認時刻</translation>
+    </message>
+    <message>
+        <source>Shelved until</source>
+        <translation>保留期限</translation>
+    </message>
+</context>
+<context>
     <name>AmplifierDevice</name>
     <message>
         <source>Set Table: no range or suppression value reported yet; nothing was added to %1</source>

@@ -10,6 +10,8 @@
 #include "hv/aHV.h"
 #include "widgets/FramePacer.h"
 #include "widgets/PanelNotice.h"
+#include "window/AlarmAnnunciator.h"
+#include "window/AlarmDock.h"
 #include "window/HistoryView.h"
 #include "window/LinkStatus.h"
 #include "window/ReadOnlyLock.h"
@@ -84,6 +86,7 @@ Body::Body(const QString &configPath, bool readOnlySwitch) : QMainWindow(nullptr
     snapshots = new SnapshotTool(this);
     if (!devicePanels.isEmpty())
         snapshots->addMenuEntries(menuMenu, actionQuit);
+    setUpAlarms();
     if (isReadOnly())
         lockControls();
     fitToScreen();
@@ -132,6 +135,11 @@ bool Body::isReadOnly() const
 const Station &Body::stationFile() const
 {
     return devices->station();
+}
+
+AlarmList *Body::alarms() const
+{
+    return devices->alarms();
 }
 
 DevicePanel *Body::panelOf(const Device *device) const
@@ -218,6 +226,17 @@ void Body::setUpHistory()
 {
     historyView = new HistoryView(this, stationFile(), tesra(), devices->devices(), notes);
     historyView->addMenuEntries(menuMenu, actionQuit);
+}
+
+void Body::setUpAlarms()
+{
+    // Out of sight (no dock, an empty count) until an alarm is raised; the
+    // menu's entry opens the list at any time.
+    alarmView = new AlarmDock(this, devices->alarms());
+    // Like the snapshots', the entry comes with the station's modules.
+    if (!devicePanels.isEmpty())
+        alarmView->addMenuEntries(menuMenu, actionQuit);
+    alarmView->annunciator()->setSound(stationFile().alarmSound);
 }
 
 void Body::lockControls()

@@ -9,6 +9,8 @@
 #include <QString>
 #include <QStringList>
 
+class AlarmDock;
+class AlarmList;
 class Device;
 class DevicePanel;
 class HistoryView;
@@ -62,6 +64,8 @@ public:
     HistoryView *history() const { return historyView; }
     const Station &stationFile() const;
     SnapshotTool *snapshotTool() const { return snapshots; }
+    AlarmList *alarms() const;
+    AlarmDock *alarmDock() const { return alarmView; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -73,6 +77,7 @@ private:
     void reportStation(const Station &station);
     void setUpLink();
     void setUpHistory();
+    void setUpAlarms();
     void lockControls();
     // Makes every panel and its device inert (see aHV::releaseClient): from
     // the moment the window starts closing no panel slot runs and no command
@@ -102,6 +107,8 @@ private:
     // entries.
     HistoryView *historyView = nullptr;
     SnapshotTool *snapshots = nullptr;
+    // The window's dock and status-bar count of the station's alarms.
+    AlarmDock *alarmView = nullptr;
     QList<DevicePanel *> devicePanels;
     QList<aIC *> icGroups;
 };
