@@ -98,7 +98,7 @@
     </message>
     <message>
         <source>Condition</source>
-        <translation>状態</translation>
+        <translation>種類</translation>
     </message>
     <message>
         <source>Value</source>

@@ -15,6 +15,10 @@
 
 namespace {
 
+// Rows the table shows without scrolling: enough for the alarms of a bad
+// minute, few enough to leave the station in view.
+constexpr int VisibleRows = 4;
+
 // The key of a row's alarm; false for a row without one.
 bool keyOf(const AlarmRecord *record, QPair<QString, AlarmConditions::Condition> &key)
 {
@@ -39,6 +43,10 @@ AlarmDock::AlarmDock(QMainWindow *window, AlarmList *alarmList)
     form.AlarmView->setModel(model);
     form.AlarmView->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     form.AlarmView->horizontalHeader()->setStretchLastSection(true);
+    form.AlarmView->setMinimumHeight(form.AlarmView->horizontalHeader()->sizeHint().height() +
+                                     VisibleRows *
+                                         form.AlarmView->verticalHeader()->defaultSectionSize() +
+                                     2 * form.AlarmView->frameWidth());
     window->addDockWidget(Qt::BottomDockWidgetArea, this);
     // Out of sight until there is something to see or the operator asks.
     hide();

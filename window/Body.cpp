@@ -237,6 +237,11 @@ void Body::setUpAlarms()
     if (!devicePanels.isEmpty())
         alarmView->addMenuEntries(menuMenu, actionQuit);
     alarmView->annunciator()->setSound(stationFile().alarmSound);
+    // Closed, the dock leaves the window as small as the station lets it be.
+    connect(alarmView, &QDockWidget::visibilityChanged, this, [this](bool visible) {
+        if (!visible)
+            newSize();
+    });
 }
 
 void Body::lockControls()
