@@ -195,24 +195,24 @@ bool SimOptions::parse(const QStringList &arguments, QString &error)
             mutedNodes.append(name);
         }
     }
-    faults.clear();
-    overloads.clear();
-    for (const QString &value : parser.values(faultOption)) {
-        SimFault fault;
-        if (!parseFault(value, true, fault)) {
-            error = QStringLiteral("--fault takes NODE=WORD@SECONDS[+SECONDS], not %1").arg(value);
-            return false;
+    // Both fault options, each into its list.
+    auto readFaults = [&parser, &error](const QCommandLineOption &option, bool withWord,
+                                        const char *usage, QVector<SimFault> &list) {
+        list.clear();
+        for (const QString &value : parser.values(option)) {
+            SimFault fault;
+            if (!parseFault(value, withWord, fault)) {
+                error = QStringLiteral("--%1 takes %2, not %3")
+                            .arg(option.names().constFirst(), QLatin1String(usage), value);
+                return false;
+            }
+            list.append(fault);
         }
-        faults.append(fault);
-    }
-    for (const QString &value : parser.values(overloadOption)) {
-        SimFault fault;
-        if (!parseFault(value, false, fault)) {
-            error = QStringLiteral("--overload takes NODE@SECONDS[+SECONDS], not %1").arg(value);
-            return false;
-        }
-        overloads.append(fault);
-    }
+        return true;
+    };
+    if (!readFaults(faultOption, true, "NODE=WORD@SECONDS[+SECONDS]", faults) ||
+        !readFaults(overloadOption, false, "NODE@SECONDS[+SECONDS]", overloads))
+        return false;
 
     // The numeric options, each with the field it sets and what an operator
     // is told when the value will not do. A drop period of 0 would close
