@@ -7,6 +7,7 @@
 #include "alarms/AlarmClock.h"
 #include "alarms/AlarmList.h"
 #include "alarms/ModuleAlarms.h"
+#include "station/Station.h"
 
 #include <QDateTime>
 #include <QSignalSpy>
@@ -67,6 +68,7 @@ private slots:
     void restore_data();
     void restore();
     void operatorIsUserAtHost();
+    void watchesTheStation();
 };
 
 void tst_Alarms::initTestCase()
@@ -518,6 +520,36 @@ void tst_Alarms::operatorIsUserAtHost()
     TestClock clock;
     AlarmList list(&clock);
     QCOMPARE(list.operatorName(), name);
+}
+
+// The station file decides what is watched: each module's "Alarms", a
+// section that both module lists name as one module, and the link alarm
+// only for a station with modules.
+void tst_Alarms::watchesTheStation()
+{
+    Station station;
+    StationHv hv;
+    hv.name = Hv;
+    hv.alarms = AlarmConditions::Set::of(Condition::HvFault);
+    StationAmp amp;
+    amp.name = Hv;
+    amp.alarms = AlarmConditions::Set::of(Condition::AmpOverload);
+    StationAmp quiet;
+    quiet.name = Amp;
+    station.hvModules.append(hv);
+    station.ampModules.append(amp);
+    station.ampModules.append(quiet);
+    AlarmList list;
+    list.watchStation(station);
+    QVERIFY(list.isWatched(Hv, Condition::HvFault));
+    QVERIFY(list.isWatched(Hv, Condition::AmpOverload));
+    QVERIFY(!list.isWatched(Hv, Condition::Silent));
+    QVERIFY(!list.isWatched(Amp, Condition::Silent));
+    QVERIFY(list.isWatched(QString(), Condition::LinkLost));
+
+    AlarmList bare;
+    bare.watchStation(Station());
+    QVERIFY(!bare.isWatched(QString(), Condition::LinkLost));
 }
 
 QTEST_GUILESS_MAIN(tst_Alarms)
