@@ -5,7 +5,7 @@
 
 // The colours the station's states are shown in, one row each in the table
 // of Colours.cpp: an HV module's status, an amplifier's alert, the badges
-// laid over a panel, the link's mark and what the trends draw. Every place
+// laid over a panel, the alarms, the link's mark and what the trends draw. Every place
 // that paints one of these states takes its colour from here, so that the
 // Start button, the trends' status band and their legend can never disagree.
 // The table holds plain numbers and texts; the widget side makes its brushes
@@ -30,6 +30,16 @@ enum class Colour {
     DifferenceBadgeFrame,
     // The text on a badge.
     BadgeText,
+    // An alarm, by its severity: what needs someone now (red, white text)
+    // and what needs a look (yellow, black text), each with its frame; the
+    // grey of a shelved alarm.
+    AlarmMajor,
+    AlarmMajorText,
+    AlarmMajorFrame,
+    AlarmMinor,
+    AlarmMinorText,
+    AlarmMinorFrame,
+    AlarmShelved,
     // A set voltage refused for being above the usable maximum; an edit
     // held back because the link was not ready (pale: the text is fine, it
     // only has not gone out).

@@ -6,14 +6,13 @@
 #include <QColor>
 #include <QString>
 
-// How alarms look, in one place: the colour of each severity (the alarm
-// list's rows, the status bar's count, the panels' markers) and the grey of
-// a shelved alarm.
+// How alarms look, in one place: which rows of the colour table (Colours)
+// each severity takes, for the alarm list's rows, the status bar's count,
+// the panels' markers and the chamber groups' frames, and the grey of a
+// shelved alarm.
 namespace AlarmStyle {
 
 QColor colour(AlarmConditions::Severity severity);
-// The text on a severity's colour.
-QColor textColour(AlarmConditions::Severity severity);
 // A shelved alarm's row.
 QColor shelvedColour();
 

@@ -18,6 +18,12 @@ constexpr int MarkerGap = 1;
 
 } // namespace
 
+QString PanelMarker::badgeStyle(Colours::Colour fill, Colours::Colour text, Colours::Colour frame)
+{
+    return QStringLiteral("%1 color: %2; border: 1px solid %3; border-radius: 3px;")
+        .arg(Colours::background(fill), Colours::css(text), Colours::css(frame));
+}
+
 PanelMarker::PanelMarker(QWidget *panelWidget, Kind kind, const QString &styleSheet)
     : QLabel(panelWidget), panel(panelWidget), markerKind(kind)
 {

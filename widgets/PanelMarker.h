@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "devices/Colours.h"
+
 #include <QLabel>
 #include <QPointer>
 #include <QRect>
@@ -34,6 +36,10 @@ public:
     PanelMarker(QWidget *panel, Kind kind, const QString &styleSheet);
 
     Kind kind() const { return markerKind; }
+
+    // The style sheet of a badge: its fill, its text and a thin rounded
+    // frame, each a row of the colour table.
+    static QString badgeStyle(Colours::Colour fill, Colours::Colour text, Colours::Colour frame);
 
     // Shows the badge with its short text, and the full note as its
     // tooltip; an empty text hides it.

@@ -11,10 +11,8 @@ namespace {
 // red.
 QString badgeStyle()
 {
-    return QStringLiteral("%1 color: %2; border: 1px solid %3; border-radius: 3px;")
-        .arg(Colours::background(Colours::Colour::SilenceBadge),
-             Colours::css(Colours::Colour::BadgeText),
-             Colours::css(Colours::Colour::SilenceBadgeFrame));
+    return PanelMarker::badgeStyle(Colours::Colour::SilenceBadge, Colours::Colour::BadgeText,
+                                   Colours::Colour::SilenceBadgeFrame);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "window/TrendChart.h"
 
 #include "devices/Colours.h"
+#include "widgets/QtColour.h"
 
 #include <QDateTime>
 #include <QPen>
@@ -119,12 +120,6 @@ double niceStep(double rough)
     return 10.0 * power;
 }
 
-QColor colourOf(Colours::Colour colour)
-{
-    const Colours::Rgba c = Colours::rgba(colour);
-    return QColor(c.red, c.green, c.blue, c.alpha);
-}
-
 } // namespace
 
 TrendChart::TrendChart(const QString &module, const QString &amplifier, double voltageTolerance,
@@ -157,14 +152,14 @@ TrendChart::TrendChart(const QString &module, const QString &amplifier, double v
     bandAxis->setVisible(false);
     chart->addAxis(bandAxis, Qt::AlignRight);
 
-    outages = addBand(colourOf(Colours::Colour::OutageShade));
-    overloads = addBand(colourOf(Colours::Colour::OverloadShade));
+    outages = addBand(qtColour(Colours::Colour::OutageShade));
+    overloads = addBand(qtColour(Colours::Colour::OverloadShade));
     for (int c = 0; c < int(statusBands.size()); ++c)
-        statusBands[size_t(c)] = addBand(colourOf(HVRules::colourOf(HVRules::StatusColour(c))));
+        statusBands[size_t(c)] = addBand(qtColour(HVRules::colourOf(HVRules::StatusColour(c))));
 
     voltage = new Charts::QLineSeries(chart);
     voltage->setName(tr("Voltage"));
-    voltage->setPen(QPen(colourOf(Colours::Colour::VoltageCurve), VoltagePenWidth));
+    voltage->setPen(QPen(qtColour(Colours::Colour::VoltageCurve), VoltagePenWidth));
     // OpenGL would be faster for long lines, but the offscreen and remote
     // displays of a control room do not always have it.
     voltage->setUseOpenGL(false);
