@@ -104,6 +104,11 @@ bool appliesTo(Condition condition, ModuleKind kind)
     return false;
 }
 
+Condition alertOf(ModuleKind kind)
+{
+    return kind == ModuleKind::Hv ? Condition::HvFault : Condition::AmpOverload;
+}
+
 Set Set::allOf(ModuleKind kind)
 {
     Set all;

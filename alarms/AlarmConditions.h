@@ -29,6 +29,9 @@ bool severityFromName(const QString &name, Severity &severity);
 // Whether a module of kind can have the condition; the link alarm belongs to
 // no module.
 bool appliesTo(Condition condition, ModuleKind kind);
+// The condition a device's alert stands for: an HV module's fault, an
+// amplifier's overload.
+Condition alertOf(ModuleKind kind);
 
 // A set of conditions, as a module section's "Alarms" key names them.
 class Set

@@ -42,6 +42,12 @@ AlarmList::AlarmList(const AlarmClock *alarmClock, QObject *parent)
     connect(&shelfTimer, &QTimer::timeout, this, &AlarmList::expireShelves);
 }
 
+void AlarmList::setClock(const AlarmClock *alarmClock)
+{
+    clock = alarmClock ? alarmClock : &AlarmClock::system();
+    armShelfTimer();
+}
+
 qint64 AlarmList::now() const
 {
     return clock->nowMs();
@@ -301,18 +307,32 @@ int AlarmList::annunciatedCount() const
                              [this](const AlarmRecord &r) { return isAnnunciated(r); }));
 }
 
-bool AlarmList::annunciatedSeverity(AlarmConditions::Severity &severity) const
+template <typename Take>
+bool AlarmList::highestSeverity(Take take, AlarmConditions::Severity &severity) const
 {
     bool any = false;
     for (const AlarmRecord &record : listed) {
         AlarmConditions::Severity s = AlarmConditions::Severity::Minor;
-        if (!isAnnunciated(record) || !AlarmConditions::severityFromName(record.severity, s))
+        if (!take(record) || !isAnnunciated(record) ||
+            !AlarmConditions::severityFromName(record.severity, s))
             continue;
         if (!any || s > severity)
             severity = s;
         any = true;
     }
     return any;
+}
+
+bool AlarmList::annunciatedSeverity(AlarmConditions::Severity &severity) const
+{
+    return highestSeverity([](const AlarmRecord &) { return true; }, severity);
+}
+
+bool AlarmList::annunciatedSeverityOf(const QString &module,
+                                      AlarmConditions::Severity &severity) const
+{
+    return highestSeverity([&module](const AlarmRecord &record) { return record.module == module; },
+                           severity);
 }
 
 bool AlarmList::isFinished(const AlarmRecord &record)

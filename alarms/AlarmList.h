@@ -43,6 +43,10 @@ public:
     // clock null: the system clock. Not owned; it must outlive the list.
     explicit AlarmList(const AlarmClock *clock = nullptr, QObject *parent = nullptr);
 
+    // The time the alarms go by from now on, for every module's conditions
+    // too; null for the system clock. Not owned.
+    void setClock(const AlarmClock *clock);
+
     // Who acknowledges and shelves: USER@HOST of this process by default.
     void setOperatorName(const QString &name) { operatorText = name; }
     QString operatorName() const { return operatorText; }
@@ -87,6 +91,8 @@ public:
     // The highest severity among the annunciated alarms; false when there
     // are none.
     bool annunciatedSeverity(AlarmConditions::Severity &severity) const;
+    // The same among one module's alarms.
+    bool annunciatedSeverityOf(const QString &module, AlarmConditions::Severity &severity) const;
     bool isShelved(const AlarmRecord &record) const;
 
     qint64 now() const;
@@ -118,6 +124,9 @@ private:
     // Emits, and drops the alarm from the list once it has finished.
     void emitTransition(Transition transition, int index);
     void armShelfTimer();
+    // The highest severity among the annunciated alarms that take.
+    template <typename Take>
+    bool highestSeverity(Take take, AlarmConditions::Severity &severity) const;
 
     const AlarmClock *clock;
     QString operatorText;

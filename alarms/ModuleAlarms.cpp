@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "alarms/ModuleAlarms.h"
 
-#include "alarms/AlarmClock.h"
 #include "alarms/AlarmList.h"
 #include "client/Values.h"
 
@@ -10,82 +9,84 @@
 
 using AlarmConditions::Condition;
 
-namespace {
-
-// The statuses of a module that works: on, off, and ramping either way.
-const char *const WorkingStatuses[] = {"ON", "OFF", "L2H", "H2L"};
-
-} // namespace
-
-ModuleAlarms::ModuleAlarms(AlarmList *alarmList, const QString &module,
-                           const HvDeviationRule::Settings &settings, const AlarmClock *alarmClock,
-                           QObject *parent)
-    : QObject(parent), list(alarmList), section(module),
-      clock(alarmClock ? alarmClock : &AlarmClock::system()), deviation(settings)
+ModuleAlarms::ModuleAlarms(AlarmList *alarmList, const QString &module, Condition alert,
+                           const HvDeviationRule::Settings &settings, QObject *parent)
+    : QObject(parent), list(alarmList), section(module), alertCondition(alert), deviation(settings)
 {
     deviationTimer.setSingleShot(true);
     connect(&deviationTimer, &QTimer::timeout, this, &ModuleAlarms::recheck);
 }
 
-bool ModuleAlarms::isFault(const QString &text)
+qint64 ModuleAlarms::now() const
 {
-    const QString word = text.simplified();
-    if (word.isEmpty())
-        return false;
-    return std::none_of(std::begin(WorkingStatuses), std::end(WorkingStatuses),
-                        [&word](const char *working) { return word == QLatin1String(working); });
+    return list ? list->now() : 0;
 }
 
-void ModuleAlarms::hvStatus(const QString &text)
+void ModuleAlarms::report(Condition condition, bool holds, const QString &value)
 {
-    status = text;
-    if (list)
-        list->report(section, Condition::HvFault, isFault(status), status.simplified());
-    evaluateDeviation();
+    std::optional<bool> &last = handed.at(size_t(condition));
+    if (stopped || !list || last == holds)
+        return;
+    last = holds;
+    list->report(section, condition, holds, value);
 }
 
-void ModuleAlarms::hvVoltage(const QString &text)
+void ModuleAlarms::alert(bool on, const QString &text)
 {
-    reading = text;
-    evaluateDeviation();
+    // An HV module whose voltage came before any status, or whose status
+    // came empty, has the Start button's red for want of a word; nothing is
+    // known to be wrong with it.
+    const bool wordless = alertCondition == Condition::HvFault && text.trimmed().isEmpty();
+    report(alertCondition, on && !wordless, text.simplified());
 }
 
-void ModuleAlarms::hvSetVoltage(bool isApplied, double voltage)
+void ModuleAlarms::hvState(const QString &newStatus, const QString &newReading, bool isApplied,
+                           double voltage)
 {
+    // Every value event of the module comes here: only a change is worth
+    // reading the voltage again.
+    if (newStatus == status && newReading == reading && isApplied == applied && voltage == setV)
+        return;
+    status = newStatus;
+    reading = newReading;
     applied = isApplied;
     setV = voltage;
     evaluateDeviation();
 }
 
-void ModuleAlarms::overload(bool on, const QString &value)
-{
-    if (list)
-        list->report(section, Condition::AmpOverload, on, value);
-}
-
 void ModuleAlarms::silent(bool on, const QString &node)
 {
-    if (list)
-        list->report(section, Condition::Silent, on, node);
+    report(Condition::Silent, on, node);
+}
+
+void ModuleAlarms::stop()
+{
+    stopped = true;
+    deviationTimer.stop();
 }
 
 void ModuleAlarms::evaluateDeviation()
 {
-    deviation.update(status, Values::toNumber(reading), applied, setV, clock->nowMs());
+    // A module that has not reported a voltage (or reported none that reads
+    // as one) is not known to be anywhere: no deviation from "0 V".
+    const bool known = Values::isNumber(reading.trimmed());
+    deviation.update(status, known ? Values::toNumber(reading) : 0.0, applied && known, setV,
+                     now());
     recheck();
 }
 
 void ModuleAlarms::recheck()
 {
-    const qint64 now = clock->nowMs();
-    const bool holds = deviation.holds(now);
-    if (list)
-        list->report(section, Condition::HvDeviation, holds,
-                     QStringLiteral("%1 V (set %2 V)").arg(reading.trimmed()).arg(setV));
+    if (stopped)
+        return;
+    const qint64 at = now();
+    const bool holds = deviation.holds(at);
+    report(Condition::HvDeviation, holds,
+           QStringLiteral("%1 V (set %2 V)").arg(reading.trimmed()).arg(setV));
     // Nothing may come from the module while it sits off its voltage: look
     // again when the delay is up.
     if (deviation.isDeviating() && !holds) {
-        const qint64 wait = std::max<qint64>(0, deviation.dueMs() - now);
+        const qint64 wait = std::max<qint64>(0, deviation.dueMs() - at);
         deviationTimer.start(int(std::min<qint64>(wait, std::numeric_limits<int>::max())));
     } else {
         deviationTimer.stop();

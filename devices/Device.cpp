@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "devices/Device.h"
 
+#include "alarms/ModuleAlarms.h"
 #include "client/AnswerWatch.h"
 #include "client/Logging.h"
 #include "client/SMsg.h"
@@ -44,6 +45,13 @@ void Device::takeLink()
 
 void Device::release()
 {
+    // The silence dropped as the watch lets go, the link lost as the client
+    // closes: none of it says anything about the module.
+    if (feed) {
+        feed->stop();
+        disconnect(this, nullptr, feed, nullptr);
+        disconnect(watch, nullptr, feed, nullptr);
+    }
     if (linkClient) {
         linkClient->StopDelivery(this);
         disconnect(linkClient, nullptr, this, nullptr);
@@ -78,10 +86,43 @@ bool Device::request(const QString &message, const QString &params)
     return true;
 }
 
+void Device::reportAlarms(ModuleAlarms *alarms)
+{
+    if (!alarms || feed == alarms)
+        return;
+    feed = alarms;
+    connect(this, &Device::alertChanged, alarms, &ModuleAlarms::alert);
+    if (alertKnown)
+        alarms->alert(alerting, alertMessage);
+    connect(watch, &AnswerWatch::deviceSilent, alarms,
+            [alarms](const QString &node, const QDateTime &) { alarms->silent(true, node); });
+    auto answers = [alarms](const QString &node) { alarms->silent(false, node); };
+    connect(watch, &AnswerWatch::deviceAnswering, alarms, answers);
+    connect(watch, &AnswerWatch::silenceDropped, alarms, answers);
+    // A node that was never silent on this run answers too: an alarm kept
+    // from before a restart learns that it no longer holds. Once is enough;
+    // the watch tells of every silence after that.
+    connect(this, &Device::changed, alarms, [this, alarms, told = false]() mutable {
+        if (told || !hasAnswered() || watch->isSilent())
+            return;
+        told = true;
+        alarms->silent(false, node());
+    });
+    reportKindAlarms(alarms);
+}
+
+void Device::reportKindAlarms(ModuleAlarms *) {}
+
+ModuleAlarms *Device::alarms() const
+{
+    return feed;
+}
+
 void Device::setAlert(bool on, const QString &text)
 {
-    if (on == alerting && text == alertMessage)
+    if (alertKnown && on == alerting && text == alertMessage)
         return;
+    alertKnown = true;
     alerting = on;
     alertMessage = text;
     emit alertChanged(alerting, alertMessage);

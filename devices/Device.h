@@ -6,10 +6,12 @@
 
 #include <QJsonValue>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QVector>
 
 class AnswerWatch;
+class ModuleAlarms;
 class SMsg;
 
 // One device of the station as the program knows it, without any widget.
@@ -127,9 +129,19 @@ public:
     bool isAlerting() const { return alerting; }
     QString alertText() const { return alertMessage; }
 
+    // Reports the device's alarm conditions to alarms from now on: its alert
+    // (the kind's alarm condition), whether its node answers, and whatever
+    // its kind adds (reportKindAlarms). release() cuts them off, so that
+    // nothing the device goes through on its way out reaches the alarms.
+    // Not owned; the station makes it the device's child.
+    void reportAlarms(ModuleAlarms *alarms);
+    ModuleAlarms *alarms() const;
+
 signals:
     // Something the device holds may have changed.
     void changed();
+    // The alert as the device first knows it (raised or not), and every
+    // change of it.
     void alertChanged(bool alerting, const QString &text);
     // What the device has to tell the operator beyond what it holds: a value
     // it would not record, say. The window shows it in its status bar.
@@ -150,8 +162,12 @@ protected:
     // if it may go out; true when the client took it, which starts the
     // answer watch's clock.
     bool request(const QString &message, const QString &params = QString());
-    // Raises or clears the alert; alertChanged only when it changes.
+    // Raises or clears the alert; alertChanged the first time and when it
+    // changes.
     void setAlert(bool on, const QString &text);
+    // The kind's own alarm conditions, beyond the alert and the silence;
+    // none by default.
+    virtual void reportKindAlarms(ModuleAlarms *alarms);
 
 private:
     QString sectionName;
@@ -160,5 +176,7 @@ private:
     bool ready = false;
     AnswerWatch *watch = nullptr;
     bool alerting = false;
+    bool alertKnown = false;
     QString alertMessage;
+    QPointer<ModuleAlarms> feed;
 };

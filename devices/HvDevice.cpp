@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "devices/HvDevice.h"
 
+#include "alarms/ModuleAlarms.h"
 #include "client/AnswerWatch.h"
 #include "client/Logging.h"
 #include "client/SMsg.h"
@@ -152,6 +153,13 @@ void HvDevice::startLink()
     emit changed();
 }
 
+void HvDevice::reportKindAlarms(ModuleAlarms *alarms)
+{
+    connect(this, &Device::changed, alarms, [this, alarms] {
+        alarms->hvState(statusShown, voltageShown, values.vApplied, appliedV);
+    });
+}
+
 void HvDevice::takeMessages()
 {
     Tesra *tesra = client();
@@ -205,6 +213,7 @@ void HvDevice::hvOnOff()
         sendRamp();
         request(QStringLiteral("SetV"), QStringLiteral("0"));
         values.vApplied = false;
+        appliedV = 0;
         emit changed();
         return;
     }
@@ -231,6 +240,7 @@ void HvDevice::applySetV()
     sendRamp();
     request(QStringLiteral("SetV"), HVRules::formatVoltage(qAbs(voltage)));
     values.vApplied = voltage != 0.0;
+    appliedV = qAbs(voltage);
     emit changed();
 }
 
@@ -329,13 +339,16 @@ void HvDevice::setStatColor(const QString &status)
 {
     const HVRules::StatusColour now =
         HVRules::statusColour(status, voltageShown, values.voltageTolerance);
+    // The alert follows the word even while the colour stays red, as one
+    // fault word follows another (or a word follows a voltage that came
+    // first); setAlert tells only of a change.
+    const bool fault = now == HVRules::StatusColour::Red;
+    setAlert(fault, fault ? status.simplified() : QString());
     // Every value event comes here: only a change is news.
     if (colour == now)
         return;
     colour = now;
     show(Field::StatusColour);
-    const bool fault = now == HVRules::StatusColour::Red;
-    setAlert(fault, fault ? status.simplified() : QString());
 }
 
 void HvDevice::showMaxV()

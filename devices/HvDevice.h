@@ -135,6 +135,8 @@ signals:
 
 protected:
     void startLink() override;
+    // Its deviation from the set voltage applied to it.
+    void reportKindAlarms(ModuleAlarms *alarms) override;
 
 private:
     void show(Field field);
@@ -155,6 +157,9 @@ private:
     // is refused against, whatever is written into state().
     double reportedMaxV = 0;
     double reportedVLimit = 0;
+    // The magnitude of the set voltage last applied, which the module's
+    // read voltage is held against while vApplied.
+    double appliedV = 0;
     bool controllable = false;
     std::optional<HVRules::StatusColour> colour;
     // The module's answers on this link, as they came.

@@ -2,6 +2,7 @@
 #include "devices/StationDevices.h"
 
 #include "alarms/AlarmList.h"
+#include "alarms/ModuleAlarms.h"
 #include "client/AnswerWatch.h"
 #include "client/Logging.h"
 #include "client/Reconnector.h"
@@ -17,8 +18,8 @@ StationDevices::StationDevices(const Station &station, bool readOnlySwitch, QObj
         qCDebug(lcConfig).noquote() << problem.text();
     openCommandLog();
     setUpClient();
-    setUpDevices();
     setUpAlarms();
+    setUpDevices();
 }
 
 StationDevices::~StationDevices()
@@ -77,6 +78,9 @@ void StationDevices::setUpDevices()
         device->setVoltageEditable(module.voltageEditable);
         device->state().voltageTolerance = module.tolerance;
         device->answerWatch()->setTimeout(file.answerTimeoutMs);
+        HvDeviationRule::Settings deviation = file.deviation;
+        deviation.floorVolts = module.tolerance;
+        reportAlarms(device, AlarmConditions::ModuleKind::Hv, deviation);
         all.append(device);
     }
     for (const StationAmp &module : qAsConst(file.ampModules)) {
@@ -90,6 +94,7 @@ void StationDevices::setUpDevices()
         device->setTableFile(module.csprFile);
         device->setPollErrors(module.pollErrors);
         device->answerWatch()->setTimeout(file.answerTimeoutMs);
+        reportAlarms(device, AlarmConditions::ModuleKind::Amplifier, file.deviation);
         all.append(device);
     }
 }
@@ -104,6 +109,33 @@ void StationDevices::setUpAlarms()
                 [this](AlarmList::Transition transition, const AlarmRecord &record) {
                     log.write(AlarmList::logLine(transition, record));
                 });
+    // After the command log's own line for the link event.
+    connect(tesra, &Tesra::LinkStateChanged, this, &StationDevices::reportLink);
+}
+
+void StationDevices::reportAlarms(Device *device, AlarmConditions::ModuleKind kind,
+                                  const HvDeviationRule::Settings &deviation)
+{
+    device->reportAlarms(new ModuleAlarms(alarmList, device->section(),
+                                          AlarmConditions::alertOf(kind), deviation, device));
+}
+
+void StationDevices::reportLink(Tesra::LinkState state)
+{
+    using AlarmConditions::Condition;
+    switch (state) {
+    case Tesra::LinkState::Ready:
+        alarmList->report(QString(), Condition::LinkLost, false);
+        break;
+    case Tesra::LinkState::Lost:
+    case Tesra::LinkState::Refused:
+        alarmList->report(QString(), Condition::LinkLost, true, server());
+        break;
+    default:
+        // On its way, or never to be made: the configuration's problem,
+        // which the status bar names.
+        break;
+    }
 }
 
 QList<Device *> StationDevices::unitsOf(const StationChamber &chamber) const
@@ -135,6 +167,7 @@ void StationDevices::connectToServer()
 
 void StationDevices::release()
 {
+    disconnect(tesra, &Tesra::LinkStateChanged, this, &StationDevices::reportLink);
     for (Device *device : qAsConst(all))
         device->release();
 }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "alarms/AlarmConditions.h"
+#include "alarms/HvDeviationRule.h"
 #include "client/CommandLog.h"
 #include "client/Tesra.h"
 #include "station/Station.h"
@@ -43,7 +45,9 @@ public:
     // and works again.
     bool commandLogFailed() const { return logFailed; }
     const CommandLog &commandLog() const { return log; }
-    // The station's alarms; every transition goes to the command log.
+    // The station's alarms: every device reports its conditions to it (see
+    // Device::reportAlarms), the client's link the station's link alarm;
+    // every transition goes to the command log.
     AlarmList *alarms() const { return alarmList; }
 
     // Every device, HV modules first.
@@ -56,7 +60,8 @@ public:
 
     // Starts the connection; it runs once the event loop does.
     void connectToServer();
-    // Makes every device inert (see Device::release).
+    // Makes every device inert (see Device::release), and the alarms deaf
+    // to the link that goes down as the program ends.
     void release();
 
     // The server as host:port, as snapshots name it.
@@ -71,6 +76,9 @@ private:
     void setUpClient();
     void setUpDevices();
     void setUpAlarms();
+    void reportAlarms(Device *device, AlarmConditions::ModuleKind kind,
+                      const HvDeviationRule::Settings &deviation);
+    void reportLink(Tesra::LinkState state);
     void logLinkEvent(Tesra::LinkState state);
 
     Station file;

@@ -8,10 +8,9 @@
 #include <QMouseEvent>
 
 AlarmAnnunciator::AlarmAnnunciator(AlarmList *alarmList, QWidget *parent)
-    : QLabel(parent), list(alarmList)
+    : ElidedLabel(parent), list(alarmList)
 {
     setObjectName(QStringLiteral("AlarmAnnunciator"));
-    setTextFormat(Qt::PlainText);
     setMargin(1);
     blink.setInterval(BlinkMs);
     connect(&blink, &QTimer::timeout, this, &AlarmAnnunciator::toggle);
@@ -42,7 +41,7 @@ void AlarmAnnunciator::refresh()
         return;
     }
     setText(tr("%1 unacknowledged alarm(s)").arg(count));
-    setToolTip(tr("Click to show the alarm list"));
+    setToolTip(text() + QLatin1Char('\n') + tr("Click to show the alarm list"));
     litStyle = AlarmStyle::badgeStyle(severity);
     dimStyle = AlarmStyle::dimStyle(severity);
     const bool major = severity == AlarmConditions::Severity::Major;
@@ -77,5 +76,5 @@ void AlarmAnnunciator::mousePressEvent(QMouseEvent *event)
 {
     if (event->button() == Qt::LeftButton)
         emit clicked();
-    QLabel::mousePressEvent(event);
+    ElidedLabel::mousePressEvent(event);
 }

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <QLabel>
+#include "widgets/ElidedLabel.h"
+
 #include <QPointer>
 #include <QTimer>
 
@@ -12,8 +13,10 @@ class AlarmList;
 // severity among them, blinking while a major one is among them. Empty and
 // out of the way while there is none. With the station's "Alarm Sound" it
 // beeps at once and every SoundMs until each is acknowledged or shelved. A
-// click on it asks for the alarm list.
-class AlarmAnnunciator : public QLabel
+// click on it asks for the alarm list. Like every text of the status bar it
+// never widens the window: short of room it ends in an ellipsis, and its
+// tooltip has it whole.
+class AlarmAnnunciator : public ElidedLabel
 {
     Q_OBJECT
 

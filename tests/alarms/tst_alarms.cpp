@@ -1,45 +1,36 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The alarms without a window: the conditions worked out from what a module
-// reports, the latch, acknowledgement and shelving of the list, its
-// command-log lines, and the list restored after a restart. Time is a clock
-// of the test's own.
+// The alarms without a window: the latch, acknowledgement and shelving of
+// the list, its command-log lines, the list restored after a restart, and
+// the station's own alarms: the link alarm, the command log and what a
+// station that closes leaves alone. Time is a clock of the test's own. What
+// each kind of device reports is tested with the device.
 
+#include "AlarmStation.h"
+#include "FakeTesraServer.h"
 #include "alarms/AlarmClock.h"
 #include "alarms/AlarmList.h"
 #include "alarms/ModuleAlarms.h"
+#include "devices/Device.h"
 #include "station/Station.h"
 
 #include <QDateTime>
+#include <QFile>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QtTest>
 
 using AlarmConditions::Condition;
 
 namespace {
 
-class TestClock : public AlarmClock
-{
-public:
-    qint64 nowMs() const override { return ms; }
-    qint64 ms = 1000000;
-};
+using TestClock = TestSupport::ManualClock;
 
 const QString Hv = QStringLiteral("HV I1");
 const QString Amp = QStringLiteral("AMP I1");
 
-// "raised hv-fault TRIP", "cleared silent", ...: what a test expects.
 QStringList transitionsOf(const QSignalSpy &spy)
 {
-    QStringList out;
-    for (const QList<QVariant> &args : spy) {
-        const auto transition = args.at(0).value<AlarmList::Transition>();
-        const auto record = args.at(1).value<AlarmRecord>();
-        QString line = AlarmList::transitionName(transition) + QLatin1Char(' ') + record.condition;
-        if (transition == AlarmList::Transition::Raised && !record.value.isEmpty())
-            line += QLatin1Char(' ') + record.value;
-        out.append(line);
-    }
-    return out;
+    return TestSupport::alarmTransitions(spy);
 }
 
 Condition conditionNamed(const QString &name)
@@ -58,8 +49,6 @@ class tst_Alarms : public QObject
 
 private slots:
     void initTestCase();
-    void conditions_data();
-    void conditions();
     void deviationTimerLooksAgainByItself();
     void transitions_data();
     void transitions();
@@ -69,148 +58,14 @@ private slots:
     void restore();
     void operatorIsUserAtHost();
     void watchesTheStation();
+    void stationAlarms_data();
+    void stationAlarms();
 };
 
 void tst_Alarms::initTestCase()
 {
     qRegisterMetaType<AlarmList::Transition>();
     qRegisterMetaType<AlarmRecord>();
-}
-
-void tst_Alarms::conditions_data()
-{
-    QTest::addColumn<QString>("module");
-    // The conditions the module's section leaves on; "all" for every one.
-    QTest::addColumn<QStringList>("watched");
-    QTest::addColumn<double>("tolerance");
-    QTest::addColumn<bool>("percent");
-    QTest::addColumn<double>("floor");
-    // "status W", "volts V", "set V", "unset", "overload 0|1", "silent 0|1",
-    // "wait MS" (the clock moves, then the module looks again, as its timer
-    // would).
-    QTest::addColumn<QStringList>("steps");
-    QTest::addColumn<QStringList>("transitions");
-
-    const QStringList all{"all"};
-    const QStringList applied{"set 1500", "status ON"};
-
-    QTest::newRow("fault at once")
-        << Hv << all << 5.0 << true << 0.0 << QStringList{"status ON", "status TRIP"}
-        << QStringList{"raised hv-fault TRIP"};
-    QTest::newRow("fault clears") << Hv << all << 5.0 << true << 0.0
-                                  << QStringList{"status  TRIP ", "status OFF"}
-                                  << QStringList{"raised hv-fault TRIP", "cleared hv-fault"};
-    QTest::newRow("working statuses are no fault")
-        << Hv << all << 5.0 << true << 0.0
-        << QStringList{"status ", "status OFF", "status L2H", "status H2L", "status ON"}
-        << QStringList{};
-    QTest::newRow("fault turned off") << Hv << QStringList{"hv-deviation", "silent"} << 5.0 << true
-                                      << 0.0 << QStringList{"status TRIP"} << QStringList{};
-    QTest::newRow("deviation after the delay")
-        << Hv << all << 5.0 << true << 0.0 << applied + QStringList{"volts 1400", "wait 4999"}
-        << QStringList{};
-    QTest::newRow("deviation when the delay is up")
-        << Hv << all << 5.0 << true << 0.0
-        << applied + QStringList{"volts 1400", "wait 4999", "wait 1"}
-        << QStringList{"raised hv-deviation 1400 V (set 1500 V)"};
-    QTest::newRow("back within tolerance clears it")
-        << Hv << all << 5.0 << true << 0.0
-        << applied + QStringList{"volts 1400", "wait 6000", "volts 1490"}
-        << QStringList{"raised hv-deviation 1400 V (set 1500 V)", "cleared hv-deviation"};
-    QTest::newRow("a break starts the delay anew")
-        << Hv << all << 5.0 << true << 0.0
-        << applied + QStringList{"volts 1400", "wait 4000", "volts 1500", "volts 1400", "wait 4000"}
-        << QStringList{};
-    QTest::newRow("5 % of the set voltage is within")
-        << Hv << all << 5.0 << true << 0.0 << applied + QStringList{"volts 1425", "wait 60000"}
-        << QStringList{};
-    QTest::newRow("a tolerance in volts")
-        << Hv << all << 20.0 << false << 0.0 << applied + QStringList{"volts 1475", "wait 5000"}
-        << QStringList{"raised hv-deviation 1475 V (set 1500 V)"};
-    QTest::newRow("a negative module by magnitude")
-        << Hv << all << 5.0 << true << 0.0 << applied + QStringList{"volts -1500.0", "wait 9000"}
-        << QStringList{};
-    QTest::newRow("ramping is no deviation")
-        << Hv << all << 5.0 << true << 0.0
-        << QStringList{"set 1500", "status L2H", "volts 300", "wait 9000"} << QStringList{};
-    QTest::newRow("nothing applied, nothing to compare")
-        << Hv << all << 5.0 << true << 0.0
-        << QStringList{"status ON", "volts 1000", "unset", "wait 9000"} << QStringList{};
-    QTest::newRow("ramped down at no voltage: the module's own tolerance")
-        << Hv << all << 5.0 << true << 2.0
-        << QStringList{"set 0", "status ON", "volts 1.5", "wait 9000"} << QStringList{};
-    QTest::newRow("a fault is no deviation")
-        << Hv << all << 5.0 << true << 0.0
-        << applied + QStringList{"volts 0", "status TRIP", "wait 9000"}
-        << QStringList{"raised hv-fault TRIP"};
-    QTest::newRow("deviation turned off")
-        << Hv << QStringList{"hv-fault"} << 5.0 << true << 0.0
-        << applied + QStringList{"volts 1000", "wait 9000"} << QStringList{};
-    QTest::newRow("overload at once, and clears")
-        << Amp << all << 5.0 << true << 0.0 << QStringList{"overload 1", "overload 0"}
-        << QStringList{"raised amp-overload OVER", "cleared amp-overload"};
-    QTest::newRow("overload turned off") << Amp << QStringList{"silent"} << 5.0 << true << 0.0
-                                         << QStringList{"overload 1"} << QStringList{};
-    QTest::newRow("silent, and answering again")
-        << Amp << all << 5.0 << true << 0.0 << QStringList{"silent 1", "silent 0"}
-        << QStringList{"raised silent ca5350.i1", "cleared silent"};
-    QTest::newRow("all turned off") << Hv << QStringList() << 5.0 << true << 0.0
-                                    << QStringList{"silent 1", "status TRIP"} << QStringList{};
-}
-
-void tst_Alarms::conditions()
-{
-    QFETCH(QString, module);
-    QFETCH(QStringList, watched);
-    QFETCH(double, tolerance);
-    QFETCH(bool, percent);
-    QFETCH(double, floor);
-    QFETCH(QStringList, steps);
-
-    TestClock clock;
-    AlarmList list(&clock);
-    const AlarmConditions::ModuleKind kind =
-        module == Hv ? AlarmConditions::ModuleKind::Hv : AlarmConditions::ModuleKind::Amplifier;
-    AlarmConditions::Set set;
-    if (watched == QStringList{"all"}) {
-        set = AlarmConditions::Set::allOf(kind);
-    } else {
-        for (const QString &name : qAsConst(watched))
-            set.insert(conditionNamed(name));
-    }
-    list.watch(module, set);
-    HvDeviationRule::Settings settings;
-    settings.tolerance = tolerance;
-    settings.percent = percent;
-    settings.floorVolts = floor;
-    ModuleAlarms alarms(&list, module, settings, &clock);
-    QSignalSpy spy(&list, &AlarmList::transitioned);
-
-    for (const QString &step : qAsConst(steps)) {
-        const QString word = step.section(QLatin1Char(' '), 0, 0);
-        const QString arg = step.section(QLatin1Char(' '), 1);
-        if (word == QLatin1String("status")) {
-            alarms.hvStatus(arg);
-        } else if (word == QLatin1String("volts")) {
-            alarms.hvVoltage(arg);
-        } else if (word == QLatin1String("set")) {
-            alarms.hvSetVoltage(true, arg.toDouble());
-        } else if (word == QLatin1String("unset")) {
-            alarms.hvSetVoltage(false, 0);
-        } else if (word == QLatin1String("overload")) {
-            alarms.overload(arg == QLatin1String("1"), QStringLiteral("OVER"));
-        } else if (word == QLatin1String("silent")) {
-            alarms.silent(arg == QLatin1String("1"), QStringLiteral("ca5350.i1"));
-        } else if (word == QLatin1String("wait")) {
-            clock.ms += arg.toLongLong();
-            // The timer is due no later than the clock says the alarm holds.
-            if (alarms.deviationDueMs() != 0 && alarms.deviationDueMs() <= clock.ms)
-                alarms.recheck();
-        } else {
-            QFAIL(qPrintable(QStringLiteral("unknown step ") + step));
-        }
-    }
-    QTEST(transitionsOf(spy), "transitions");
 }
 
 // The module sends nothing more while it sits off its voltage: the alarm
@@ -221,11 +76,9 @@ void tst_Alarms::deviationTimerLooksAgainByItself()
     list.watch(Hv, AlarmConditions::Set::allOf(AlarmConditions::ModuleKind::Hv));
     HvDeviationRule::Settings settings;
     settings.delayMs = 50;
-    ModuleAlarms alarms(&list, Hv, settings);
+    ModuleAlarms alarms(&list, Hv, Condition::HvFault, settings);
     QSignalSpy spy(&list, &AlarmList::transitioned);
-    alarms.hvSetVoltage(true, 1500);
-    alarms.hvStatus(QStringLiteral("ON"));
-    alarms.hvVoltage(QStringLiteral("1000.0"));
+    alarms.hvState(QStringLiteral("ON"), QStringLiteral("1000.0"), true, 1500);
     QVERIFY(spy.isEmpty());
     QVERIFY(spy.wait(10000));
     QCOMPARE(transitionsOf(spy), QStringList{"raised hv-deviation 1000.0 V (set 1500 V)"});
@@ -550,6 +403,103 @@ void tst_Alarms::watchesTheStation()
     AlarmList bare;
     bare.watchStation(Station());
     QVERIFY(!bare.isWatched(QString(), Condition::LinkLost));
+}
+
+void tst_Alarms::stationAlarms_data()
+{
+    QTest::addColumn<QByteArray>("station");
+    // "start" (connect), "ready", "lost" (the link has gone, lost or
+    // refused), "drop" (the server cuts the client off), "stall" (the server
+    // will not say its verdict), "handshake" (the key line has come),
+    // "silence" (the HV module has stopped answering), "release" (the
+    // station closes).
+    QTest::addColumn<QStringList>("steps");
+    // SERVER stands for the server as host:port.
+    QTest::addColumn<QStringList>("transitions");
+    // The command log's lines of the link's loss and of the alarms.
+    QTest::addColumn<QStringList>("logged");
+
+    const QByteArray hv = "HV Module Names=HV I1\n[HV I1]\nid=hv1\ndriver=hvps\nch=2\n";
+    QTest::newRow("lost once it was ready")
+        << hv << QStringList{"start", "ready", "drop", "lost"}
+        << QStringList{"raised link-lost SERVER"}
+        << QStringList{"link lost", "alarm raised link-lost (major): SERVER"};
+    QTest::newRow("back by itself: cleared")
+        << "Reconnect Interval=0.05\n" + hv
+        << QStringList{"start", "ready", "drop", "lost", "ready"}
+        << QStringList{"raised link-lost SERVER", "cleared link-lost"}
+        << QStringList{"link lost", "alarm raised link-lost (major): SERVER",
+                       "alarm cleared link-lost"};
+    QTest::newRow("refused in the handshake")
+        << hv << QStringList{"stall", "start", "handshake", "drop", "lost"}
+        << QStringList{"raised link-lost SERVER"}
+        << QStringList{"alarm raised link-lost (major): SERVER"};
+    QTest::newRow("a station without modules has no link alarm")
+        << QByteArray() << QStringList{"start", "ready", "drop", "lost"} << QStringList{}
+        << QStringList{"link lost"};
+    // The silence dropped as the devices let go and the link that goes down
+    // as the program ends say nothing about the station: the silent alarm
+    // stays as it was, to be found again after a restart.
+    QTest::newRow("a station that closes raises and clears nothing")
+        << "Answer Timeout=0.05\n" + hv
+        << QStringList{"start", "ready", "silence", "release", "drop", "lost"}
+        << QStringList{"raised silent hvps.2"}
+        << QStringList{"alarm raised HV I1 silent (minor): hvps.2", "link lost"};
+}
+
+void tst_Alarms::stationAlarms()
+{
+    QFETCH(QByteArray, station);
+    QFETCH(QStringList, steps);
+    QTemporaryDir dir;
+    FakeTesraServer server;
+    QVERIFY(server.listen());
+    const QString log = dir.filePath(QStringLiteral("commands.log"));
+    TestSupport::AlarmStation run(server, dir, "Command Log=" + log.toUtf8() + '\n' + station);
+    Tesra *client = run.devices().client();
+    for (const QString &step : qAsConst(steps)) {
+        if (step == QLatin1String("start")) {
+            run.devices().connectToServer();
+        } else if (step == QLatin1String("ready")) {
+            QTRY_VERIFY(run.devices().linkReady());
+        } else if (step == QLatin1String("lost")) {
+            QTRY_VERIFY(client->linkState() == Tesra::LinkState::Lost ||
+                        client->linkState() == Tesra::LinkState::Refused);
+        } else if (step == QLatin1String("drop")) {
+            server.dropClient();
+        } else if (step == QLatin1String("stall")) {
+            server.setStall(FakeTesraServer::Stall::BeforeVerdict);
+        } else if (step == QLatin1String("handshake")) {
+            QVERIFY(server.waitForKeyLine());
+        } else if (step == QLatin1String("silence")) {
+            QTRY_VERIFY(run.devices().devices().at(0)->answerWatch()->isSilent());
+        } else if (step == QLatin1String("release")) {
+            run.devices().release();
+        } else {
+            QFAIL(qPrintable(QStringLiteral("unknown step ") + step));
+        }
+    }
+    const QString address = run.devices().server();
+    QStringList expected;
+    QFETCH(QStringList, transitions);
+    for (const QString &t : qAsConst(transitions))
+        expected.append(QString(t).replace(QLatin1String("SERVER"), address));
+    QCOMPARE(run.transitions(), expected);
+
+    QFile file(log);
+    QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
+    QStringList written;
+    for (const QByteArray &line : file.readAll().split('\n')) {
+        // Past the time stamp.
+        const QString text = QString::fromUtf8(line).section(QLatin1Char(' '), 1);
+        if (text.startsWith(QLatin1String("alarm ")) || text == QLatin1String("link lost"))
+            written.append(text);
+    }
+    QStringList expectedLog;
+    QFETCH(QStringList, logged);
+    for (const QString &line : qAsConst(logged))
+        expectedLog.append(QString(line).replace(QLatin1String("SERVER"), address));
+    QCOMPARE(written, expectedLog);
 }
 
 QTEST_GUILESS_MAIN(tst_Alarms)

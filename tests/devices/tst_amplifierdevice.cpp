@@ -3,9 +3,10 @@
 // the start-up lines, every command of its controls, the ready gate, the
 // decoding of status, range, value, service-request and error-status
 // messages with the commands that the decoding echoes back, the
-// current-suppression table, the polling and how a snapshot's setting is put
-// back.
+// current-suppression table, the polling, how a snapshot's setting is put
+// back, and the alarm conditions the device reports.
 
+#include "AlarmStation.h"
 #include "FakeTesraServer.h"
 #include "TestSupport.h"
 #include "client/Tesra.h"
@@ -129,6 +130,9 @@ private slots:
     void tableFileFaults();
 
     void polling();
+
+    void alarmConditions_data();
+    void alarmConditions();
 
 private:
     AmplifierDevice *addDevice(const QString &id = QStringLiteral("amp1"),
@@ -1020,6 +1024,68 @@ void tst_AmplifierDevice::polling()
     server->clearLines();
     QVERIFY(server->waitForMessageLines(1));
     QCOMPARE(server->messageLines().first(), QStringLiteral("Brenlow.amp1>dev1 GetErrorStatus"));
+}
+
+void tst_AmplifierDevice::alarmConditions_data()
+{
+    // Keys of the module's section.
+    QTest::addColumn<QByteArray>("module");
+    // "line:<a line from the server>", "silence" (the start queries go
+    // unanswered past the answer timeout).
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QStringList>("transitions");
+
+    const QString srq = QStringLiteral("line:dev1>Brenlow.amp1 @GetSRQ ");
+    const QString err = QStringLiteral("line:dev1>Brenlow.amp1 @GetErrorStatus CA5350");
+
+    QTest::newRow("overload at once, and clears")
+        << QByteArray() << QStringList{srq + "0", srq + "1", srq + "0"}
+        << QStringList{"raised amp-overload OVER !!!", "cleared amp-overload"};
+    QTest::newRow("overload as an event")
+        << QByteArray() << QStringList{"line:dev1>Brenlow _SRQChanged 1"}
+        << QStringList{"raised amp-overload OVER !!!"};
+    QTest::newRow("another amplifier's overload")
+        << QByteArray() << QStringList{"line:dev2>Brenlow _SRQChanged 1"} << QStringList{};
+    // Whatever colours the panel: an error the amplifier reports too.
+    QTest::newRow("an error status alert")
+        << QByteArray() << QStringList{err + "0000000010", err + "0000000000"}
+        << QStringList{"raised amp-overload Er: Mem Err", "cleared amp-overload"};
+    QTest::newRow("overload turned off")
+        << QByteArray("Alarms=silent\n") << QStringList{srq + "1"} << QStringList{};
+    QTest::newRow("silent, and answering again")
+        << QByteArray() << QStringList{"silence", srq + "0"}
+        << QStringList{"raised silent dev1", "cleared silent"};
+    QTest::newRow("all turned off")
+        << QByteArray("Alarms=off\n") << QStringList{"silence", srq + "1"} << QStringList{};
+}
+
+// The amplifier's own device, made by the station from its file, reports
+// what it hears on the wire to the station's alarm list.
+void tst_AmplifierDevice::alarmConditions()
+{
+    QFETCH(QByteArray, module);
+    QFETCH(QStringList, steps);
+
+    // Only a row that waits for the silence lets it come.
+    const QByteArray timeout = steps.contains(QStringLiteral("silence"))
+                                   ? QByteArray("Answer Timeout=0.05\n")
+                                   : QByteArray();
+    AlarmStation run(*server, *dir,
+                     timeout + "AMP Module Names=AMP I1\n[AMP I1]\nid=amp1\ndriver=dev1\n" +
+                         module);
+    QVERIFY(run.connect());
+    Device *amp = run.devices().devices().value(0);
+    QVERIFY(amp);
+    for (const QString &step : qAsConst(steps)) {
+        if (step.startsWith(QLatin1String("line:"))) {
+            QVERIFY(run.deliver({step.mid(int(qstrlen("line:")))}));
+        } else if (step == QLatin1String("silence")) {
+            QTRY_VERIFY(amp->answerWatch()->isSilent());
+        } else {
+            QFAIL(qPrintable(QStringLiteral("unknown step ") + step));
+        }
+    }
+    QTEST(run.transitions(), "transitions");
 }
 
 QTEST_MAIN(tst_AmplifierDevice)

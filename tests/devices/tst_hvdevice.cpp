@@ -3,8 +3,9 @@
 // start lines, the set voltage applied and ramped down by the Start rule,
 // the set voltage's number format and the usable maximum's refusal, the
 // status colour, the maximum voltage, the controllable flag, the ramp rate,
-// and messages for another id.
+// messages for another id, and the alarm conditions the device reports.
 
+#include "AlarmStation.h"
 #include "FakeTesraServer.h"
 #include "TestSupport.h"
 #include "client/Tesra.h"
@@ -63,6 +64,8 @@ private slots:
     void exchange();
     void voltageList();
     void withoutClient();
+    void alarmConditions_data();
+    void alarmConditions();
 
 private:
     void makeDevice(const QString &ch = QStringLiteral("2"));
@@ -524,6 +527,143 @@ void tst_HvDevice::withoutClient()
     alone.hvOnOff();
     QVERIFY(!alone.state().vApplied);
     QCOMPARE(sentLines(), QStringList{});
+}
+
+void tst_HvDevice::alarmConditions_data()
+{
+    // Station keys, and keys of the module's section.
+    QTest::addColumn<QByteArray>("station");
+    QTest::addColumn<QByteArray>("module");
+    // "status W" and "volts V" (the module's events), "set V" (typed and
+    // applied with Start), "down" (Start again: ramped down), "wait MS"
+    // (the clock moves on), "silence" (the start queries go unanswered past
+    // the answer timeout), "answer" (the module says something).
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QStringList>("transitions");
+
+    const QStringList applied{"status ON", "set 1500"};
+    const QByteArray quick = "Answer Timeout=0.05\n";
+
+    QTest::newRow("fault at once")
+        << QByteArray() << QByteArray() << QStringList{"status ON", "status TRIP"}
+        << QStringList{"raised hv-fault TRIP"};
+    QTest::newRow("fault clears") << QByteArray() << QByteArray()
+                                  << QStringList{"status TRIP", "status OFF"}
+                                  << QStringList{"raised hv-fault TRIP", "cleared hv-fault"};
+    QTest::newRow("working statuses are no fault")
+        << QByteArray() << QByteArray()
+        << QStringList{"status OFF", "status L2H", "status H2L", "status ON"} << QStringList{};
+    // The Start button turns red for want of a word, but nothing is known to
+    // be wrong.
+    QTest::newRow("an empty status is no fault")
+        << QByteArray() << QByteArray() << QStringList{"status ON", "status ", "status OFF"}
+        << QStringList{};
+    QTest::newRow("a voltage before any status is no fault")
+        << QByteArray() << QByteArray() << QStringList{"volts 12", "status TRIP"}
+        << QStringList{"raised hv-fault TRIP"};
+    QTest::newRow("fault turned off") << QByteArray() << QByteArray("Alarms=hv-deviation, silent\n")
+                                      << QStringList{"status TRIP"} << QStringList{};
+    QTest::newRow("deviation waits for the delay")
+        << QByteArray() << QByteArray() << applied + QStringList{"volts 1400", "wait 4999"}
+        << QStringList{};
+    QTest::newRow("deviation when the delay is up")
+        << QByteArray() << QByteArray()
+        << applied + QStringList{"volts 1400", "wait 4999", "wait 1"}
+        << QStringList{"raised hv-deviation 1400 V (set 1500 V)"};
+    QTest::newRow("a delay of the station's own")
+        << QByteArray("Alarm Delay=0\n") << QByteArray() << applied + QStringList{"volts 1400"}
+        << QStringList{"raised hv-deviation 1400 V (set 1500 V)"};
+    QTest::newRow("no voltage read yet, nothing to compare")
+        << QByteArray("Alarm Delay=0\n") << QByteArray() << applied + QStringList{"wait 9000"}
+        << QStringList{};
+    QTest::newRow("back within tolerance clears it")
+        << QByteArray() << QByteArray()
+        << applied + QStringList{"volts 1400", "wait 6000", "volts 1490"}
+        << QStringList{"raised hv-deviation 1400 V (set 1500 V)", "cleared hv-deviation"};
+    QTest::newRow("a break starts the delay anew")
+        << QByteArray() << QByteArray()
+        << applied + QStringList{"volts 1400", "wait 4000", "volts 1500", "volts 1400", "wait 4000"}
+        << QStringList{};
+    QTest::newRow("5 % of the set voltage is within")
+        << QByteArray() << QByteArray() << applied + QStringList{"volts 1425", "wait 60000"}
+        << QStringList{};
+    QTest::newRow("a tolerance in volts") << QByteArray("HV Tolerance=20\n") << QByteArray()
+                                          << applied + QStringList{"volts 1475", "wait 5000"}
+                                          << QStringList{"raised hv-deviation 1475 V (set 1500 V)"};
+    QTest::newRow("never closer than the module's own tolerance")
+        << QByteArray() << QByteArray("Voltage Tolerance=100\n")
+        << applied + QStringList{"volts 1420", "wait 9000"} << QStringList{};
+    QTest::newRow("a negative module by magnitude")
+        << QByteArray() << QByteArray() << applied + QStringList{"volts -1500.0", "wait 9000"}
+        << QStringList{};
+    QTest::newRow("ramping is no deviation")
+        << QByteArray() << QByteArray()
+        << applied + QStringList{"status L2H", "volts 300", "wait 9000"} << QStringList{};
+    QTest::newRow("nothing applied, nothing to compare")
+        << QByteArray() << QByteArray() << QStringList{"status ON", "volts 1000", "wait 9000"}
+        << QStringList{};
+    QTest::newRow("ramped down, nothing to compare")
+        << QByteArray() << QByteArray() << applied + QStringList{"down", "volts 0", "wait 9000"}
+        << QStringList{};
+    QTest::newRow("a fault is no deviation")
+        << QByteArray() << QByteArray()
+        << applied + QStringList{"volts 0", "status TRIP", "wait 9000"}
+        << QStringList{"raised hv-fault TRIP"};
+    QTest::newRow("deviation turned off")
+        << QByteArray() << QByteArray("Alarms=hv-fault\n")
+        << applied + QStringList{"volts 1000", "wait 9000"} << QStringList{};
+    QTest::newRow("silent, and answering again")
+        << quick << QByteArray() << QStringList{"silence", "answer"}
+        << QStringList{"raised silent hvps.2", "cleared silent"};
+    QTest::newRow("silence turned off")
+        << quick << QByteArray("Alarms=hv-fault\n") << QStringList{"silence", "status TRIP"}
+        << QStringList{"raised hv-fault TRIP"};
+    QTest::newRow("all turned off")
+        << quick << QByteArray("Alarms=off\n")
+        << QStringList{"silence"} + applied + QStringList{"volts 1000", "wait 9000", "status TRIP"}
+        << QStringList{};
+}
+
+// The module's own device, made by the station from its file, reports what
+// it hears on the wire to the station's alarm list.
+void tst_HvDevice::alarmConditions()
+{
+    QFETCH(QByteArray, station);
+    QFETCH(QByteArray, module);
+    QFETCH(QStringList, steps);
+
+    AlarmStation run(*server, *dir,
+                     station + "HV Module Names=HV I1\n[HV I1]\nid=hv1\ndriver=hvps\nch=2\n" +
+                         module);
+    QVERIFY(run.connect());
+    auto *hv = qobject_cast<HvDevice *>(run.devices().devices().value(0));
+    QVERIFY(hv);
+    const QString from = QStringLiteral("hvps.2>Brenlow.hv1 ");
+    for (const QString &step : qAsConst(steps)) {
+        const QString word = step.section(QLatin1Char(' '), 0, 0);
+        const QString arg = step.section(QLatin1Char(' '), 1);
+        if (word == QLatin1String("status")) {
+            QVERIFY(run.deliver({from + QStringLiteral("_ChangedStat ") + arg}));
+        } else if (word == QLatin1String("volts")) {
+            QVERIFY(run.deliver({from + QStringLiteral("_ChangedValue ") + arg}));
+        } else if (word == QLatin1String("set")) {
+            hv->takeSetV(hv->setV().entries, hv->setV().index, arg);
+            hv->hvOnOff();
+            QVERIFY(hv->state().vApplied);
+        } else if (word == QLatin1String("down")) {
+            hv->hvOnOff();
+            QVERIFY(!hv->state().vApplied);
+        } else if (word == QLatin1String("wait")) {
+            run.wait(arg.toLongLong());
+        } else if (word == QLatin1String("silence")) {
+            QTRY_VERIFY(hv->answerWatch()->isSilent());
+        } else if (word == QLatin1String("answer")) {
+            QVERIFY(run.deliver({from + QStringLiteral("@GetRamp 15")}));
+        } else {
+            QFAIL(qPrintable(QStringLiteral("unknown step ") + step));
+        }
+    }
+    QTEST(run.transitions(), "transitions");
 }
 
 QTEST_MAIN(tst_HvDevice)
