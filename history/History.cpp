@@ -28,7 +28,7 @@ struct KindName
     History::EventKind kind;
     const char *name;
 };
-constexpr std::array<KindName, 9> KindNames{{
+constexpr std::array<KindName, 14> KindNames{{
     {History::EventKind::Status, "status"},
     {History::EventKind::OverloadSet, "overload-set"},
     {History::EventKind::OverloadCleared, "overload-cleared"},
@@ -38,6 +38,11 @@ constexpr std::array<KindName, 9> KindNames{{
     {History::EventKind::LinkRefused, "link-refused"},
     {History::EventKind::Silent, "silent"},
     {History::EventKind::SamplesDropped, "samples-dropped"},
+    {History::EventKind::AlarmRaised, "alarm-raised"},
+    {History::EventKind::AlarmCleared, "alarm-cleared"},
+    {History::EventKind::AlarmAcknowledged, "alarm-acknowledged"},
+    {History::EventKind::AlarmShelved, "alarm-shelved"},
+    {History::EventKind::AlarmUnshelved, "alarm-unshelved"},
 }};
 
 qint64 bucketStart(qint64 t)

@@ -50,6 +50,12 @@ public:
         Silent,
         // The archive's queue overflowed during an outage and let samples go.
         SamplesDropped,
+        // The station's alarms, one kind per transition of an alarm.
+        AlarmRaised,
+        AlarmCleared,
+        AlarmAcknowledged,
+        AlarmShelved,
+        AlarmUnshelved,
     };
 
     // The names the archive and the export write, and read back.

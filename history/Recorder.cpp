@@ -3,6 +3,7 @@
 
 #include "client/AnswerWatch.h"
 #include "client/Values.h"
+#include "history/AlarmRecord.h"
 #include "history/Archive.h"
 
 #include <QDateTime>
@@ -176,6 +177,18 @@ void Recorder::recordEvent(const QString &module, const QString &node, History::
     kept.addEvent(event);
     if (store)
         store->addEvent(event);
+}
+
+bool Recorder::recordAlarm(const QString &transition, const AlarmRecord &record)
+{
+    History::EventKind kind = History::EventKind::AlarmRaised;
+    if (!History::kindFromName(QStringLiteral("alarm-") + transition, kind))
+        return false;
+    QString text = record.condition;
+    if (kind == History::EventKind::AlarmAcknowledged)
+        text += QStringLiteral(" by ") + record.ackedBy;
+    recordEvent(record.module, kept.node(record.module), kind, text);
+    return true;
 }
 
 void Recorder::linkStateChanged(Tesra::LinkState state)

@@ -11,6 +11,7 @@
 #include <vector>
 
 class Archive;
+struct AlarmRecord;
 
 // Writes what the client routes into the history, and into the archive when
 // there is one.
@@ -24,7 +25,7 @@ class Archive;
 // nothing waits on the clock or a file: the archive writes what it is handed
 // once a second. A change of status or range, an overload set or cleared, a
 // silent node and every link event also make a row of the timeline. Others
-// record theirs through recordEvent.
+// record theirs through recordEvent, the alarms through recordAlarm.
 class Recorder : public QObject
 {
     Q_OBJECT
@@ -43,6 +44,11 @@ public:
                       History::Quantity quantity, const QString &text);
     void recordEvent(const QString &module, const QString &node, History::EventKind kind,
                      const QString &text);
+    // A transition of an alarm ("raised", "acknowledged", ...) as an event
+    // of the alarm's module: the condition, and for an acknowledgement who
+    // gave it ("hv-fault by ume@beamline"). False for a transition that is
+    // no kind of event.
+    bool recordAlarm(const QString &transition, const AlarmRecord &record);
 
     History &history() const { return kept; }
 

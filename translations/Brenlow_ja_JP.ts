@@ -674,6 +674,26 @@
         <source>Event</source>
         <translation>イベント</translation>
     </message>
+    <message>
+        <source>Alarm raised: %1</source>
+        <translation>警報発生: %1</translation>
+    </message>
+    <message>
+        <source>Alarm cleared: %1</source>
+        <translation>警報解消: %1</translation>
+    </message>
+    <message>
+        <source>Alarm acknowledged: %1</source>
+        <translation>警報確認: %1</translation>
+    </message>
+    <message>
+        <source>Alarm shelved: %1</source>
+        <translation>警報保留: %1</translation>
+    </message>
+    <message>
+        <source>Alarm unshelved: %1</source>
+        <translation>警報保留解除: %1</translation>
+    </message>
 </context>
 <context>
     <name>TrendChart</name>

@@ -19,23 +19,16 @@ AlarmBadge::AlarmBadge(QWidget *panel, AlarmList *alarmList, const QString &modu
 
 void AlarmBadge::refresh()
 {
-    QStringList conditions;
-    bool major = false;
-    if (list) {
-        for (const AlarmRecord &record : list->records()) {
-            if (record.module != section || !list->isAnnunciated(record))
-                continue;
-            conditions.append(record.condition);
-            AlarmConditions::Severity severity = AlarmConditions::Severity::Minor;
-            major = major || (AlarmConditions::severityFromName(record.severity, severity) &&
-                              severity == AlarmConditions::Severity::Major);
-        }
-    }
-    if (conditions.isEmpty()) {
+    AlarmConditions::Severity severity = AlarmConditions::Severity::Minor;
+    if (!list || !list->annunciatedSeverityOf(section, severity)) {
         badge->clearNote();
         return;
     }
-    badge->setStyleSheet(AlarmStyle::badgeStyle(major ? AlarmConditions::Severity::Major
-                                                      : AlarmConditions::Severity::Minor));
+    QStringList conditions;
+    for (const AlarmRecord &record : list->records()) {
+        if (record.module == section && list->isAnnunciated(record))
+            conditions.append(record.condition);
+    }
+    badge->setStyleSheet(AlarmStyle::badgeStyle(severity));
     badge->setNote(tr("Alarm"), tr("Alarm: %1").arg(conditions.join(QStringLiteral(", "))));
 }

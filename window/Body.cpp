@@ -8,6 +8,8 @@
 #include "devices/HvDevice.h"
 #include "devices/StationDevices.h"
 #include "hv/aHV.h"
+#include "widgets/AlarmBadge.h"
+#include "widgets/AlarmFrame.h"
 #include "widgets/FramePacer.h"
 #include "widgets/PanelNotice.h"
 #include "window/AlarmAnnunciator.h"
@@ -225,6 +227,7 @@ void Body::setUpLink()
 void Body::setUpHistory()
 {
     historyView = new HistoryView(this, stationFile(), tesra(), devices->devices(), notes);
+    historyView->recordAlarms(devices->alarms());
     historyView->addMenuEntries(menuMenu, actionQuit);
 }
 
@@ -267,8 +270,10 @@ void Body::setUpPanels()
         if (!panel)
             continue;
         panel->setPlacement(devices->moduleOf(device).place);
-        // What the panel and its device have to tell the operator.
+        // What the panel and its device have to tell the operator, and the
+        // module's alarms.
         connect(panel->notice(), &PanelNotice::posted, notes, &StatusNotes::flash);
+        new AlarmBadge(panel->widget(), devices->alarms(), device->section());
         devicePanels.append(panel);
     }
 }
@@ -283,11 +288,15 @@ void Body::setUpICModules()
         // A chamber naming a module that does not exist is still shown, with
         // its name and whichever panel was found.
         QList<DevicePanel *> units;
+        QStringList sections;
         for (const Device *unit : devices->unitsOf(chamber)) {
             if (DevicePanel *panel = panelOf(unit))
                 units.append(panel);
+            sections.append(unit->section());
         }
         group->place(units);
+        // The frame shows the alarms of the chamber's modules.
+        new AlarmFrame(group, devices->alarms(), sections);
         Base->addWidget(group, chamber.place.row, chamber.place.col);
         icGroups.append(group);
     }

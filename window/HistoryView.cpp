@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "window/HistoryView.h"
 
+#include "alarms/AlarmList.h"
 #include "client/Logging.h"
 #include "history/HistoryCsv.h"
 #include "station/Station.h"
@@ -39,6 +40,14 @@ HistoryView::HistoryView(QWidget *mainWindow, const Station &st, Tesra *client,
     exportHistory = new QAction(tr("Export History…"), this);
     exportHistory->setObjectName(QStringLiteral("actionExportHistory"));
     connect(exportHistory, &QAction::triggered, this, &HistoryView::chooseExportFile);
+}
+
+void HistoryView::recordAlarms(AlarmList *list)
+{
+    connect(list, &AlarmList::transitioned, this,
+            [this](AlarmList::Transition transition, const AlarmRecord &record) {
+                taker.recordAlarm(AlarmList::transitionName(transition), record);
+            });
 }
 
 HistoryView::~HistoryView()

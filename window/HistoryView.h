@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QString>
 
+class AlarmList;
 class QAction;
 class QMenu;
 class QWidget;
@@ -34,6 +35,9 @@ public:
     HistoryView(QWidget *window, const Station &station, Tesra *client,
                 const QList<Device *> &devices, StatusNotes *notes);
     ~HistoryView() override;
+
+    // Records every transition of the station's alarms from now on.
+    void recordAlarms(AlarmList *list);
 
     // Adds the two entries in front of before (at the end when null). A
     // station without modules has nothing to show, and its menu stays as

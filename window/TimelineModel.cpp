@@ -23,6 +23,12 @@ const KindText KindTexts[] = {
     {History::EventKind::Silent, QT_TRANSLATE_NOOP("TimelineModel", "Silent device: %1")},
     {History::EventKind::SamplesDropped,
      QT_TRANSLATE_NOOP("TimelineModel", "Not archived (queue full): %1")},
+    {History::EventKind::AlarmRaised, QT_TRANSLATE_NOOP("TimelineModel", "Alarm raised: %1")},
+    {History::EventKind::AlarmCleared, QT_TRANSLATE_NOOP("TimelineModel", "Alarm cleared: %1")},
+    {History::EventKind::AlarmAcknowledged,
+     QT_TRANSLATE_NOOP("TimelineModel", "Alarm acknowledged: %1")},
+    {History::EventKind::AlarmShelved, QT_TRANSLATE_NOOP("TimelineModel", "Alarm shelved: %1")},
+    {History::EventKind::AlarmUnshelved, QT_TRANSLATE_NOOP("TimelineModel", "Alarm unshelved: %1")},
 };
 
 } // namespace

@@ -10,6 +10,7 @@
 #include "client/Values.h"
 #include "devices/AmplifierDevice.h"
 #include "devices/HvDevice.h"
+#include "history/AlarmRecord.h"
 #include "history/History.h"
 #include "history/Recorder.h"
 #include "station/Station.h"
@@ -49,6 +50,8 @@ private slots:
     void recorderRows_data();
     void recorderRows();
     void recorderLinkEvents();
+    void recorderAlarmEvents_data();
+    void recorderAlarmEvents();
 };
 
 void tst_History::samplesKeptInOrder()
@@ -223,7 +226,7 @@ void tst_History::namesRoundTrip()
         QVERIFY(History::quantityFromName(History::quantityName(q), back));
         QCOMPARE(back, q);
     }
-    for (int k = int(Kind::Status); k <= int(Kind::Silent); ++k) {
+    for (int k = int(Kind::Status); k <= int(Kind::AlarmUnshelved); ++k) {
         Kind back = Kind::Status;
         QVERIFY(!History::kindName(Kind(k)).isEmpty());
         QVERIFY(History::kindFromName(History::kindName(Kind(k)), back));
@@ -350,6 +353,66 @@ void tst_History::recorderLinkEvents()
     QCOMPARE(kinds, (QList<Kind>{Kind::LinkReady, Kind::LinkLost, Kind::Silent}));
     QCOMPARE(history.events().front().text, QString("127.0.0.1:%1").arg(server.port()));
     QCOMPARE(history.events().back().module, QString("HV9"));
+}
+
+void tst_History::recorderAlarmEvents_data()
+{
+    QTest::addColumn<QString>("transition");
+    QTest::addColumn<QString>("module");
+    QTest::addColumn<bool>("recorded");
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("node");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("raised") << "raised"
+                            << "HV1" << true << "alarm-raised"
+                            << "hvps.1"
+                            << "hv-fault";
+    QTest::newRow("cleared") << "cleared"
+                             << "HV1" << true << "alarm-cleared"
+                             << "hvps.1"
+                             << "hv-fault";
+    QTest::newRow("acknowledged, and by whom") << "acknowledged"
+                                               << "HV1" << true << "alarm-acknowledged"
+                                               << "hvps.1"
+                                               << "hv-fault by ume@beamline";
+    QTest::newRow("shelved") << "shelved"
+                             << "HV1" << true << "alarm-shelved"
+                             << "hvps.1"
+                             << "hv-fault";
+    QTest::newRow("unshelved") << "unshelved"
+                               << "HV1" << true << "alarm-unshelved"
+                               << "hvps.1"
+                               << "hv-fault";
+    QTest::newRow("the station's link alarm has no module")
+        << "raised" << QString() << true << "alarm-raised" << QString() << "hv-fault";
+    QTest::newRow("no such transition") << "forgotten"
+                                        << "HV1" << false << QString() << QString() << QString();
+}
+
+void tst_History::recorderAlarmEvents()
+{
+    QFETCH(QString, transition);
+    QFETCH(QString, module);
+    QFETCH(bool, recorded);
+    History history;
+    history.setNode("HV1", "hvps.1");
+    Recorder recorder(history);
+    AlarmRecord record;
+    record.module = module;
+    record.condition = QStringLiteral("hv-fault");
+    record.severity = QStringLiteral("major");
+    record.value = QStringLiteral("TRIP");
+    record.ackedBy = QStringLiteral("ume@beamline");
+    QCOMPARE(recorder.recordAlarm(transition, record), recorded);
+    QCOMPARE(history.events().size(), size_t(recorded ? 1 : 0));
+    if (!recorded)
+        return;
+    const History::Event &event = history.events().front();
+    QTEST(History::kindName(event.kind), "kind");
+    QCOMPARE(event.module, module);
+    QTEST(event.node, "node");
+    QTEST(event.text, "text");
 }
 
 QTEST_MAIN(tst_History)

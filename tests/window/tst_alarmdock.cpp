@@ -1,23 +1,32 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The window's side of the alarms, fed only by the alarm list: the dock's
 // table and buttons, read-only, the dock opening by itself, the status
-// bar's count with its blinking and beeping, the panels' alarm marker, and
-// the window's menu entry and command-log lines in both languages.
+// bar's count with its blinking and beeping, the panels' alarm marker, the
+// chamber group's frame, the window's menu entry and command-log lines in
+// both languages, and a fault on the wire as the whole window shows it.
 
+#include "AlarmStation.h"
 #include "FakeTesraServer.h"
 #include "TestSupport.h"
 #include "alarms/AlarmClock.h"
 #include "alarms/AlarmList.h"
 #include "app/StartUp.h"
+#include "hv/aHV.h"
 #include "widgets/AlarmBadge.h"
+#include "widgets/AlarmFrame.h"
+#include "widgets/AlarmStyle.h"
 #include "widgets/PanelMarker.h"
 #include "window/AlarmAnnunciator.h"
 #include "window/AlarmDock.h"
 #include "window/AlarmTable.h"
 #include "window/Body.h"
+#include "window/HistoryView.h"
+#include "window/aIC.h"
 
 #include <QAction>
 #include <QFile>
+#include <QGridLayout>
+#include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -34,11 +43,11 @@ using AlarmConditions::Condition;
 
 namespace {
 
-class TestClock : public AlarmClock
+// Noon of a fixed day, so that the table's times read the same every run.
+class TestClock : public TestSupport::ManualClock
 {
 public:
-    qint64 nowMs() const override { return ms; }
-    qint64 ms = QDateTime(QDate(2026, 12, 9), QTime(12, 0)).toMSecsSinceEpoch();
+    TestClock() { ms = QDateTime(QDate(2026, 12, 9), QTime(12, 0)).toMSecsSinceEpoch(); }
 };
 
 const QString Hv = QStringLiteral("HV I1");
@@ -95,6 +104,8 @@ private slots:
     void annunciation_data();
     void annunciation();
     void panelMarker();
+    void chamberFrame();
+    void faultOnTheWire();
     void windowMenuAndCommandLog_data();
     void windowMenuAndCommandLog();
     void readOnlyWindow();
@@ -353,6 +364,114 @@ void tst_AlarmDock::panelMarker()
     QCOMPARE(badge.marker()->toolTip(), QStringLiteral("Alarm: hv-deviation, hv-fault"));
     list.acknowledgeAll();
     QVERIFY(!badge.marker()->isVisible());
+}
+
+// The group's edge takes the colour of its worst alarm, and covers none of
+// its panels.
+void tst_AlarmDock::chamberFrame()
+{
+    TestClock clock;
+    AlarmList list(&clock);
+    list.watch(Hv, AlarmConditions::Set::allOf(AlarmConditions::ModuleKind::Hv));
+    list.watch(Amp, AlarmConditions::Set::allOf(AlarmConditions::ModuleKind::Amplifier));
+    list.watch(QStringLiteral("HV I2"),
+               AlarmConditions::Set::allOf(AlarmConditions::ModuleKind::Hv));
+    QFrame group;
+    group.setFrameShape(QFrame::StyledPanel);
+    auto *layout = new QGridLayout(&group);
+    const int margin = 2;
+    layout->setContentsMargins(margin, margin, margin, margin);
+    auto *hvPanel = new QLabel(QStringLiteral("HV I1"));
+    auto *ampPanel = new QLabel(QStringLiteral("AMP I1"));
+    layout->addWidget(hvPanel, 0, 0);
+    layout->addWidget(ampPanel, 1, 0);
+    AlarmFrame frame(&group, &list, {Hv, Amp});
+    group.resize(200, 120);
+    group.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&group));
+    const QRect hvAt = hvPanel->geometry();
+    QVERIFY(!frame.isVisible());
+
+    // Another chamber's module is not this group's.
+    list.report(QStringLiteral("HV I2"), Condition::HvFault, true);
+    QVERIFY(!frame.isVisible());
+    list.report(Amp, Condition::Silent, true);
+    QVERIFY(frame.isVisible());
+    QCOMPARE(frame.colour(), AlarmStyle::colour(AlarmConditions::Severity::Minor));
+    list.report(Hv, Condition::HvFault, true);
+    QCOMPARE(frame.colour(), AlarmStyle::colour(AlarmConditions::Severity::Major));
+    // The band lies outside every panel, which keeps its place.
+    for (const QWidget *panel : {static_cast<QWidget *>(hvPanel), static_cast<QWidget *>(ampPanel)})
+        QVERIFY(!frame.mask().intersects(panel->geometry()));
+    QVERIFY(frame.mask().contains(QPoint(0, 0)));
+    QCOMPARE(hvPanel->geometry(), hvAt);
+    // Bigger, it follows.
+    group.resize(260, 160);
+    QTRY_COMPARE(frame.geometry(), group.rect());
+    QVERIFY(!frame.mask().intersects(ampPanel->geometry()));
+
+    QVERIFY(list.shelve(Hv, Condition::HvFault, AlarmList::ShortShelfMs));
+    QCOMPARE(frame.colour(), AlarmStyle::colour(AlarmConditions::Severity::Minor));
+    list.acknowledgeAll();
+    QVERIFY(!frame.isVisible());
+}
+
+// The demo's fault as a test: an HV module trips, the window raises the
+// alarm everywhere it shows one, latches it after the status comes back, and
+// lets it go once acknowledged; the timeline keeps every step.
+void tst_AlarmDock::faultOnTheWire()
+{
+    QTemporaryDir dir;
+    FakeTesraServer server;
+    QVERIFY(server.listen());
+    const QString ini = TestSupport::writeStation(
+        dir, QString::number(server.port()),
+        "Answer Timeout=0\nHV Module Names=HV I1\nAMP Module Names=AMP I1\n"
+        "IC Module Names=I1\n[HV I1]\nid=hv1\ndriver=hvps\nch=2\n"
+        "[AMP I1]\nid=amp1\ndriver=ca\nch=1\n[I1]\nHV Unit id=hv1\nAMP Unit id=amp1\n");
+    Body body(ini);
+    body.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&body));
+    QTRY_COMPARE(body.tesra()->linkState(), Tesra::LinkState::Ready);
+    AlarmDock *dock = body.alarmDock();
+    QWidget *hvPanel = body.hvModules().value(0);
+    QVERIFY(hvPanel);
+    auto *marker = hvPanel->findChild<PanelMarker *>(QStringLiteral("AlarmMarker"));
+    auto *frame = body.findChild<AlarmFrame *>(QStringLiteral("AlarmFrame"));
+    QVERIFY(marker);
+    QVERIFY(frame);
+    QVERIFY(!dock->isVisible());
+    QVERIFY(!marker->isVisible());
+    QVERIFY(!frame->isVisible());
+
+    QVERIFY(TestSupport::deliver(server, *body.tesra(),
+                                 {QStringLiteral("hvps.2>Brenlow.hv1 _ChangedStat TRIP")}));
+    QVERIFY(dock->isVisible());
+    QVERIFY(dock->annunciator()->isVisible());
+    QVERIFY(marker->isVisible());
+    QVERIFY(!marker->geometry().intersects(PanelMarker::nameArea(hvPanel)));
+    QVERIFY(frame->isVisible());
+    QCOMPARE(dock->table()->rowCount(), 1);
+
+    // Back to work: latched until someone acknowledges it.
+    QVERIFY(TestSupport::deliver(server, *body.tesra(),
+                                 {QStringLiteral("hvps.2>Brenlow.hv1 _ChangedStat OFF")}));
+    QCOMPARE(dock->table()->rowCount(), 1);
+    QVERIFY(!dock->table()->index(0, AlarmTable::Cleared).data().toString().isEmpty());
+    QVERIFY(marker->isVisible());
+    QTest::mouseClick(dock->findChild<QPushButton *>(QStringLiteral("AckAllB")), Qt::LeftButton);
+    QCOMPARE(dock->table()->rowCount(), 0);
+    QVERIFY(!marker->isVisible());
+    QVERIFY(!frame->isVisible());
+    QVERIFY(!dock->annunciator()->isVisible());
+
+    QStringList timeline;
+    for (const History::Event &event : body.history()->history().events()) {
+        if (History::kindName(event.kind).startsWith(QLatin1String("alarm-")))
+            timeline << History::kindName(event.kind) + QLatin1Char(' ') + event.module;
+    }
+    QCOMPARE(timeline, (QStringList{"alarm-raised HV I1", "alarm-cleared HV I1",
+                                    "alarm-acknowledged HV I1"}));
 }
 
 void tst_AlarmDock::windowMenuAndCommandLog_data()
