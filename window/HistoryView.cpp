@@ -47,7 +47,23 @@ void HistoryView::recordAlarms(AlarmList *list)
     connect(list, &AlarmList::transitioned, this,
             [this](AlarmList::Transition transition, const AlarmRecord &record) {
                 taker.recordAlarm(AlarmList::transitionName(transition), record);
+                if (!store.isActive())
+                    return;
+                if (AlarmList::isFinished(record))
+                    store.removeAlarm(record.module, record.condition);
+                else
+                    store.storeAlarm(record);
             });
+    // The alarms of the last run come back as they were left; the list
+    // clears those whose condition its devices have seen go meanwhile.
+    // Merged with one raised again since the start, an alarm may have taken
+    // over what the operator had done to it before: all of them are stored
+    // as they now stand.
+    connect(&store, &Archive::alarmsLoaded, list, [this, list](const QVector<AlarmRecord> &alarms) {
+        list->restore(alarms);
+        for (const AlarmRecord &record : list->records())
+            store.storeAlarm(record);
+    });
 }
 
 HistoryView::~HistoryView()

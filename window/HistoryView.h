@@ -36,7 +36,9 @@ public:
                 const QList<Device *> &devices, StatusNotes *notes);
     ~HistoryView() override;
 
-    // Records every transition of the station's alarms from now on.
+    // Records every transition of the station's alarms from now on, and
+    // keeps the alarms not yet both cleared and acknowledged in the archive,
+    // from which they come back into the list at the next start.
     void recordAlarms(AlarmList *list);
 
     // Adds the two entries in front of before (at the end when null). A

@@ -11,6 +11,7 @@
 #include "alarms/AlarmClock.h"
 #include "alarms/AlarmList.h"
 #include "app/StartUp.h"
+#include "history/Archive.h"
 #include "hv/aHV.h"
 #include "widgets/AlarmBadge.h"
 #include "widgets/AlarmFrame.h"
@@ -106,6 +107,7 @@ private slots:
     void panelMarker();
     void chamberFrame();
     void faultOnTheWire();
+    void survivesARestart();
     void windowMenuAndCommandLog_data();
     void windowMenuAndCommandLog();
     void readOnlyWindow();
@@ -472,6 +474,69 @@ void tst_AlarmDock::faultOnTheWire()
     }
     QCOMPARE(timeline, (QStringList{"alarm-raised HV I1", "alarm-cleared HV I1",
                                     "alarm-acknowledged HV I1"}));
+}
+
+// With a history file, what the operator has not dealt with is there after
+// a restart: an alarm unacknowledged, one shelved with its expiry; not one
+// both cleared and acknowledged. What no longer holds comes back cleared and
+// unacknowledged.
+void tst_AlarmDock::survivesARestart()
+{
+    QTemporaryDir dir;
+    FakeTesraServer server;
+    QVERIFY(server.listen());
+    const QString ini = TestSupport::writeStation(
+        dir, QString::number(server.port()),
+        "Answer Timeout=0\nHistory File=" + dir.filePath(QStringLiteral("history.db")).toUtf8() +
+            "\nHV Module Names=HV I1, HV I2\nAMP Module Names=AMP I1\n"
+            "[HV I1]\nid=hv1\ndriver=hvps\nch=1\n[HV I2]\nid=hv2\ndriver=hvps\nch=2\n"
+            "[AMP I1]\nid=amp1\ndriver=ca\nch=1\n");
+    auto state = [](const AlarmList &list) {
+        QStringList rows;
+        for (const AlarmRecord &r : list.records())
+            rows << QStringLiteral("%1 %2 %3 %4%5")
+                        .arg(r.module, r.condition,
+                             r.clearedMs ? QStringLiteral("cleared") : QStringLiteral("holds"),
+                             r.ackedBy.isEmpty() ? QStringLiteral("unacked")
+                                                 : QStringLiteral("acked"),
+                             list.isShelved(r) ? QStringLiteral(" shelved") : QString());
+        return rows;
+    };
+    qint64 shelvedUntil = 0;
+    qint64 raisedAt = 0;
+    {
+        Body body(ini);
+        QTRY_COMPARE(body.tesra()->linkState(), Tesra::LinkState::Ready);
+        QVERIFY(body.history()->archive());
+        QVERIFY(TestSupport::deliver(
+            server, *body.tesra(),
+            {"hvps.1>Brenlow.hv1 _ChangedStat TRIP", "hvps.2>Brenlow.hv2 _ChangedStat TRIP",
+             "ca.1>Brenlow.amp1 @GetSRQ 1", "ca.1>Brenlow.amp1 @GetSRQ 0"}));
+        AlarmList *list = body.alarms();
+        QVERIFY(list->shelve(QStringLiteral("HV I2"), Condition::HvFault, AlarmList::LongShelfMs));
+        QVERIFY(list->acknowledge(QStringLiteral("AMP I1"), Condition::AmpOverload));
+        QCOMPARE(state(*list), (QStringList{"HV I1 hv-fault holds unacked",
+                                            "HV I2 hv-fault holds unacked shelved"}));
+        shelvedUntil = list->records().at(1).shelvedUntilMs;
+        raisedAt = list->records().at(0).raisedMs;
+        QVERIFY(body.close());
+    }
+
+    Body body(ini);
+    AlarmList *list = body.alarms();
+    QTRY_COMPARE(list->records().size(), 2);
+    QCOMPARE(state(*list),
+             (QStringList{"HV I1 hv-fault holds unacked", "HV I2 hv-fault holds unacked shelved"}));
+    QCOMPARE(list->records().at(0).raisedMs, raisedAt);
+    QCOMPARE(list->records().at(1).shelvedUntilMs, shelvedUntil);
+    QCOMPARE(body.alarmDock()->table()->rowCount(), 2);
+    QCOMPARE(list->annunciatedCount(), 1);
+    // HV I1 is back at work: cleared, still to be acknowledged.
+    QTRY_COMPARE(body.tesra()->linkState(), Tesra::LinkState::Ready);
+    QVERIFY(TestSupport::deliver(server, *body.tesra(), {"hvps.1>Brenlow.hv1 _ChangedStat ON"}));
+    QCOMPARE(state(*list), (QStringList{"HV I1 hv-fault cleared unacked",
+                                        "HV I2 hv-fault holds unacked shelved"}));
+    QCOMPARE(list->annunciatedCount(), 1);
 }
 
 void tst_AlarmDock::windowMenuAndCommandLog_data()
