@@ -6,11 +6,14 @@
 
 #include <QApplication>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QStyle>
 
 AlarmAnnunciator::AlarmAnnunciator(AlarmList *alarmList, QWidget *parent)
-    : ElidedLabel(parent), list(alarmList)
+    : QLabel(parent), list(alarmList)
 {
     setObjectName(QStringLiteral("AlarmAnnunciator"));
+    setTextFormat(Qt::PlainText);
     setMargin(1);
     blink.setInterval(BlinkMs);
     connect(&blink, &QTimer::timeout, this, &AlarmAnnunciator::toggle);
@@ -40,7 +43,9 @@ void AlarmAnnunciator::refresh()
         hide();
         return;
     }
+    countText = QString::number(count);
     setText(tr("%1 unacknowledged alarm(s)").arg(count));
+    updateGeometry();
     setToolTip(text() + QLatin1Char('\n') + tr("Click to show the alarm list"));
     litStyle = AlarmStyle::badgeStyle(severity);
     dimStyle = AlarmStyle::dimStyle(severity);
@@ -60,6 +65,30 @@ void AlarmAnnunciator::refresh()
     }
 }
 
+QSize AlarmAnnunciator::minimumSizeHint() const
+{
+    QSize hint = QLabel::minimumSizeHint();
+    const QMargins around = contentsMargins();
+    hint.setWidth(fontMetrics().horizontalAdvance(countText) + around.left() + around.right() +
+                  2 * margin());
+    return hint;
+}
+
+QString AlarmAnnunciator::shownText() const
+{
+    return fontMetrics().horizontalAdvance(text()) <= contentsRect().width() - 2 * margin()
+               ? text()
+               : countText;
+}
+
+void AlarmAnnunciator::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    drawFrame(&painter);
+    style()->drawItemText(&painter, contentsRect(), Qt::AlignCenter, palette(), isEnabled(),
+                          shownText(), foregroundRole());
+}
+
 void AlarmAnnunciator::toggle()
 {
     lit = !lit;
@@ -76,5 +105,5 @@ void AlarmAnnunciator::mousePressEvent(QMouseEvent *event)
 {
     if (event->button() == Qt::LeftButton)
         emit clicked();
-    ElidedLabel::mousePressEvent(event);
+    QLabel::mousePressEvent(event);
 }

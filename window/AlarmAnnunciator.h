@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "widgets/ElidedLabel.h"
-
+#include <QLabel>
 #include <QPointer>
 #include <QTimer>
 
@@ -13,10 +12,11 @@ class AlarmList;
 // severity among them, blinking while a major one is among them. Empty and
 // out of the way while there is none. With the station's "Alarm Sound" it
 // beeps at once and every SoundMs until each is acknowledged or shelved. A
-// click on it asks for the alarm list. Like every text of the status bar it
-// never widens the window: short of room it ends in an ellipsis, and its
-// tooltip has it whole.
-class AlarmAnnunciator : public ElidedLabel
+// click on it asks for the alarm list. Like the other texts of the status
+// bar it does not widen the window for its words: short of room it shows
+// the count alone, which it always has room for, and its tooltip has the
+// whole text.
+class AlarmAnnunciator : public QLabel
 {
     Q_OBJECT
 
@@ -27,6 +27,9 @@ public:
     explicit AlarmAnnunciator(AlarmList *list, QWidget *parent = nullptr);
 
     void setSound(bool on);
+    // The text drawn at the present width: the whole text, or the count.
+    QString shownText() const;
+    QSize minimumSizeHint() const override;
     bool isBlinking() const { return blink.isActive(); }
     bool isSounding() const { return sound.isActive(); }
 
@@ -37,6 +40,7 @@ signals:
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
 
 private:
     void refresh();
@@ -48,6 +52,7 @@ private:
     QTimer sound;
     bool soundOn = false;
     bool lit = true;
+    QString countText;
     QString litStyle;
     QString dimStyle;
 };
