@@ -5,7 +5,9 @@
 # the link's states, docs/images/link-{connected,lost}-{en,ja}.png, a
 # silent HV module, docs/images/silent-device-{en,ja}.png, and the trends
 # window, docs/images/trends-{en,ja}.png (the HV modules ramping from 0 to
-# 1500 V, the simulator dropping the link once) (Japanese; needs
+# 1500 V, the simulator dropping the link once), and the alarms,
+# docs/images/alarms-{en,ja}.png (an HV module tripped, another one silent)
+# (Japanese; needs
 # fonts-noto-cjk, which run-demo.sh installs). Brenlow draws
 # both itself, off screen, with the simulated HV modules holding 1000 V; no
 # display is needed. Last, the snapshot comparison table,
@@ -46,6 +48,13 @@ scripts/run-demo.sh --headless -e --seconds 2 --hv-target 1500 --drop-every 14 -
     --screenshot docs/images/trends-en.png "$@"
 scripts/run-demo.sh --headless --seconds 2 --hv-target 1500 --drop-every 14 --trends \
     --screenshot docs/images/trends-ja.png "$@"
+# The alarms: hvps.2 trips two seconds after the simulator started, before
+# Brenlow logs in, and hvps.4 never answers; the list opens by itself for the
+# trip, the panels and their chambers are marked.
+scripts/run-demo.sh --headless -e --seconds 6 --hv-voltage 1000 --fault hvps.2=TRIP@2 \
+    --mute hvps.4 --answer-timeout 0.5 --screenshot docs/images/alarms-en.png "$@"
+scripts/run-demo.sh --headless --seconds 6 --hv-voltage 1000 --fault hvps.2=TRIP@2 \
+    --mute hvps.4 --answer-timeout 0.5 --screenshot docs/images/alarms-ja.png "$@"
 
 # The comparison table. The file, not the devices, is changed: the first
 # amplifier's (AMP I0) range, filter and suppression value and the first HV
