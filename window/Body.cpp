@@ -111,6 +111,14 @@ Body::~Body()
     // window to write to, and no history to record a loss that is none.
     delete historyView;
     historyView = nullptr;
+    // The dock shows the devices' alarm list and, as it hides, would ask this
+    // window to fit a station it no longer has: it goes before the devices,
+    // with nothing of it left to call back here.
+    if (alarmView) {
+        disconnect(alarmView, nullptr, this, nullptr);
+        delete alarmView;
+        alarmView = nullptr;
+    }
     disconnect(tesra(), nullptr, this, nullptr);
     disconnect(tesra(), nullptr, snapshots, nullptr);
     delete snapshots;
