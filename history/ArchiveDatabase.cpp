@@ -677,6 +677,9 @@ bool ArchiveDatabase::retainStep(qint64 nowMs, bool &done)
               QStringLiteral("SELECT max(keep_days) FROM %1").arg(QLatin1String(StationsTable))))
         return false;
     const qint64 days = keep.next() ? qMax(qint64(1), keep.value(0).toLongLong()) : target.keepDays;
+    // A statement left open keeps its read transaction: the WAL could not
+    // start over behind the delete, and every slice would be appended to it.
+    keep.finish();
     const qint64 cutoffMs = nowMs - days * SecondsPerDay * MsPerSecond;
     if (isPostgres()) {
         // Whole days that end before the cutoff, one a step.
