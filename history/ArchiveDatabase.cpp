@@ -22,8 +22,10 @@ constexpr qint64 MsPerSecond = 1000;
 // waiting behind it are not held up for long, large enough that a day of a
 // big station goes in a few hundred steps.
 constexpr int RetentionSlice = 20000;
-// Rows of one INSERT into SQLite (six values each; SQLite takes 32766).
-constexpr size_t RowsPerInsert = 200;
+// Rows of the largest INSERT into SQLite (six values each; SQLite takes
+// 32766). A power of two: what is left of a batch goes in statements of its
+// binary digits, so that a handful of sizes serves every batch.
+constexpr size_t RowsPerInsert = 128;
 // The rollback journal and the WAL are cut back to this after use.
 constexpr qint64 JournalSizeLimit = qint64(64) * 1024 * 1024;
 // A PostgreSQL server that does not answer is given up after these.
@@ -223,6 +225,8 @@ QSqlDatabase ArchiveDatabase::database() const
 
 void ArchiveDatabase::close()
 {
+    // Statements go before their connection.
+    inserts.clear();
     if (QSqlDatabase::contains(name)) {
         {
             QSqlDatabase db = database();
@@ -536,8 +540,6 @@ bool ArchiveDatabase::insertRows(const char *table, const std::vector<ArchiveQue
 {
     if (rows.empty())
         return true;
-    const QString columns = columnList(tableNamed(table));
-    QSqlQuery query(database());
     if (isPostgres()) {
         // One statement a batch: the rows go as five arrays, which the
         // server takes apart again. (Qt's driver has no COPY.)
@@ -556,48 +558,69 @@ bool ArchiveDatabase::insertRows(const char *table, const std::vector<ArchiveQue
         times += QLatin1Char('}');
         for (QString &text : texts)
             text += QLatin1Char('}');
+        QSqlQuery query(database());
         query.prepare(QStringLiteral("INSERT INTO %1 (%2) SELECT u.a, u.b, u.c, u.d, u.e, ? FROM "
                                      "unnest(CAST(? AS float8[]), CAST(? AS text[]), CAST(? AS "
                                      "text[]), CAST(? AS text[]), CAST(? AS text[])) AS u(a, b, "
                                      "c, d, e)")
-                          .arg(QLatin1String(table), columns));
+                          .arg(QLatin1String(table), columnList(tableNamed(table))));
         query.addBindValue(target.station);
         query.addBindValue(times);
         for (const QString &text : texts)
             query.addBindValue(text);
         return exec(query);
     }
-    // Rows go RowsPerInsert to a statement: the statement's own cost (and
-    // Qt's around it) is most of a row's.
-    const auto insert = [&](QSqlQuery &statement, size_t rowsInIt) {
-        QStringList values;
-        for (size_t i = 0; i < rowsInIt; ++i)
-            values << QStringLiteral("(?, ?, ?, ?, ?, ?)");
-        return statement.prepare(
-            QStringLiteral("INSERT INTO %1 (%2) VALUES %3")
-                .arg(QLatin1String(table), columns, values.join(QStringLiteral(", "))));
-    };
-    QSqlQuery tail(database());
-    const size_t full = rows.size() / RowsPerInsert * RowsPerInsert;
-    if ((full > 0 && !insert(query, RowsPerInsert)) ||
-        (rows.size() > full && !insert(tail, rows.size() - full)))
-        return exec(full > 0 ? query : tail);
-    for (size_t start = 0; start < rows.size(); start += RowsPerInsert) {
-        QSqlQuery &statement = start < full ? query : tail;
-        int field = 0;
-        for (size_t i = start; i < qMin(rows.size(), start + RowsPerInsert); ++i) {
-            const ArchiveQueue::Row &row = rows[i];
-            statement.bindValue(field++, toSeconds(row.t));
-            statement.bindValue(field++, row.module);
-            statement.bindValue(field++, row.node);
-            statement.bindValue(field++, row.what);
-            statement.bindValue(field++, row.value.toString());
-            statement.bindValue(field++, target.station);
-        }
-        if (!exec(statement))
+    // Many rows a statement: a statement's own cost (and Qt's around it) is
+    // most of a row's when it holds one.
+    for (size_t start = 0; start < rows.size();) {
+        size_t size = RowsPerInsert;
+        while (size > rows.size() - start)
+            size /= 2;
+        const InsertKey key(table, size);
+        QSqlQuery *statement = insertStatement(key);
+        if (!statement)
             return false;
+        int field = 0;
+        for (size_t i = start; i < start + size; ++i) {
+            const ArchiveQueue::Row &row = rows[i];
+            statement->bindValue(field++, toSeconds(row.t));
+            statement->bindValue(field++, row.module);
+            statement->bindValue(field++, row.node);
+            statement->bindValue(field++, row.what);
+            statement->bindValue(field++, row.value.toString());
+            statement->bindValue(field++, target.station);
+        }
+        if (!exec(*statement)) {
+            // Made again next time: Qt may have let go of a statement
+            // that failed.
+            inserts.erase(key);
+            return false;
+        }
+        start += size;
     }
     return true;
+}
+
+QSqlQuery *ArchiveDatabase::insertStatement(const InsertKey &key)
+{
+    // Parsed once for the connection, not at every beat: Qt gives every
+    // placeholder a name and SQLite looks each name up among the others,
+    // so parsing a statement of many rows costs more than running it.
+    const auto known = inserts.find(key);
+    if (known != inserts.end())
+        return &known->second;
+    QStringList values;
+    for (size_t i = 0; i < key.second; ++i)
+        values << QStringLiteral("(?, ?, ?, ?, ?, ?)");
+    QSqlQuery statement(database());
+    if (!statement.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES %3")
+                               .arg(QLatin1String(key.first), columnList(tableNamed(key.first)),
+                                    values.join(QStringLiteral(", "))))) {
+        error = statement.lastError().text();
+        errorCode = statement.lastError().nativeErrorCode();
+        return nullptr;
+    }
+    return &inserts.emplace(key, statement).first->second;
 }
 
 bool ArchiveDatabase::changeAlarms(const std::vector<ArchiveQueue::AlarmChange> &changes)

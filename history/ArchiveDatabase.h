@@ -8,11 +8,13 @@
 #include "history/HistoryLock.h"
 
 #include <QSet>
+#include <QSqlQuery>
 #include <QString>
 #include <QVector>
+#include <map>
+#include <utility>
 
 class QSqlDatabase;
-class QSqlQuery;
 
 // One connection to the archive's database and everything said over it, in
 // the dialect of its back-end: the schema made or checked, batches written,
@@ -77,6 +79,9 @@ private:
     bool registerStation();
     bool ensurePartitions(const char *table, const std::vector<ArchiveQueue::Row> &rows);
     bool insertRows(const char *table, const std::vector<ArchiveQueue::Row> &rows);
+    // An SQLite INSERT of a table's rows, that many at once.
+    using InsertKey = std::pair<const char *, size_t>;
+    QSqlQuery *insertStatement(const InsertKey &key);
     bool changeAlarms(const std::vector<ArchiveQueue::AlarmChange> &changes);
     bool exec(QSqlQuery &query, const QString &statement = QString());
     bool exec(const QString &statement);
@@ -93,4 +98,6 @@ private:
     // The days (since the epoch) whose partitions are known to exist.
     QSet<qint64> partitionDays;
     bool samplesRetained = false;
+    // The INSERTs prepared on this connection so far.
+    std::map<InsertKey, QSqlQuery> inserts;
 };

@@ -79,6 +79,8 @@ private slots:
 
     void stationsReadBackTheirOwn_data();
     void stationsReadBackTheirOwn();
+    void batchesOfAnySize_data();
+    void batchesOfAnySize();
     void outageLosesNothing_data();
     void outageLosesNothing();
     void fullQueueSaysWhatItDropped_data();
@@ -211,6 +213,46 @@ void tst_Archive::stationsReadBackTheirOwn()
     const auto read = span.first().at(2).value<std::shared_ptr<History>>();
     QCOMPARE(read->modules(), QVector<QString>{QString::fromUtf8("増幅器,\"1\"")});
     QCOMPARE(count(*read, QString::fromUtf8("増幅器,\"1\""), History::Quantity::Status), 1);
+}
+
+void tst_Archive::batchesOfAnySize_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::addColumn<QList<int>>("sizes");
+    for (const char *backend : {"sqlite", "postgresql"}) {
+        QTest::addRow("%s, one row", backend) << backend << QList<int>{1};
+        QTest::addRow("%s, one row more than a statement, twice", backend)
+            << backend << QList<int>{129, 129};
+        QTest::addRow("%s, rows of every smaller statement", backend) << backend << QList<int>{255};
+        QTest::addRow("%s, many, then few", backend) << backend << QList<int>{1000, 3, 64};
+    }
+}
+
+// Whatever the size of a batch, and whether or not a batch of the same size
+// went before, each sample arrives once, with its own time and value.
+void tst_Archive::batchesOfAnySize()
+{
+    MAKE_DATABASE(db);
+    QFETCH(QList<int>, sizes);
+    auto archive = openArchive(db->target("station"));
+    QCOMPARE(archive->state(), Archive::State::Open);
+    const qint64 t = now() - 60'000;
+    int total = 0;
+    for (const int size : qAsConst(sizes)) {
+        for (int i = 0; i < size; ++i, ++total)
+            archive->addSample(t + total, QStringLiteral("HV %1").arg(total % 3), "hvps",
+                               History::Quantity::Voltage, QString::number(total));
+        archive->flush();
+        QTRY_COMPARE_WITH_TIMEOUT(archive->pendingCount(), 0, WaitMs);
+    }
+    archive->close();
+    QCOMPARE(db->value("SELECT count(*) FROM samples").toInt(), total);
+    QCOMPARE(db->value("SELECT count(DISTINCT value) FROM samples").toInt(), total);
+    QCOMPARE(db->value(QStringLiteral("SELECT count(*) FROM samples WHERE abs(t * 1000 - %1 - "
+                                      "CAST(value AS double precision)) > 0.5")
+                           .arg(t))
+                 .toInt(),
+             0);
 }
 
 void tst_Archive::outageLosesNothing_data()
