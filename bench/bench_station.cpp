@@ -99,6 +99,17 @@ bool waitUntil(const std::function<bool()> &done, int limitMs = WaitLimitMs)
     return true;
 }
 
+// CPU seconds (user and system) in a /proc stat line.
+double statCpuSeconds(const QByteArray &text)
+{
+    // Fields after the command name, which is in parentheses and may hold blanks.
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13)
+        return 0;
+    const double ticks = double(sysconf(_SC_CLK_TCK));
+    return (fields.at(11).toDouble() + fields.at(12).toDouble()) / ticks;
+}
+
 // CPU seconds (user and system) a process has used so far, and its resident
 // set now and at its peak, from /proc.
 double cpuSeconds(qint64 pid)
@@ -106,13 +117,28 @@ double cpuSeconds(qint64 pid)
     QFile file(QStringLiteral("/proc/%1/stat").arg(pid));
     if (!file.open(QIODevice::ReadOnly))
         return 0;
-    const QByteArray text = file.readAll();
-    // Fields after the command name, which is in parentheses and may hold blanks.
-    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-    if (fields.size() < 13)
-        return 0;
-    const double ticks = double(sysconf(_SC_CLK_TCK));
-    return (fields.at(11).toDouble() + fields.at(12).toDouble()) / ticks;
+    return statCpuSeconds(file.readAll());
+}
+
+// CPU seconds each thread of a process has used so far, by the thread's
+// name (the main thread has the program's; the archive's worker is
+// "history archive"); threads of one name add up.
+QHash<QString, double> threadCpuSeconds(qint64 pid)
+{
+    QHash<QString, double> byName;
+    const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
+    for (const QString &task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile file(tasks.filePath(task + QStringLiteral("/stat")));
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray text = file.readAll();
+        const int open = text.indexOf('(');
+        const int close = text.lastIndexOf(')');
+        if (open < 0 || close < open)
+            continue;
+        byName[QString::fromUtf8(text.mid(open + 1, close - open - 1))] += statCpuSeconds(text);
+    }
+    return byName;
 }
 
 double memoryMiB(qint64 pid, const char *key)
@@ -315,6 +341,8 @@ struct Result
     // --save-snapshot: CPU ms and peak resident MiB of the whole run.
     std::vector<double> snapshotCpuMs, snapshotPeakMiB;
     double steadyCpuShare = -1;
+    // The same by thread name, for threads that used any.
+    QHash<QString, double> steadyThreadShares;
     double lagP50 = 0, lagP95 = 0, lagP99 = 0, lagMax = 0;
     double lagStartSeconds = 0, lagSeconds = 0;
     bool failed = false;
@@ -460,7 +488,10 @@ private:
         raw.kill();
         raw.waitForFinished();
 
-        if (!result.archived)
+        // Set beside a run with an archive, the steady state of both runs is
+        // measured at the same point: after the lag probes.
+        const bool steadyAfterLag = !historyLine.isEmpty();
+        if (!steadyAfterLag)
             steadyState(server, pid, clock, result);
         // Lag: 10,000 events a second, with a status probe every 100 ms whose
         // answer time is what an operator's click would wait at most.
@@ -513,7 +544,7 @@ private:
             // The clock started with the process.
             result.archiveWorkDoneSeconds = seconds(clock.nsecsElapsed());
         }
-        if (result.archived)
+        if (steadyAfterLag)
             steadyState(server, pid, clock, result);
         result.peakMiB.push_back(memoryMiB(pid, "VmHWM"));
         stop(process, result, QString());
@@ -629,6 +660,7 @@ private:
             int sent = 0;
             const qint64 begin = clock.nsecsElapsed();
             const double cpuBefore = cpuSeconds(pid);
+            const QHash<QString, double> threadsBefore = threadCpuSeconds(pid);
             const double total = steadySeconds * 10 * chambers;
             paced(total, steadySeconds, [&] {
                 server.send(
@@ -636,8 +668,14 @@ private:
                            QByteArray::number(1000.0 + (sent / chambers) % 50 * 0.1, 'f', 1)));
                 ++sent;
             });
-            result.steadyCpuShare =
-                (cpuSeconds(pid) - cpuBefore) / seconds(clock.nsecsElapsed() - begin);
+            const double wall = seconds(clock.nsecsElapsed() - begin);
+            result.steadyCpuShare = (cpuSeconds(pid) - cpuBefore) / wall;
+            const QHash<QString, double> threadsAfter = threadCpuSeconds(pid);
+            for (auto it = threadsAfter.cbegin(); it != threadsAfter.cend(); ++it) {
+                const double used = it.value() - threadsBefore.value(it.key());
+                if (used > 0)
+                    result.steadyThreadShares.insert(it.key(), used / wall);
+            }
         }
     }
 
@@ -808,6 +846,18 @@ bool printArchiveGoals(const std::vector<Result> &results)
                    .arg(archived.archiveWorkDone ? QStringLiteral("was done")
                                                  : QStringLiteral("was NOT done"))
                    .arg(archived.archiveWorkDoneSeconds, 0, 'f', 1);
+        // Where the steady state's CPU went: the archive's worker against the
+        // window's thread and the rest.
+        for (const Result *r : {&plain, &archived}) {
+            QStringList shares;
+            for (auto it = r->steadyThreadShares.cbegin(); it != r->steadyThreadShares.cend(); ++it)
+                shares << QStringLiteral("%1 %2").arg(it.key()).arg(it.value() * 100, 0, 'f', 2);
+            shares.sort();
+            out << QStringLiteral("       steady CPU %1 by thread, % of a core: %2\n")
+                       .arg(r->archived ? QStringLiteral("with the archive")
+                                        : QStringLiteral("without"),
+                            shares.join(QStringLiteral(", ")));
+        }
         const double ratio = archived.steadyCpuShare / plain.steadyCpuShare;
         const bool cpuMet = ratio <= 1.2;
         const bool lagMet = archived.lagP99 < 16;
