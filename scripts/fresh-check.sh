@@ -90,10 +90,12 @@ status_all=0
 for name in "${commands[@]}"; do
     root="$(mktemp -d "${TMPDIR:-/var/tmp}/brenlow-fresh-$name.XXXXXX")"
     roots+=("$root")
-    # mktemp makes the folder for its owner alone; as the root of a system
-    # it must be open to apt's and man's own users, as / is.
-    chmod 755 "$root"
     tar -C "$root" -xf "$tarball"
+    # mktemp makes the folder for its owner alone, and the tarball's "."
+    # carries that mode too (tar gives it back to the folder it unpacks
+    # into); as the root of a system it must be open to every user, as / is:
+    # apt's own, and the unprivileged account the test PostgreSQL runs as.
+    chmod 755 "$root"
     cp /etc/resolv.conf "$root/etc/resolv.conf"
     for fs in proc sys dev dev/pts; do
         mount --bind "/$fs" "$root/$fs"
