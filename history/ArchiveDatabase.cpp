@@ -83,6 +83,13 @@ const char EventsTable[] = "events";
 const char AlarmsTable[] = "alarms";
 const char StationsTable[] = "stations";
 
+// The single-station file of earlier versions (layout 1): its two tables,
+// with the samples' and events' first five columns above, and one index
+// that no query of this layout uses.
+constexpr int EarlierLayout = 1;
+constexpr int EarlierColumns = 5;
+const char EarlierIndex[] = "samples_module_quantity_t";
+
 const Table Tables[] = {
     {SchemaTable, SchemaColumns, countOf(SchemaColumns), nullptr, false},
     {StationsTable, StationColumns, countOf(StationColumns), "station", false},
@@ -371,17 +378,11 @@ ArchiveDatabase::Outcome ArchiveDatabase::checkSchema()
     if (present.isEmpty())
         return createSchema();
     if (!present.contains(QLatin1String(SchemaTable))) {
+        if (isEarlierLayout(present))
+            return carryOverEarlierLayout();
         std::sort(present.begin(), present.end());
-        QSqlQuery version(database());
-        if (!isPostgres() && version.exec(QStringLiteral("PRAGMA user_version")) &&
-            version.next() && version.value(0).toInt() == 1 &&
-            present.contains(QLatin1String(SamplesTable)))
-            error = QStringLiteral("it holds the history of an earlier Brenlow (layout 1, without "
-                                   "stations); name a new file (docs/history.md says how to "
-                                   "carry the old rows over)");
-        else
-            error = QStringLiteral("it holds tables Brenlow did not make (%1)")
-                        .arg(present.join(QStringLiteral(", ")));
+        error = QStringLiteral("it holds tables Brenlow did not make (%1)")
+                    .arg(present.join(QStringLiteral(", ")));
         return Outcome::Refused;
     }
     if (!query.exec(QStringLiteral("SELECT max(version) FROM %1").arg(QLatin1String(SchemaTable))))
@@ -409,11 +410,72 @@ ArchiveDatabase::Outcome ArchiveDatabase::checkSchema()
     return Outcome::Ok;
 }
 
-ArchiveDatabase::Outcome ArchiveDatabase::createSchema()
+bool ArchiveDatabase::isEarlierLayout(const QStringList &present)
+{
+    if (isPostgres() || present.size() != 2 || !present.contains(QLatin1String(SamplesTable)) ||
+        !present.contains(QLatin1String(EventsTable)))
+        return false;
+    QSqlQuery query(database());
+    query.setForwardOnly(true);
+    if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next() ||
+        query.value(0).toInt() != EarlierLayout)
+        return false;
+    // Exactly the columns that version made, in its order: a file of
+    // another program that happens to use the same names stays refused.
+    for (const char *tableName : {SamplesTable, EventsTable}) {
+        const Table &table = tableNamed(tableName);
+        QStringList expected;
+        for (int i = 0; i < EarlierColumns; ++i)
+            expected << QLatin1String(table.columns[i].name);
+        QStringList columns;
+        if (!query.exec(QStringLiteral("PRAGMA table_info(%1)").arg(QLatin1String(tableName))))
+            return false;
+        while (query.next())
+            columns << query.value(1).toString();
+        if (columns != expected)
+            return false;
+    }
+    return true;
+}
+
+ArchiveDatabase::Outcome ArchiveDatabase::carryOverEarlierLayout()
+{
+    // The earlier file was one station's: its rows are this station's. The
+    // name comes in as the new column's default, which SQLite hands to the
+    // rows already there without rewriting them, so carrying over a file of
+    // many gigabytes costs the new indexes, not a copy. One transaction: a
+    // failure leaves the file exactly as the earlier version wrote it.
+    QString quoted = target.station;
+    quoted.replace(QLatin1Char('\''), QStringLiteral("''"));
+    QStringList first;
+    for (const char *tableName : {SamplesTable, EventsTable})
+        first << QStringLiteral("ALTER TABLE %1 ADD COLUMN station %2 DEFAULT '%3'")
+                     .arg(QLatin1String(tableName), typeName(Type::Text, false), quoted);
+    first << QStringLiteral("DROP INDEX IF EXISTS %1").arg(QLatin1String(EarlierIndex));
+    const Outcome outcome =
+        createSchema(first, {QLatin1String(SamplesTable), QLatin1String(EventsTable)});
+    if (outcome == Outcome::Ok)
+        addRemark(QStringLiteral("the history of an earlier Brenlow (layout %1) carried over to "
+                                 "layout %2; its rows now belong to station \"%3\"")
+                      .arg(EarlierLayout)
+                      .arg(SchemaVersion)
+                      .arg(target.station));
+    return outcome;
+}
+
+void ArchiveDatabase::addRemark(const QString &text)
+{
+    remark = remark.isEmpty() ? text : remark + QStringLiteral("; ") + text;
+}
+
+ArchiveDatabase::Outcome ArchiveDatabase::createSchema(const QStringList &first,
+                                                       const QStringList &existing)
 {
     QSqlDatabase db = database();
-    QStringList statements;
+    QStringList statements = first;
     for (const Table &table : Tables) {
+        if (existing.contains(QLatin1String(table.name)))
+            continue;
         QStringList columns;
         for (int i = 0; i < table.count; ++i)
             columns << QLatin1String(table.columns[i].name) + QLatin1Char(' ') +
@@ -471,8 +533,8 @@ bool ArchiveDatabase::setUpJournal()
         return false;
     const QString mode = query.value(0).toString().toLower();
     if (mode != QLatin1String("wal"))
-        remark =
-            QStringLiteral("journal mode %1 instead of WAL: readers hold up the writes").arg(mode);
+        addRemark(
+            QStringLiteral("journal mode %1 instead of WAL: readers hold up the writes").arg(mode));
     // Every commit reaches the disk: a crash or a power cut loses only what
     // was not yet committed, at most the last second.
     return exec(QStringLiteral("PRAGMA synchronous = FULL")) &&

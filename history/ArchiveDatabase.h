@@ -10,6 +10,7 @@
 #include <QSet>
 #include <QSqlQuery>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 #include <map>
 #include <utility>
@@ -29,7 +30,7 @@ class ArchiveDatabase
 {
 public:
     // The layout this program writes; 1 was the SQLite file of earlier
-    // versions, which had no station column.
+    // versions, which had no station column and is carried over at open.
     static constexpr int SchemaVersion = 2;
 
     enum class Outcome {
@@ -51,7 +52,8 @@ public:
     bool isOpen() const { return connected; }
     QString errorString() const { return error; }
     // Anything about the way the file is kept that the operator should
-    // know (a journal other than WAL); empty when all is as intended.
+    // know (a journal other than WAL, an earlier layout carried over);
+    // empty when all is as intended.
     QString notice() const { return remark; }
 
     // One transaction with the rows of batch and, when extra is not empty,
@@ -74,7 +76,12 @@ private:
     Outcome connect();
     Outcome checkIntegrity();
     Outcome checkSchema();
-    Outcome createSchema();
+    // Statements first, then the tables and indexes of the layout other
+    // than those existing, all in one transaction.
+    Outcome createSchema(const QStringList &first = {}, const QStringList &existing = {});
+    bool isEarlierLayout(const QStringList &present);
+    Outcome carryOverEarlierLayout();
+    void addRemark(const QString &text);
     bool setUpJournal();
     bool registerStation();
     bool ensurePartitions(const char *table, const std::vector<ArchiveQueue::Row> &rows);

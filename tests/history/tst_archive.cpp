@@ -87,6 +87,8 @@ private slots:
     void fullQueueSaysWhatItDropped();
     void refusedAndLeftAlone_data();
     void refusedAndLeftAlone();
+    void earlierFileCarriedOver_data();
+    void earlierFileCarriedOver();
     void unusableFile_data();
     void unusableFile();
     void futureRowsStayOut_data();
@@ -379,13 +381,22 @@ void tst_Archive::refusedAndLeftAlone_data()
         << QStringList{"CREATE TABLE brenlow_schema(version INTEGER)",
                        "INSERT INTO brenlow_schema VALUES (7)"}
         << "made by a newer Brenlow";
-    QTest::newRow("sqlite, the earlier single-station file")
+    // The earlier version's table names and layout number, but not its
+    // columns: not that file, so not carried over.
+    QTest::newRow("sqlite, the earlier layout's names, other columns")
+        << "sqlite"
+        << QStringList{"CREATE TABLE samples(t REAL, module TEXT, node TEXT, quantity TEXT, "
+                       "reading REAL)",
+                       "CREATE TABLE events(t REAL, module TEXT, node TEXT, kind TEXT, text TEXT)",
+                       "PRAGMA user_version = 1"}
+        << "tables Brenlow did not make (events, samples)";
+    QTest::newRow("sqlite, the earlier layout beside a table of another program")
         << "sqlite"
         << QStringList{"CREATE TABLE samples(t REAL, module TEXT, node TEXT, quantity TEXT, "
                        "value TEXT)",
                        "CREATE TABLE events(t REAL, module TEXT, node TEXT, kind TEXT, text TEXT)",
-                       "PRAGMA user_version = 1"}
-        << "earlier Brenlow";
+                       "CREATE TABLE notes(t REAL)", "PRAGMA user_version = 1"}
+        << "tables Brenlow did not make (events, notes, samples)";
 }
 
 // A database that holds what Brenlow did not make, or a layout it does not
@@ -410,6 +421,100 @@ void tst_Archive::refusedAndLeftAlone()
     QCOMPARE(archive->pendingCount(), 0);
     archive->close();
     QCOMPARE(db->value(tables).toString(), before);
+}
+
+void tst_Archive::earlierFileCarriedOver_data()
+{
+    QTest::addColumn<QString>("station");
+    QTest::addColumn<int>("rows");
+    // The earlier version started on the file again afterwards, writing a
+    // row as it did.
+    QTest::addColumn<bool>("earlierAgain");
+    QTest::newRow("rows of a day") << "station" << 3 << false;
+    QTest::newRow("a name with a quote") << "O'Neil's bench" << 3 << false;
+    QTest::newRow("no rows yet") << "station" << 0 << false;
+    QTest::newRow("the earlier version back for a while") << "station" << 3 << true;
+}
+
+// The single-station file an earlier Brenlow wrote is taken into the
+// present layout at open: its rows become the station's and come back at
+// start, new rows go beside them, and the next open finds the layout made.
+void tst_Archive::earlierFileCarriedOver()
+{
+    QFETCH(QString, station);
+    QFETCH(int, rows);
+    QFETCH(bool, earlierAgain);
+    const QString path = dir->filePath("history.db");
+    // What the earlier version did at open.
+    const QStringList earlierOpen{
+        "PRAGMA user_version = 1",
+        "CREATE TABLE IF NOT EXISTS samples(t REAL, module TEXT, node TEXT, quantity TEXT, "
+        "value TEXT)",
+        "CREATE TABLE IF NOT EXISTS events(t REAL, module TEXT, node TEXT, kind TEXT, text TEXT)",
+        "CREATE INDEX IF NOT EXISTS samples_module_quantity_t ON samples(module, quantity, t)"};
+    const double t = double(now() - 3'600'000) / 1000;
+    {
+        TestDatabase earlier(TestDatabase::Sqlite, *dir);
+        QVERIFY2(earlier.isValid(), qPrintable(earlier.errorString()));
+        for (const QString &statement : earlierOpen)
+            QVERIFY2(earlier.exec(statement), qPrintable(statement));
+        for (int i = 0; i < rows; ++i)
+            QVERIFY(
+                earlier.exec(QStringLiteral("INSERT INTO samples(t, module, node, quantity, value) "
+                                            "VALUES (%1, 'HV1', 'hvps.1', 'voltage', '%2')")
+                                 .arg(t + i, 0, 'f', 3)
+                                 .arg(1000 + i)));
+        if (rows > 0)
+            QVERIFY(earlier.exec(
+                QStringLiteral("INSERT INTO events VALUES (%1, 'HV1', 'hvps.1', 'status', 'ON')")
+                    .arg(t, 0, 'f', 3)));
+        QCOMPARE(earlier.target(station).file, path);
+    }
+    const auto loaded = loadAtStart(ArchiveTarget::sqlite(path, station));
+    QVERIFY(loaded);
+    QCOMPARE(count(*loaded, "HV1", History::Quantity::Voltage), rows);
+    QCOMPARE(int(loaded->events().size()), rows > 0 ? 1 : 0);
+    {
+        auto archive = openArchive(ArchiveTarget::sqlite(path, station));
+        QCOMPARE(archive->state(), Archive::State::Open);
+        archive->addSample(now(), "HV1", "hvps.1", History::Quantity::Voltage, "new");
+        archive->close();
+    }
+    int added = 1;
+    if (earlierAgain) {
+        TestDatabase earlier(TestDatabase::Sqlite, *dir);
+        for (const QString &statement : earlierOpen)
+            QVERIFY2(earlier.exec(statement), qPrintable(statement));
+        // Its INSERT, which names the columns it knows.
+        QVERIFY(earlier.exec("INSERT INTO samples(t, module, node, quantity, value) VALUES "
+                             "(strftime('%s', 'now'), 'HV1', 'hvps.1', 'voltage', 'earlier')"));
+        auto archive = openArchive(ArchiveTarget::sqlite(path, station));
+        QCOMPARE(archive->state(), Archive::State::Open);
+        archive->close();
+        ++added;
+    }
+    TestDatabase after(TestDatabase::Sqlite, *dir);
+    QCOMPARE(after.value("SELECT max(version) FROM brenlow_schema").toInt(), 2);
+    QCOMPARE(after.value("SELECT count(*) FROM samples").toInt(), rows + added);
+    const QString quoted = QString(station).replace("'", "''");
+    QCOMPARE(
+        after.value(QStringLiteral("SELECT count(*) FROM samples WHERE station = '%1'").arg(quoted))
+            .toInt(),
+        rows + added);
+    QCOMPARE(
+        after.value(QStringLiteral("SELECT count(*) FROM events WHERE station = '%1'").arg(quoted))
+            .toInt(),
+        after.value("SELECT count(*) FROM events").toInt());
+    if (earlierAgain)
+        return;
+    QCOMPARE(after.value("PRAGMA user_version").toInt(), 2);
+    // The earlier index, which nothing reads now, is gone; the layout's own
+    // are there.
+    QCOMPARE(after
+                 .value("SELECT group_concat(name) FROM (SELECT name FROM sqlite_master WHERE "
+                        "type = 'index' AND tbl_name = 'samples' ORDER BY name)")
+                 .toString(),
+             QString("samples_station_t,samples_t"));
 }
 
 void tst_Archive::unusableFile_data()
