@@ -87,3 +87,13 @@ void LinkGuard::apply()
         entry.widget->setToolTip(holding ? stale : entry.toolTip);
     }
 }
+
+QVector<QWidget *> LinkGuard::valueWidgets() const
+{
+    QVector<QWidget *> widgets;
+    for (const Value &entry : values) {
+        if (entry.widget)
+            widgets.append(entry.widget);
+    }
+    return widgets;
+}

@@ -48,6 +48,8 @@ public:
     bool isHolding() const { return holding; }
     // The tooltip the value fields carry while held.
     QString staleText() const;
+    // The fields registered with addValues that still exist.
+    QVector<QWidget *> valueWidgets() const;
 
 private:
     struct Control

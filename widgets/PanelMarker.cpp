@@ -1,8 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "widgets/PanelMarker.h"
 
+#include "widgets/LinkGuard.h"
+
+#include <QAbstractButton>
+#include <QAbstractSpinBox>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QEvent>
 #include <QFontMetrics>
+#include <QLineEdit>
+#include <QRadioButton>
 #include <QVariant>
 #include <algorithm>
 
@@ -83,6 +91,74 @@ QRect PanelMarker::nameArea(const QWidget *panel)
     return QRect(name->mapTo(panel, QPoint(0, 0)), QSize(width, name->height()));
 }
 
+QVector<QRect> PanelMarker::keptClear(const QWidget *panel)
+{
+    QVector<QRect> kept;
+    if (!panel)
+        return kept;
+    const QRect name = nameArea(panel);
+    if (!name.isEmpty())
+        kept.append(name);
+    QVector<QWidget *> values;
+    if (const auto *guard =
+            panel->findChild<const LinkGuard *>(QString(), Qt::FindDirectChildrenOnly))
+        values = guard->valueWidgets();
+    for (QWidget *widget : panel->findChildren<QWidget *>()) {
+        // A name the operator edits (a field) is kept clear whole, as a
+        // control; a name label only where its text is.
+        if (qobject_cast<PanelMarker *>(widget) || !widget->isVisibleTo(panel))
+            continue;
+        const bool control =
+            qobject_cast<QAbstractButton *>(widget) || qobject_cast<QLineEdit *>(widget) ||
+            qobject_cast<QComboBox *>(widget) || qobject_cast<QAbstractSpinBox *>(widget);
+        if (!control && !values.contains(widget))
+            continue;
+        // A check or radio box is stretched by its layout, but its box and
+        // text (all that shows, and all that takes a click) stay at its
+        // left.
+        QSize size = widget->size();
+        if (qobject_cast<QCheckBox *>(widget) || qobject_cast<QRadioButton *>(widget))
+            size = size.boundedTo(widget->sizeHint());
+        kept.append(QRect(widget->mapTo(panel, QPoint(0, 0)), size));
+    }
+    return kept;
+}
+
+namespace {
+
+// The highest free place for a marker of that size, nearest the right edge:
+// only the right edge and the left sides of what is kept clear can be the
+// right-most free spots of a row, and only the top and the bottoms of what
+// is kept clear can be the highest.
+bool freePlace(const QSize &room, const QSize &own, const QVector<QRect> &kept, QRect &place)
+{
+    QVector<int> tops{0};
+    QVector<int> lefts{room.width() - own.width()};
+    for (const QRect &area : kept) {
+        tops.append(area.bottom() + 1 + MarkerGap);
+        lefts.append(area.left() - MarkerGap - own.width());
+    }
+    std::sort(tops.begin(), tops.end());
+    std::sort(lefts.begin(), lefts.end(), std::greater<int>());
+    for (const int top : qAsConst(tops)) {
+        if (top + own.height() > room.height())
+            break;
+        for (const int left : qAsConst(lefts)) {
+            if (left < 0)
+                break;
+            const QRect candidate(QPoint(left, top), own);
+            if (std::none_of(kept.begin(), kept.end(),
+                             [&](const QRect &area) { return area.intersects(candidate); })) {
+                place = candidate;
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+} // namespace
+
 void PanelMarker::arrange(QWidget *panel)
 {
     if (!panel)
@@ -98,6 +174,32 @@ void PanelMarker::arrange(QWidget *panel)
     });
 
     const QSize room = panel->size();
+    QVector<QRect> kept = keptClear(panel);
+    QVector<QRect> places;
+    for (const PanelMarker *marker : qAsConst(shown)) {
+        const QSize own = marker->sizeHint().boundedTo(room);
+        // Beside the one before when there is room, so that they stack.
+        QRect place;
+        if (!places.isEmpty()) {
+            place = QRect(
+                QPoint(places.last().left() - MarkerGap - own.width(), places.last().top()), own);
+            if (place.left() < 0 || std::any_of(kept.begin(), kept.end(), [&](const QRect &area) {
+                    return area.intersects(place);
+                }))
+                place = QRect();
+        }
+        if (place.isNull() && !freePlace(room, own, kept, place))
+            break;
+        places.append(place);
+        kept.append(place);
+    }
+    if (places.size() == shown.size()) {
+        for (int i = 0; i < shown.size(); ++i)
+            shown[i]->setGeometry(places[i]);
+        return;
+    }
+
+    // No free place for all of them: the corner, off the name only.
     const QRect name = nameArea(panel);
     int right = room.width();
     int top = 0;

@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QRect>
 #include <QString>
+#include <QVector>
 
 // A small badge laid over a panel, to say something about the panel as a
 // whole (an alarm, a device that has stopped answering, settings that differ
@@ -19,12 +20,18 @@
 // marker without a text is hidden.
 //
 // Every marker of a panel follows one placement rule (arrange()): the shown
-// markers stand side by side in the panel's top right corner, from the right
-// edge leftwards in the order of their kinds, the most urgent outermost.
-// None may cover the panel's name (its child widget ModuleName), so that an
-// operator can always read which module a marker is about: a marker that
-// would reach into the name starts a new row below, and when even a row's
-// first one would, the row moves below the name.
+// markers take, in the order of their kinds (the most urgent first), each
+// the place just left of the one before, or else the highest place nearest
+// the panel's right edge, that leaves clear the
+// panel's name (its child widget ModuleName), so that an operator can always
+// read which module a marker is about, every control (a button, a field, a
+// list), so that none is hidden or loses its clicks under a marker when it
+// is needed most (the Start button of a module in alarm), every value the
+// panel shows (the labels its LinkGuard greys), and the markers placed
+// before it. Captions may be covered. Where the panel has no such place,
+// they stand side by side in its top right corner, still off the name: a
+// marker that would reach into the name starts a new row below, and when
+// even a row's first one would, the row moves below the name.
 class PanelMarker : public QLabel
 {
     Q_OBJECT
@@ -52,6 +59,9 @@ public:
     // The part of panel that its name's text takes, in the panel's
     // coordinates; empty when the panel has no name widget.
     static QRect nameArea(const QWidget *panel);
+    // The parts of panel that markers leave clear when they can: the name,
+    // and each visible control and value, in the panel's coordinates.
+    static QVector<QRect> keptClear(const QWidget *panel);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -36,7 +36,8 @@ QString SilenceBadge::note(const QString &node, const QDateTime &since)
 
 QString SilenceBadge::badgeText()
 {
-    // A single sign: the badge sits over the panel's corner and must leave
-    // as much as it can of what is under it in view and in reach.
+    // A single sign: the badge floats over the panel and, where the panel
+    // has no free room for it, must leave as much as it can of what is under
+    // it in view and in reach.
     return tr("!");
 }

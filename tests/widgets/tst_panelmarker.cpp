@@ -1,15 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The badges over a panel: they share the panel's top right corner side by
-// side, never cover each other nor the module's name, follow the panel's
-// size, leave the panel's own widgets where they were, and hide without a
-// text.
+// side, never cover each other nor the module's name, keep off the controls
+// and values of a real panel, follow the panel's size, leave the panel's own
+// widgets where they were, and hide without a text.
 
 #include "amplifier/aCA.h"
+#include "app/StartUp.h"
 #include "hv/aHV.h"
 #include "widgets/PanelMarker.h"
 
+#include <QAbstractButton>
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QRadioButton>
+#include <QTranslator>
 #include <QtTest>
 #include <memory>
 #include <vector>
@@ -175,25 +180,49 @@ void tst_PanelMarker::emptyTextHides()
 void tst_PanelMarker::realPanelsKeepTheirNames_data()
 {
     QTest::addColumn<bool>("hvPanel");
-    QTest::newRow("HV panel") << true;
-    QTest::newRow("amplifier panel") << false;
+    QTest::addColumn<bool>("japanese");
+    QTest::addColumn<bool>("details");
+    // What an operator needs to see and click on that panel.
+    QTest::addColumn<QStringList>("needed");
+    const QStringList hv{"Start", "ShowDetailsB", "NowV", "SetV", "Stat", "MaxV", "RampRate"};
+    const QStringList amp{"ModuleName", "ShowDetailsB", "RangeSCB", "ZeroCheckB", "DispErr"};
+    for (const bool japanese : {false, true}) {
+        for (const bool details : {false, true}) {
+            const char *language = japanese ? "Japanese" : "English";
+            const char *shown = details ? "details shown" : "details hidden";
+            QTest::addRow("HV panel, %s, %s", language, shown) << true << japanese << details << hv;
+            QTest::addRow("amplifier panel, %s, %s", language, shown)
+                << false << japanese << details << amp;
+        }
+    }
 }
 
 // The panels as the window builds them, with the three markers at once:
 // "HV I0" and "AMP I0" stay readable, as the snapshot's "Differs" once hid
-// them.
+// them, and so do the controls and values: an alarm's marker once covered
+// the Start button of the very module in alarm, and took its clicks.
 void tst_PanelMarker::realPanelsKeepTheirNames()
 {
     QFETCH(bool, hvPanel);
+    QFETCH(bool, japanese);
+    QFETCH(bool, details);
+    QFETCH(QStringList, needed);
+    QTranslator translator;
+    QVERIFY(StartUp::installLanguage(*QCoreApplication::instance(), translator, japanese) ==
+            japanese);
     std::unique_ptr<QWidget> panel;
     if (hvPanel)
         panel = std::make_unique<aHV>();
     else
         panel = std::make_unique<aCA>();
+    QCoreApplication::removeTranslator(&translator);
     const QString name = hvPanel ? QStringLiteral("HV I0") : QStringLiteral("AMP I0");
     QWidget *nameWidget = panel->findChild<QWidget *>(QStringLiteral("ModuleName"));
     QVERIFY(nameWidget);
     QVERIFY(nameWidget->setProperty("text", name));
+    auto *showDetails = panel->findChild<QAbstractButton *>(QStringLiteral("ShowDetailsB"));
+    QVERIFY(showDetails);
+    showDetails->setChecked(details);
     panel->show();
     QVERIFY(QTest::qWaitForWindowExposed(panel.get()));
 
@@ -203,6 +232,7 @@ void tst_PanelMarker::realPanelsKeepTheirNames()
         markers.push_back(std::make_unique<PanelMarker>(panel.get(), kind, QString()));
         markers.back()->setNote(kind == PanelMarker::Kind::Snapshot  ? QStringLiteral("Differs")
                                 : kind == PanelMarker::Kind::Silence ? QStringLiteral("!")
+                                : japanese                           ? QString::fromUtf8("警報")
                                                                      : QStringLiteral("Alarm"),
                                 QStringLiteral("note"));
     }
@@ -210,6 +240,21 @@ void tst_PanelMarker::realPanelsKeepTheirNames()
     QVERIFY(!nameArea.isEmpty());
     QVERIFY(nameArea.width() >= nameWidget->fontMetrics().horizontalAdvance(name));
     checkPlaces(*panel, markers);
+    for (const QString &widgetName : needed) {
+        const QWidget *widget = panel->findChild<const QWidget *>(widgetName);
+        QVERIFY2(widget, qPrintable(widgetName));
+        if (!widget->isVisibleTo(panel.get()))
+            continue;
+        // A check or radio box shows (and takes clicks on) its box and text
+        // only, at its left.
+        QSize size = widget->size();
+        if (qobject_cast<const QCheckBox *>(widget) || qobject_cast<const QRadioButton *>(widget))
+            size = size.boundedTo(widget->sizeHint());
+        const QRect area(widget->mapTo(panel.get(), QPoint(0, 0)), size);
+        for (const auto &m : markers)
+            QVERIFY2(!m->geometry().intersects(area),
+                     qPrintable(m->text() + " over " + widgetName));
+    }
 }
 
 QTEST_MAIN(tst_PanelMarker)

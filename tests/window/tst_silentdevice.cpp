@@ -164,13 +164,20 @@ void tst_SilentDevice::silentNodeNamed()
     QVERIFY(marker->isVisible());
     QCOMPARE(marker->text(), badge);
     QCOMPARE(marker->toolTip(), view->text());
-    // Top right, over the panel and outside its layout, beside the marker of
-    // the alarm that the silence raises, which stands outermost.
+    // Over the panel and outside its layout, just left of the marker of the
+    // alarm that the silence raises (the more urgent placed first); neither
+    // over the module's name nor over its Start button.
     auto *alarm = hv->findChild<PanelMarker *>(QStringLiteral("AlarmMarker"));
     QVERIFY(alarm && alarm->isVisible());
-    QCOMPARE(alarm->geometry().right(), hv->width() - 1);
     QVERIFY(marker->geometry().right() < alarm->geometry().left());
-    QCOMPARE(marker->geometry().top(), 0);
+    QCOMPARE(marker->geometry().top(), alarm->geometry().top());
+    const auto *start = hv->findChild<const QWidget *>(QStringLiteral("Start"));
+    QVERIFY(start);
+    const QRect startArea(start->mapTo(hv, QPoint(0, 0)), start->size());
+    for (const PanelMarker *shown : {marker, alarm}) {
+        QVERIFY(!shown->geometry().intersects(PanelMarker::nameArea(hv)));
+        QVERIFY(!shown->geometry().intersects(startArea));
+    }
     QVERIFY(!amp->silenceBadge()->marker()->isVisible());
     QVERIFY(!amp->device()->answerWatch()->isSilent());
     // The history's timeline has it too, once.
