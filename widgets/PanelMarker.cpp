@@ -126,6 +126,12 @@ QVector<QRect> PanelMarker::keptClear(const QWidget *panel)
 
 namespace {
 
+bool isClear(const QRect &place, const QVector<QRect> &kept)
+{
+    return std::none_of(kept.begin(), kept.end(),
+                        [&](const QRect &area) { return area.intersects(place); });
+}
+
 // The highest free place for a marker of that size, nearest the right edge:
 // only the right edge and the left sides of what is kept clear can be the
 // right-most free spots of a row, and only the top and the bottoms of what
@@ -147,8 +153,7 @@ bool freePlace(const QSize &room, const QSize &own, const QVector<QRect> &kept, 
             if (left < 0)
                 break;
             const QRect candidate(QPoint(left, top), own);
-            if (std::none_of(kept.begin(), kept.end(),
-                             [&](const QRect &area) { return area.intersects(candidate); })) {
+            if (isClear(candidate, kept)) {
                 place = candidate;
                 return true;
             }
@@ -183,9 +188,7 @@ void PanelMarker::arrange(QWidget *panel)
         if (!places.isEmpty()) {
             place = QRect(
                 QPoint(places.last().left() - MarkerGap - own.width(), places.last().top()), own);
-            if (place.left() < 0 || std::any_of(kept.begin(), kept.end(), [&](const QRect &area) {
-                    return area.intersects(place);
-                }))
+            if (place.left() < 0 || !isClear(place, kept))
                 place = QRect();
         }
         if (place.isNull() && !freePlace(room, own, kept, place))

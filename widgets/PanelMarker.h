@@ -37,7 +37,8 @@ class PanelMarker : public QLabel
     Q_OBJECT
 
 public:
-    // In the order they stand from the panel's right edge.
+    // In the order they are placed, the most urgent first (nearest the
+    // top right).
     enum class Kind { Alarm, Silence, Snapshot };
 
     PanelMarker(QWidget *panel, Kind kind, const QString &styleSheet);
